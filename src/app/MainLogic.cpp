@@ -1,0 +1,101 @@
+#include "MainLogic.h"
+
+#include "config/Controls.h"
+#include "core/QtText.h"
+#include "models/ModelList.h"
+
+namespace gpibconfig {
+
+MainLogic::MainLogic(AppContext& app, Screen& screen, MainHost& host)
+    : m_app(app)
+    , m_screen(screen)
+    , m_host(host)
+{
+}
+
+QString MainLogic::revisionCaption()
+{
+    return QStringLiteral("Revised  ") + QStringLiteral("12-01-2008");
+}
+
+void MainLogic::Form_Load()
+{
+    m_app.state.BoardIndex = 0;
+    m_lineBreak = QStringLiteral("\r\n");
+    m_screen.setText(ctl::labelRev, revisionCaption());
+    m_screen.setLines(ctl::listUnit, modelList());
+    m_screen.setEnabled(ctl::cmdConfig, false);
+    m_screen.setEnabled(ctl::cmdContinue, false);
+    m_screen.setEnabled(ctl::listUnit, true);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+}
+
+void MainLogic::listUnit_Click() { m_screen.setEnabled(ctl::cmdConfig, true); }
+
+void MainLogic::listUnit_DblClick()
+{
+    m_screen.setEnabled(ctl::cmdConfig, true);
+    cmdConfig_Click();
+}
+
+void MainLogic::showMessage(const QString& text)
+{
+    m_screen.setText(ctl::txtGPIBErr, text);
+    m_screen.setVisible(ctl::txtGPIBErr, true);
+}
+
+void MainLogic::cmdConfig_Click()
+{
+    ProgramState& st = m_app.state;
+    const int row = m_screen.selectedLine(ctl::listUnit);
+    const QStringList& entries = m_screen.lines(ctl::listUnit);
+    // With nothing selected the entry text is empty and reads as model code 0, which the range
+    // test refuses like any other unknown model.
+    const QString entry = (row >= 0 && row < entries.size()) ? entries.at(row) : QString();
+
+    const auto code = modelCodeOf(entry);
+    st.ModelCode = code.value_or(0);
+    st.ModelNumber = entry;
+    if (!code || *code > kHighestModelCode || *code < kLowestModelCode) {
+        showMessage(QStringLiteral("Model number") + entry +
+                    QStringLiteral("wrong, reselect model number"));
+        return;
+    }
+
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_app.gpib.SendIFC(st.BoardIndex);
+    if (st.status.failed()) {
+        showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
+        return;
+    }
+    m_app.gpib.ibsre(st.BoardIndex, 1);
+    const GpibStatus afterRemoteEnable = st.status;
+    m_app.gpib.ibtmo(st.BoardIndex, 11);
+    // Both calls go out back to back; a refused remote enable must not pass unnoticed just because
+    // the time-out call after it succeeded, so its own status is reported then.
+    if (!st.status.failed() && afterRemoteEnable.failed())
+        st.status = afterRemoteEnable;
+    if (st.status.failed()) {
+        showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
+        return;
+    }
+
+    if (needsPowerCycle(st.ModelCode)) {
+        showMessage(QStringLiteral("Turn unit off and back on") + m_lineBreak +
+                    QStringLiteral("Press Continue when RDY LED on."));
+        m_screen.setEnabled(ctl::cmdContinue, true);
+        return;
+    }
+    m_host.openConfigWindow();
+}
+
+void MainLogic::cmdContinue_Click()
+{
+    m_screen.setEnabled(ctl::cmdContinue, false);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_host.openConfigWindow();
+}
+
+void MainLogic::cmdExit_Click() { m_host.closeMainWindow(); }
+
+} // namespace gpibconfig

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "config/AppContext.h"
+#include "config/Screen.h"
+
+namespace gpibconfig {
+
+// What the main window needs from its surroundings.
+class MainHost {
+public:
+    virtual ~MainHost() = default;
+    // Shows the configuration window modally; returns when it has closed.
+    virtual void openConfigWindow() = 0;
+    // Unloads the main window, which ends the program.
+    virtual void closeMainWindow() = 0;
+};
+
+// The main window's behaviour: model selection, board preparation, the power-cycle request.
+class MainLogic {
+public:
+    MainLogic(AppContext& app, Screen& screen, MainHost& host);
+
+    void Form_Load();
+    void listUnit_Click();
+    void listUnit_DblClick();
+    void cmdConfig_Click();
+    void cmdContinue_Click();
+    void cmdExit_Click();
+
+    static QString revisionCaption();
+
+private:
+    void showMessage(const QString& text);
+
+    AppContext& m_app;
+    Screen& m_screen;
+    MainHost& m_host;
+    QString m_lineBreak;
+};
+
+} // namespace gpibconfig

@@ -1,0 +1,102 @@
+#include "Gpib32.h"
+
+namespace gpibconfig {
+
+namespace {
+
+// Address words travel as the same 16 bits, whatever their sign in the program.
+Addr4882 addressWord(std::int16_t address) { return static_cast<Addr4882>(address); }
+
+void storeBack(QString& text, const QByteArray& bytes)
+{
+    // The copy has exactly as many bytes as the text has code units, so this never changes the
+    // text's length; bytes the driver did not touch come back as they went.
+    for (qsizetype i = 0; i < text.size() && i < bytes.size(); ++i)
+        text[i] = QChar(static_cast<unsigned char>(bytes[i]));
+}
+
+} // namespace
+
+QByteArray GPIB32::toDriverBytes(const QString& text)
+{
+    QByteArray bytes(text.size(), '\0');
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        bytes[i] = u <= 0xFF ? static_cast<char>(u) : '?';
+    }
+    return bytes;
+}
+
+void GPIB32::SendIFC(std::int16_t board)
+{
+    m_driver.SendIFC(board);
+    RefreshStatus();
+}
+
+void GPIB32::DevClear(std::int16_t board, std::int16_t address)
+{
+    m_driver.DevClear(board, addressWord(address));
+    RefreshStatus();
+}
+
+void GPIB32::Send(std::int16_t board, std::int16_t address, QString& text, std::int16_t eotMode)
+{
+    const long count = static_cast<long>(text.size());
+    QByteArray bytes = toDriverBytes(text);
+    m_driver.Send(board, addressWord(address), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                  count, eotMode);
+    storeBack(text, bytes);
+    RefreshStatus();
+}
+
+void GPIB32::Receive(std::int16_t board, std::int16_t address, QString& buffer,
+                     std::int16_t termination)
+{
+    const long count = static_cast<long>(buffer.size());
+    QByteArray bytes = toDriverBytes(buffer);
+    m_driver.Receive(board, addressWord(address), reinterpret_cast<std::uint8_t*>(bytes.data()),
+                     count, termination);
+    storeBack(buffer, bytes);
+    RefreshStatus();
+}
+
+void GPIB32::SendCmds(std::int16_t board, QString& commands)
+{
+    const long count = static_cast<long>(commands.size());
+    QByteArray bytes = toDriverBytes(commands);
+    m_driver.SendCmds(board, reinterpret_cast<const std::uint8_t*>(bytes.constData()), count);
+    storeBack(commands, bytes);
+    RefreshStatus();
+}
+
+std::int16_t GPIB32::ibonl(std::int16_t ud, std::int16_t v)
+{
+    const int result = m_driver.ibonl(ud, v);
+    RefreshStatus();
+    return static_cast<std::int16_t>(result);
+}
+
+std::int16_t GPIB32::ibsre(std::int16_t ud, std::int16_t v)
+{
+    const int result = m_driver.ibsre(ud, v);
+    RefreshStatus();
+    return static_cast<std::int16_t>(result);
+}
+
+std::int16_t GPIB32::ibtmo(std::int16_t ud, std::int16_t v)
+{
+    const int result = m_driver.ibtmo(ud, v);
+    RefreshStatus();
+    return static_cast<std::int16_t>(result);
+}
+
+void GPIB32::RefreshStatus()
+{
+    // The driver's values are cut to their low 16 bits on purpose: that is the status word's size.
+    m_status.ibsta = static_cast<std::int16_t>(static_cast<std::uint16_t>(m_driver.ThreadIbsta()));
+    m_status.iberr = static_cast<std::int16_t>(static_cast<std::uint16_t>(m_driver.ThreadIberr()));
+    m_status.ibcnt = static_cast<std::int16_t>(static_cast<std::uint16_t>(m_driver.ThreadIbcnt()));
+    m_status.ibcntl = static_cast<std::int32_t>(m_driver.ThreadIbcntl());
+}
+
+} // namespace gpibconfig

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Driver.h"
+#include "GpibStatus.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace gpibconfig {
+
+// The only way into the driver. Each operation passes its arguments on as the driver wants them
+// and then copies the driver's per-thread status into `status`, so callers test the status of the
+// call they just made. It decides and reports nothing.
+//
+// Texts go to the driver as one byte per UTF-16 code unit: U+0000..U+00FF become that byte (ISO
+// 8859-1), anything else becomes '?'. The byte count therefore always equals the text's length, and
+// a Receive never changes the length of the caller's buffer.
+class GPIB32 {
+public:
+    explicit GPIB32(Driver& driver, GpibStatus& status) : m_driver(driver), m_status(status) {}
+
+    void SendIFC(std::int16_t board);
+    void DevClear(std::int16_t board, std::int16_t address);
+    void Send(std::int16_t board, std::int16_t address, QString& text, std::int16_t eotMode);
+    void Receive(std::int16_t board, std::int16_t address, QString& buffer,
+                 std::int16_t termination);
+    void SendCmds(std::int16_t board, QString& commands);
+    std::int16_t ibonl(std::int16_t ud, std::int16_t v);
+    std::int16_t ibsre(std::int16_t ud, std::int16_t v);
+    std::int16_t ibtmo(std::int16_t ud, std::int16_t v);
+    void RefreshStatus();
+
+    const GpibStatus& status() const { return m_status; }
+    Driver& driver() const { return m_driver; }
+
+    static QByteArray toDriverBytes(const QString& text);
+
+private:
+    Driver& m_driver;
+    GpibStatus& m_status;
+};
+
+} // namespace gpibconfig
