@@ -32,6 +32,7 @@ struct ControlDef {
     int tabIndex = -1; // -1: not in the tab order
     FontSpec font;
     ControlStyle style = ControlStyle::Plain;
+    bool input = false; // a text box the operator types into (the others only show messages)
 };
 
 struct WindowDef {

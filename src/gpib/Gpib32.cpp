@@ -39,13 +39,15 @@ void GPIB32::DevClear(std::int16_t board, std::int16_t address)
     RefreshStatus();
 }
 
-void GPIB32::Send(std::int16_t board, std::int16_t address, QString& text, std::int16_t eotMode)
+void GPIB32::Send(std::int16_t board, std::int16_t address, const QString& text,
+                  std::int16_t eotMode)
 {
     const long count = static_cast<long>(text.size());
-    QByteArray bytes = toDriverBytes(text);
+    const QByteArray bytes = toDriverBytes(text);
     m_driver.Send(board, addressWord(address), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                   count, eotMode);
-    storeBack(text, bytes);
+    // The driver only reads the bytes, so the caller's text stays exactly as it was, also where a
+    // character had no 8-bit form.
     RefreshStatus();
 }
 
@@ -60,12 +62,11 @@ void GPIB32::Receive(std::int16_t board, std::int16_t address, QString& buffer,
     RefreshStatus();
 }
 
-void GPIB32::SendCmds(std::int16_t board, QString& commands)
+void GPIB32::SendCmds(std::int16_t board, const QString& commands)
 {
     const long count = static_cast<long>(commands.size());
-    QByteArray bytes = toDriverBytes(commands);
+    const QByteArray bytes = toDriverBytes(commands);
     m_driver.SendCmds(board, reinterpret_cast<const std::uint8_t*>(bytes.constData()), count);
-    storeBack(commands, bytes);
     RefreshStatus();
 }
 

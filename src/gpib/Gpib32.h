@@ -22,10 +22,10 @@ public:
 
     void SendIFC(std::int16_t board);
     void DevClear(std::int16_t board, std::int16_t address);
-    void Send(std::int16_t board, std::int16_t address, QString& text, std::int16_t eotMode);
+    void Send(std::int16_t board, std::int16_t address, const QString& text, std::int16_t eotMode);
     void Receive(std::int16_t board, std::int16_t address, QString& buffer,
                  std::int16_t termination);
-    void SendCmds(std::int16_t board, QString& commands);
+    void SendCmds(std::int16_t board, const QString& commands);
     std::int16_t ibonl(std::int16_t ud, std::int16_t v);
     std::int16_t ibsre(std::int16_t ud, std::int16_t v);
     std::int16_t ibtmo(std::int16_t ud, std::int16_t v);

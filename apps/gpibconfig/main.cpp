@@ -1,0 +1,14 @@
+#include "gpib/RealClock.h"
+#include "gpib/SystemDriver.h"
+#include "ui/Application.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("gpibconfig"));
+    auto driver = gpibconfig::SystemDriver::load();
+    gpibconfig::RealClock clock;
+    return gpibconfig::runGpibConfig(*driver, clock);
+}

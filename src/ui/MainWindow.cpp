@@ -1,0 +1,80 @@
+#include "MainWindow.h"
+
+#include "ConfigWindow.h"
+#include "config/Controls.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace gpibconfig {
+
+MainWindow::MainWindow(AppContext& app, QWidget* parent)
+    : QWidget(parent)
+    , m_app(app)
+    , m_screen(mainWindowDef())
+    , m_logic(app, m_screen, *this)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    m_widgets = std::make_unique<WindowBuilder>(this, mainWindowDef(), m_screen);
+
+    auto* list = m_widgets->get<QListWidget>(ctl::listUnit);
+    // Selecting with the mouse or the keyboard (arrows, typing a model number) is the list's click.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
+        if (!list->selectedItems().isEmpty())
+            m_logic.listUnit_Click();
+    });
+    connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.listUnit_DblClick(); });
+    list->installEventFilter(this);
+
+    connect(m_widgets->get<QPushButton>(ctl::cmdConfig), &QPushButton::clicked, this,
+            [this] { m_logic.cmdConfig_Click(); });
+    connect(m_widgets->get<QPushButton>(ctl::cmdContinue), &QPushButton::clicked, this,
+            [this] { m_logic.cmdContinue_Click(); });
+    connect(m_widgets->get<QPushButton>(ctl::cmdExit), &QPushButton::clicked, this,
+            [this] { m_logic.cmdExit_Click(); });
+
+    m_logic.Form_Load();
+}
+
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on a selected entry is the double-click of the keyboard user.
+    if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(ctl::listUnit)) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            m_screen.selectedLine(ctl::listUnit) >= 0) {
+            m_logic.listUnit_DblClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The main window cannot be closed under a modal configuration window; otherwise closing it
+    // is Exit.
+    if (m_configWindow) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void MainWindow::openConfigWindow()
+{
+    ConfigWindow window(m_app, this);
+    m_configWindow = &window;
+    if (m_hook)
+        m_hook(window);
+    window.exec();
+    m_configWindow = nullptr;
+}
+
+void MainWindow::closeMainWindow() { close(); }
+
+} // namespace gpibconfig

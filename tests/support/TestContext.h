@@ -1,0 +1,37 @@
+#pragma once
+
+#include "config/AppContext.h"
+#include "support/FakeDriver.h"
+
+namespace gpibconfig::test {
+
+class CountingNotifier final : public Notifier {
+public:
+    int beeps = 0;
+    void beep() override { ++beeps; }
+};
+
+// Virtual time: pauses only add up.
+class ManualClock final : public Clock {
+public:
+    double time = 0;
+    QList<double> pauses;
+    double now() const override { return time; }
+    void pause(double seconds) override
+    {
+        pauses << seconds;
+        time += seconds;
+    }
+};
+
+// A program context around any driver, for logic tests without widgets.
+struct TestContext {
+    explicit TestContext(Driver& driver) : gpib(driver, state.status) {}
+    ProgramState state;
+    GPIB32 gpib;
+    ManualClock clock;
+    CountingNotifier notifier;
+    AppContext app{state, gpib, clock, notifier};
+};
+
+} // namespace gpibconfig::test
