@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds the default preset (after the bootstrap).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+"$root/scripts/bootstrap.sh"
+preset="${GPIBCONFIG_PRESET:-default}"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --parallel "$(nproc)"
