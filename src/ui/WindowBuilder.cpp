@@ -24,9 +24,21 @@ int twipsToPixels(int twips, int logicalDpi)
 
 QFont fontFor(const FontSpec& spec)
 {
+    // The windows were drawn with Windows fonts; where they are missing, take a family of the same
+    // width class so that captions keep fitting their controls.
+    static const QStringList sansFamilies = {QStringLiteral("Microsoft Sans Serif"),
+                                             QStringLiteral("Arial"),
+                                             QStringLiteral("Liberation Sans"),
+                                             QStringLiteral("Nimbus Sans")};
+    static const QStringList monoFamilies = {QStringLiteral("Liberation Mono"),
+                                             QStringLiteral("DejaVu Sans Mono")};
     QFont font;
-    if (QFontDatabase::hasFamily(spec.family))
-        font = QFont(spec.family);
+    QStringList candidates{spec.family};
+    candidates += spec.fixedPitch ? monoFamilies : sansFamilies;
+    const auto found = std::find_if(candidates.begin(), candidates.end(),
+                                    [](const QString& f) { return QFontDatabase::hasFamily(f); });
+    if (found != candidates.end())
+        font = QFont(*found);
     else if (spec.fixedPitch)
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     else
@@ -35,6 +47,26 @@ QFont fontFor(const FontSpec& spec)
     font.setBold(spec.bold);
     return font;
 }
+
+namespace {
+
+// A substitute font may still be a little wider than the original: shrink a caption's font (down
+// to three quarters of its size) until the wrapped text fits the control, so no caption is cut.
+void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int margin)
+{
+    QFont font = designFont;
+    const QRect room = w->rect().adjusted(margin, 0, -margin, 0);
+    const double smallest = designFont.pointSizeF() * 0.75;
+    while (font.pointSizeF() > smallest) {
+        const QRect need = QFontMetrics(font).boundingRect(room, Qt::TextWordWrap, text);
+        if (need.width() <= room.width() && need.height() <= w->height())
+            break;
+        font.setPointSizeF(font.pointSizeF() - 0.25);
+    }
+    w->setFont(font);
+}
+
+} // namespace
 
 void WrappingButton::paintEvent(QPaintEvent*)
 {
@@ -100,6 +132,8 @@ void WindowBuilder::build()
             auto* edit = new QPlainTextEdit(parent);
             edit->setReadOnly(true);
             edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+            edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            edit->document()->setDocumentMargin(2);
             w = edit;
             break;
         }
@@ -138,6 +172,7 @@ void WindowBuilder::build()
         w->setObjectName(c.name);
         w->setGeometry(px(c.rect.left), px(c.rect.top), px(c.rect.width), px(c.rect.height));
         w->setFont(fontFor(c.font));
+        w->setProperty("designFont", w->font());
         if (!c.toolTip.isEmpty())
             w->setToolTip(c.toolTip);
         w->setAccessibleName(!c.caption.simplified().isEmpty() ? c.caption.simplified() : c.name);
@@ -196,9 +231,12 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
     switch (aspect) {
     case Screen::Aspect::Text: {
         const QString text = m_screen.text(name);
+        const QFont designFont = w->property("designFont").value<QFont>();
         if (auto* label = qobject_cast<QLabel*>(w)) {
-            if (label->pixmap().isNull())
+            if (label->pixmap().isNull()) {
                 label->setText(text);
+                fitCaption(label, text, designFont, 0);
+            }
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
             if (edit->text() != text)
                 edit->setText(text);
@@ -209,6 +247,7 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
             plain->setPlainText(shown);
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             button->setText(text);
+            fitCaption(button, text, designFont, 4);
             w->setAccessibleName(text.simplified());
         }
         break;

@@ -1,0 +1,238 @@
+#include "config/Controls.h"
+#include "config/WindowLayouts.h"
+#include "support/TestContext.h"
+#include "ui/ConfigWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/WindowBuilder.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace gpibconfig;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::FakeDriver> driver;
+    std::unique_ptr<test::TestContext> ctx;
+    std::unique_ptr<MainWindow> window;
+    QStringList modelsSeenByConfigWindow;
+
+    template <typename T> T* find(const QString& name) const
+    {
+        auto* w = window->findChild<T*>(name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QListWidget* list() const { return find<QListWidget>(ctl::listUnit); }
+    QPushButton* button(const QString& name) const { return find<QPushButton>(name); }
+    QString message() const { return find<QPlainTextEdit>(ctl::txtGPIBErr)->toPlainText(); }
+    bool messageShown() const { return find<QPlainTextEdit>(ctl::txtGPIBErr)->isVisible(); }
+
+    void clickRow(const QString& entry)
+    {
+        const auto items = list()->findItems(entry, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        const QRect r = list()->visualItemRect(items.front());
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+private slots:
+    void init()
+    {
+        driver = std::make_unique<test::FakeDriver>();
+        ctx = std::make_unique<test::TestContext>(*driver);
+        window = std::make_unique<MainWindow>(ctx->app);
+        modelsSeenByConfigWindow.clear();
+        // Every configuration window records its title and closes itself at once.
+        window->setConfigWindowHook([this](ConfigWindow& config) {
+            QTimer::singleShot(0, &config, [this, &config] {
+                modelsSeenByConfigWindow << config.findChild<QLineEdit*>(ctl::txtTitle)->text();
+                config.logic().cmdDone_Click();
+                config.logic().cmdDone_Click();
+            });
+        });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        ctx.reset();
+        driver.reset();
+    }
+
+    void controlsCarryTheirNamesCaptionsAndToolTips()
+    {
+        const WindowDef def = mainWindowDef();
+        const int dpi = window->logicalDpiX();
+        for (const ControlDef& c : def.controls) {
+            QWidget* w = window->findChild<QWidget*>(c.name);
+            QVERIFY2(w, qPrintable(c.name));
+            QCOMPARE(w->toolTip(), c.toolTip);
+            QCOMPARE(w->geometry(), QRect(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi),
+                                          twipsToPixels(c.rect.width, dpi),
+                                          twipsToPixels(c.rect.height, dpi)));
+        }
+        QCOMPARE(find<QLabel>(ctl::labelTitle)->text(),
+                 QStringLiteral("WELCOME TO ZEB's GPIB CONFIGUATION PROGRAM"));
+        QCOMPARE(find<QLabel>(ctl::labelRev)->text(), QStringLiteral("Revised  12-01-2008"));
+        QCOMPARE(button(ctl::cmdConfig)->text(), QStringLiteral("Configure"));
+        QCOMPARE(button(ctl::cmdContinue)->toolTip(),
+                 QStringLiteral("Continues configuration after power cycling the device"));
+        QCOMPARE(button(ctl::cmdExit)->text(), QStringLiteral("Exit"));
+        QCOMPARE(window->size(), QSize(twipsToPixels(7725, dpi), twipsToPixels(6405, dpi)));
+        const QPixmap logo = find<QLabel>(ctl::ImageZEB)->pixmap();
+        QCOMPARE(logo.size(), QSize(847, 275));
+    }
+
+    void tabOrderFollowsTheWindowDefinition()
+    {
+        QWidget* w = list();
+        const QStringList expected = {ctl::cmdConfig, ctl::txtGPIBErr, ctl::cmdContinue, ctl::cmdExit};
+        for (const QString& name : expected) {
+            w = w->nextInFocusChain();
+            while (w->focusPolicy() == Qt::NoFocus)
+                w = w->nextInFocusChain();
+            QCOMPARE(w->objectName(), name);
+        }
+    }
+
+    void atLoadNothingIsSelectedEvenWithTheFocusInTheList()
+    {
+        QCOMPARE(list()->count(), 27);
+        QVERIFY(list()->selectedItems().isEmpty());
+        QVERIFY(!button(ctl::cmdConfig)->isEnabled());
+        QVERIFY(!button(ctl::cmdContinue)->isEnabled());
+        QVERIFY(!messageShown());
+        list()->setFocus();
+        QTest::qWait(10);
+        QVERIFY(list()->selectedItems().isEmpty());
+        QVERIFY(!button(ctl::cmdConfig)->isEnabled());
+        QVERIFY(driver->calls.isEmpty());
+    }
+
+    void clickingAnEntryEnablesConfigure()
+    {
+        clickRow(QStringLiteral("7357"));
+        QVERIFY(button(ctl::cmdConfig)->isEnabled());
+    }
+
+    void keyboardSelectionCountsAsAClick()
+    {
+        list()->setFocus();
+        QTest::keyClick(list(), Qt::Key_Down);
+        QTest::keyClick(list(), Qt::Key_Down);
+        QVERIFY(!list()->selectedItems().isEmpty());
+        QVERIFY(button(ctl::cmdConfig)->isEnabled());
+        QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
+        QCOMPARE(ctx->state.ModelNumber, list()->selectedItems().front()->text());
+    }
+
+    void typingTheStartOfAModelNumberSelectsIt()
+    {
+        list()->setFocus();
+        QTest::keyClicks(list(), QStringLiteral("7352"));
+        QCOMPARE(list()->selectedItems().size(), 1);
+        QCOMPARE(list()->selectedItems().front()->text(), QStringLiteral("7352A"));
+        QVERIFY(button(ctl::cmdConfig)->isEnabled());
+    }
+
+    void enterOnAnEntryActsAsADoubleClick()
+    {
+        list()->setFocus();
+        QTest::keyClicks(list(), QStringLiteral("7321"));
+        QTest::keyClick(list(), Qt::Key_Return);
+        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7321  CONFIGURATION ROUTINE")}));
+        QCOMPARE(driver->calls, QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+    }
+
+    void doubleClickConfigures()
+    {
+        const auto item = list()->findItems(QStringLiteral("7385A"), Qt::MatchExactly).front();
+        const QPoint at = list()->visualItemRect(item).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7385  CONFIGURATION ROUTINE")}));
+    }
+
+    void sendIfcFailureShowsTheReportAndKeepsConfigureUsable()
+    {
+        driver->statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+        clickRow(QStringLiteral("7311"));
+        QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
+        QVERIFY(messageShown());
+        QCOMPARE(message(), QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 "
+                                           "ENEB <No GPIB board>ibcnt =  0"));
+        QVERIFY(modelsSeenByConfigWindow.isEmpty());
+        QVERIFY(button(ctl::cmdConfig)->isEnabled());
+
+        driver->statusFor = nullptr;
+        QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
+        QVERIFY(!messageShown());
+        QCOMPARE(modelsSeenByConfigWindow.size(), 1);
+    }
+
+    void powerCyclePathWithAChangedSelectionBeforeContinue()
+    {
+        clickRow(QStringLiteral("7374B"));
+        QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
+        QVERIFY(messageShown());
+        QCOMPARE(message(), QStringLiteral("Turn unit off and back on\nPress Continue when RDY LED on."));
+        QVERIFY(button(ctl::cmdContinue)->isEnabled());
+        QVERIFY(modelsSeenByConfigWindow.isEmpty());
+
+        clickRow(QStringLiteral("7311"));
+        QTest::mouseClick(button(ctl::cmdContinue), Qt::LeftButton);
+        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7374  CONFIGURATION ROUTINE")}));
+        QCOMPARE(ctx->state.ModelNumber, QStringLiteral("7374B"));
+        QVERIFY(!button(ctl::cmdContinue)->isEnabled());
+        QVERIFY(!messageShown());
+        QCOMPARE(driver->calls.size(), 3);
+        // Back from the configuration window the main window is as it was.
+        QCOMPARE(list()->selectedItems().front()->text(), QStringLiteral("7311"));
+        QVERIFY(button(ctl::cmdConfig)->isEnabled());
+    }
+
+    void noDriverLibraryIsExplainedInPlainWords()
+    {
+        // A plain-words hint from the driver goes on a line of its own under the report.
+        struct Missing final : test::FakeDriver {
+            QString explainFailure(int, int, long) const override
+            {
+                return QStringLiteral("No GPIB driver library was found (tried libgpib.so.0).");
+            }
+        };
+        Missing missing;
+        missing.statusFor = test::failing({QString()}, err::EDVR, sta::ERR);
+        test::TestContext local(missing);
+        MainWindow w(local.app);
+        w.show();
+        auto* l = w.findChild<QListWidget*>(ctl::listUnit);
+        l->setCurrentRow(0);
+        QTest::mouseClick(w.findChild<QPushButton*>(ctl::cmdConfig), Qt::LeftButton);
+        QCOMPARE(w.findChild<QPlainTextEdit*>(ctl::txtGPIBErr)->toPlainText(),
+                 QStringLiteral("SendIFC Error ibsta = &H8000 <   ERR >iberr =  0 EDVR <DOS "
+                                "Error>ibcnt =  0\nNo GPIB driver library was found (tried "
+                                "libgpib.so.0)."));
+    }
+
+    void exitEndsTheProgram()
+    {
+        QSignalSpy destroyed(window.get(), &QObject::destroyed);
+        QTest::mouseClick(button(ctl::cmdExit), Qt::LeftButton);
+        QVERIFY(!window->isVisible());
+        QVERIFY(driver->calls.isEmpty());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_main_window.moc"
