@@ -2,8 +2,45 @@
 
 #include "Controls.h"
 #include "core/QtText.h"
+#include "models/ModelFamily.h"
+
+#include <cmath>
 
 namespace gpibconfig {
+
+namespace {
+
+constexpr int kReplyLength = 18;
+constexpr int kVisibleFunctions = 14;
+constexpr double kPauseSeconds = 0.2;
+
+// Status bits of the standard event status register that mean a setting was refused: query
+// error, execution error, command error. The device-dependent error (8) is left to the unit.
+constexpr std::int64_t kRefusedBits = 4 | 16 | 32;
+
+QString blanks() { return QString(kReplyLength, QLatin1Char(' ')); }
+
+// The whole number 0..30 a typed bus address stands for, if it is one.
+std::optional<std::int16_t> busAddress(double value)
+{
+    const auto n = toInt16(value);
+    if (!n || *n < 0 || *n > 30)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+class ConfigLogic::BusyScope {
+public:
+    explicit BusyScope(ConfigLogic& logic) : m_logic(logic) { ++m_logic.m_busy; }
+    ~BusyScope() { --m_logic.m_busy; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    ConfigLogic& m_logic;
+};
 
 ConfigLogic::ConfigLogic(AppContext& app, Screen& screen, ConfigHost& host)
     : m_app(app)
@@ -15,6 +52,12 @@ ConfigLogic::ConfigLogic(AppContext& app, Screen& screen, ConfigHost& host)
 QString ConfigLogic::titleFor(std::int16_t modelCode)
 {
     return decimalText(static_cast<int>(modelCode)) + QStringLiteral("  CONFIGURATION ROUTINE");
+}
+
+QString ConfigLogic::TrimReply(const QString& reply)
+{
+    const qsizetype lf = reply.indexOf(QLatin1Char('\n'));
+    return lf < 0 ? reply : reply.left(lf + 1);
 }
 
 void ConfigLogic::Form_Load()
@@ -39,6 +82,375 @@ void ConfigLogic::Form_Load()
     m_screen.setFocus(ctl::txtAddr);
 }
 
+void ConfigLogic::report(const QString& title)
+{
+    m_screen.setText(ctl::txtGPIBErr, m_app.reportFailure(title));
+    m_screen.setVisible(ctl::txtGPIBErr, true);
+}
+
+void ConfigLogic::send(const QString& text)
+{
+    ProgramState& st = m_app.state;
+    st.run.CmdString = text;
+    m_app.gpib.Send(st.BoardIndex, st.unit.DeviceAddress, st.run.CmdString, 1);
+}
+
+void ConfigLogic::receive()
+{
+    ProgramState& st = m_app.state;
+    st.run.ReplyText = blanks();
+    m_app.gpib.Receive(st.BoardIndex, st.unit.DeviceAddress, st.run.ReplyText, 0);
+}
+
+bool ConfigLogic::sendChecked(const QString& text, const QString& errorTitle)
+{
+    send(text);
+    if (m_app.state.status.failed()) {
+        report(errorTitle);
+        return false;
+    }
+    return true;
+}
+
+void ConfigLogic::Pause() { m_app.clock.pause(kPauseSeconds); }
+
+// ---------------------------------------------------------------------------------------------
+// Address entry and dispatch
+
+void ConfigLogic::cmdSet_Click()
+{
+    BusyScope busy(*this);
+    ProgramState& st = m_app.state;
+    UnitAddress& unit = st.unit;
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+
+    const auto typed = textToInt16(m_screen.text(ctl::txtAddr));
+    // Out of range: 31..99, 3000 and more, anything that does not fit 16 bits, and a secondary
+    // address above 31 in the primary * 100 + secondary form, which the address word cannot hold.
+    const bool outOfRange = !typed || *typed >= 3000 || (*typed >= 31 && *typed <= 99) ||
+                            (*typed >= 100 && *typed % 100 > 31);
+    if (outOfRange) {
+        m_screen.setText(ctl::txtErrMsg, QStringLiteral("Address out of range, re-enter"));
+        m_screen.setVisible(ctl::txtErrMsg, true);
+        m_app.notifier.beep();
+        return;
+    }
+    unit.PrimaryAddress = *typed;
+    m_screen.setVisible(ctl::txtErrMsg, false);
+
+    if (unit.PrimaryAddress < 100) {
+        unit.DeviceAddress = unit.PrimaryAddress;
+    } else {
+        const std::int16_t number = unit.PrimaryAddress;
+        unit.PrimaryAddress = static_cast<std::int16_t>(number / 100);
+        unit.SecondaryAddress = static_cast<std::int16_t>(number - 100 * unit.PrimaryAddress);
+        unit.DeviceAddress =
+            static_cast<std::int16_t>(unit.PrimaryAddress + (0x60 + unit.SecondaryAddress) * 256);
+    }
+
+    if (st.ModelCode == 7379) {
+        // Closing the channel dialog without Continue cancels this Set Address: nothing goes on
+        // the bus.
+        if (!m_host.askChannel())
+            return;
+        // The dialog only accepts 0 < channel <= 4, so the secondary address is 10..14.
+        unit.SecondaryAddress = toInt16(unit.ChannelNumber + 10).value_or(0);
+        unit.DeviceAddress =
+            static_cast<std::int16_t>(unit.PrimaryAddress + (0x60 + unit.SecondaryAddress) * 256);
+    }
+
+    m_app.gpib.SendIFC(st.BoardIndex);
+    m_app.gpib.DevClear(st.BoardIndex, unit.DeviceAddress);
+    if (st.status.failed()) {
+        report(QStringLiteral("DevClear Error"));
+        return;
+    }
+
+    m_screen.setEnabled(ctl::cmdEnter, true);
+    m_screen.setEnabled(ctl::cmdRedo, true);
+    m_screen.setVisible(ctl::labelChoice, true);
+
+    const ModelRoutine* routine = routineFor(st.ModelCode, st.ModelNumber);
+    if (!routine) {
+        m_screen.setText(ctl::txtErrMsg, QStringLiteral("Bad Model Number, Configuration halted"));
+        m_screen.setVisible(ctl::txtErrMsg, true);
+        Pause();
+        m_host.closeConfigWindow();
+        return;
+    }
+    runModelRoutine(*routine);
+}
+
+void ConfigLogic::runModelRoutine(const ModelRoutine& routine)
+{
+    BusyScope busy(*this);
+    ProgramState& st = m_app.state;
+    FunctionTable& table = st.table;
+    m_routine = &routine;
+
+    if (routine.hasNotice()) {
+        st.NoticeText = routine.notice();
+        m_host.showNotice();
+    }
+    if (routine.multiChannel()) {
+        table.ChannelCount = static_cast<std::int16_t>(routine.channelCount);
+        m_screen.setEnabled(ctl::cmdNextCh, false);
+        m_screen.setVisible(ctl::cmdNextCh, false);
+    } else {
+        st.unit.DeviceAddress = st.unit.PrimaryAddress;
+    }
+
+    const std::vector<MenuRow> rows = routine.rows();
+    const bool countAccepted = table.setFuncCount(static_cast<int>(rows.size()));
+    Q_ASSERT(countAccepted);
+    (void)countAccepted;
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        table.setFunction(static_cast<int>(k + 1), QLatin1String(rows[k].prompt),
+                          QLatin1String(rows[k].header));
+    table.AddressFunc = static_cast<std::int16_t>(routine.addressFunc);
+    table.HeaderPrefix = QLatin1String(routine.headerPrefix);
+
+    if (routine.hasNotice())
+        m_app.gpib.SendIFC(st.BoardIndex);
+
+    table.LockSupported = static_cast<std::int16_t>(routine.lockSupported);
+    table.TriggerAtStart = static_cast<std::int16_t>(routine.triggerAtStart);
+    st.run.FuncIndex = 1;
+    m_scrollCount = 0;
+    st.run.MenuPhase = 0;
+    // Settings of this new menu are not saved yet, whatever an earlier menu of this window did.
+    m_doneArmed = 0;
+    LOOP2();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The menu engine
+
+void ConfigLogic::cmdEnter_Click()
+{
+    BusyScope busy(*this);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_app.state.run.MenuPhase = 1;
+    m_app.state.run.ChoiceText = m_screen.text(ctl::txtChoice);
+    m_screen.setText(ctl::txtChoice, QString());
+    LOOP2();
+}
+
+void ConfigLogic::lstFunction_Click() { m_screen.setFocus(ctl::txtChoice); }
+
+void ConfigLogic::lstFunction_DblClick()
+{
+    // Only while a menu runs; before Set Address or after the last function there is no function
+    // to step.
+    if (m_screen.enabled(ctl::cmdEnter))
+        cmdEnter_Click();
+}
+
+void ConfigLogic::LOOP2()
+{
+    BusyScope busy(*this);
+    RunState& run = m_app.state.run;
+    const int count = m_app.state.table.FuncCount();
+    if (run.FuncIndex < 1 || run.FuncIndex > count + 1)
+        return;
+    if (run.MenuPhase == 0) {
+        queryStep();
+        return;
+    }
+    if (!run.ChoiceText.isEmpty()) {
+        setStep();
+        return;
+    }
+    if (run.FuncIndex > count)
+        return; // already past the end of the menu
+    ++run.FuncIndex;
+    if (run.FuncIndex <= count) {
+        run.MenuPhase = 0;
+        queryStep();
+    } else {
+        endOfMenu();
+    }
+}
+
+void ConfigLogic::queryStep()
+{
+    ProgramState& st = m_app.state;
+    const FunctionTable& table = st.table;
+    const int i = st.run.FuncIndex;
+    if (!FunctionTable::validSlot(i) || i > table.FuncCount())
+        return;
+
+    if (i == 1) {
+        if (table.TriggerAtStart == 1) {
+            const int listen = 0x20 + st.unit.DeviceAddress;
+            const QChar unl(0x3F);
+            const QChar lad(listen);
+            const QChar get(0x08);
+            for (const QString& commands :
+                 {QString(unl), QString(lad), QString(unl), QString(lad) + get}) {
+                st.run.CmdString = commands;
+                m_app.gpib.SendCmds(st.BoardIndex, st.run.CmdString);
+                Pause();
+            }
+        }
+        if (table.LockSupported == 1) {
+            send(QStringLiteral("CAL:LOCK 0"));
+            send(QStringLiteral("*CLS"));
+        }
+    }
+
+    st.run.ReplyText = blanks();
+    send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char('?'));
+    receive();
+    if (st.status.failed()) {
+        report(QStringLiteral("Receive Error"));
+    } else {
+        st.run.ReplyText = TrimReply(st.run.ReplyText);
+        if (i == table.AddressFunc) {
+            const double v = readNumber(st.run.ReplyText);
+            if (v >= 32)
+                st.run.ReplyText = decimalText(v - 32) + QStringLiteral("/31 ");
+            st.run.ReplyText = withoutLeadingBlanks(st.run.ReplyText);
+        }
+    }
+
+    if (i > kVisibleFunctions) {
+        if (m_screen.removeLine(ctl::lstFunction, 0))
+            ++m_scrollCount;
+    }
+    showLine(i - m_scrollCount - 1, false);
+    m_screen.selectLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction) - 1);
+    m_screen.setFocus(ctl::txtChoice);
+}
+
+void ConfigLogic::setStep()
+{
+    ProgramState& st = m_app.state;
+    const FunctionTable& table = st.table;
+    const int i = st.run.FuncIndex;
+    if (!FunctionTable::validSlot(i) || i > table.FuncCount())
+        return;
+    const QString choice = st.run.ChoiceText;
+
+    send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char(' ') + choice);
+
+    if (i == table.AddressFunc) {
+        // Follow the unit to its new address only when it can have one; 31 (back to the switch
+        // address) and anything that is not a bus address keep the address we talk to.
+        if (const auto n = busAddress(readNumber(choice))) {
+            st.unit.PrimaryAddress = *n;
+            st.unit.DeviceAddress =
+                st.ModelCode == 7379
+                    ? static_cast<std::int16_t>(*n + (0x60 + st.unit.SecondaryAddress) * 256)
+                    : *n;
+        }
+        Pause();
+    }
+    Pause();
+
+    send(st.run.EsrQuery);
+    receive();
+    if (st.run.ReplyText == blanks()) {
+        st.run.ReplyText = QStringLiteral("No response");
+    } else {
+        const double e = roundHalfEven(readNumber(st.run.ReplyText));
+        // A value that cannot be an event status register is no confirmation either.
+        const bool refused = !std::isfinite(e) || std::fabs(e) > 2147483647.0 ||
+                             (static_cast<std::int64_t>(e) & kRefusedBits) != 0;
+        if (refused) {
+            st.run.ReplyText = QStringLiteral("Error - retry");
+        } else {
+            send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char('?'));
+            receive();
+            st.run.ReplyText = TrimReply(st.run.ReplyText);
+            if (i == table.AddressFunc) {
+                const double v = readNumber(st.run.ReplyText.left(2));
+                st.run.ReplyText = v >= 32 ? decimalText(v - 32) + QStringLiteral("/31\n")
+                                           : decimalText(v) + QStringLiteral("\n");
+                st.run.ReplyText = withoutLeadingBlanks(st.run.ReplyText);
+            }
+        }
+    }
+
+    showLine(i - m_scrollCount - 1, true);
+    m_screen.setFocus(ctl::txtChoice);
+}
+
+void ConfigLogic::showLine(int position, bool replace)
+{
+    ProgramState& st = m_app.state;
+    st.MenuLine = FormatMenuLine(st.table.FuncPrompt(st.run.FuncIndex), st.run.ReplyText);
+    if (replace)
+        m_screen.removeLine(ctl::lstFunction, position);
+    if (!m_screen.insertLine(ctl::lstFunction, position, st.MenuLine))
+        m_screen.insertLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction), st.MenuLine);
+}
+
+int ConfigLogic::configuredChannel() const { return m_app.state.unit.SecondaryAddress - 10; }
+
+void ConfigLogic::endOfMenu()
+{
+    ProgramState& st = m_app.state;
+    if (st.ModelCode == 7379) {
+        // Compare the channel actually addressed: a fractional entry such as 3.5 addresses
+        // channel 4.
+        if (configuredChannel() != st.table.ChannelCount) {
+            m_screen.setVisible(ctl::cmdNextCh, true);
+            m_screen.setEnabled(ctl::cmdNextCh, true);
+            m_screen.setEnabled(ctl::cmdEnter, false);
+        } else {
+            m_screen.setEnabled(ctl::cmdEnter, false);
+            m_screen.setEnabled(ctl::cmdSav, true);
+        }
+        return;
+    }
+    m_screen.setEnabled(ctl::cmdSet, false);
+    m_screen.setEnabled(ctl::cmdEnter, false);
+    if (st.table.LockSupported == 1) {
+        m_screen.setEnabled(ctl::cmdLock, true);
+        m_screen.setEnabled(ctl::cmdSRQ, true);
+        m_screen.setEnabled(ctl::cmdNoSRQ, true);
+    }
+    m_screen.setEnabled(ctl::cmdSav, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Finishing commands
+
+void ConfigLogic::cmdSav_Click()
+{
+    BusyScope busy(*this);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    if (sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")))
+        m_doneArmed = 1;
+    m_screen.setEnabled(ctl::cmdSav, false);
+}
+
+void ConfigLogic::cmdSRQ_Click()
+{
+    BusyScope busy(*this);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    sendChecked(QStringLiteral("*PSC 0"), QStringLiteral("Send ESE Error"));
+}
+
+void ConfigLogic::cmdNoSRQ_Click()
+{
+    BusyScope busy(*this);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    sendChecked(QStringLiteral("*PSC 1"), QStringLiteral("Send ESE Error"));
+}
+
+void ConfigLogic::cmdLock_Click()
+{
+    BusyScope busy(*this);
+    m_screen.setVisible(ctl::txtGPIBErr, false);
+    // A refused lock is reported and nothing more is sent, so the report stays the one that
+    // explains it; the operator can press Lock Settings again.
+    if (!sendChecked(QStringLiteral("CAL:LOCK ON"), QStringLiteral("Send LOCK Error")))
+        return;
+    sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error"));
+}
+
 void ConfigLogic::cmdDone_Click()
 {
     m_screen.setVisible(ctl::txtGPIBErr, false);
@@ -51,6 +463,29 @@ void ConfigLogic::cmdDone_Click()
     m_screen.setVisible(ctl::txtGPIBErr, true);
     m_doneArmed = 1;
     m_app.notifier.beep();
+}
+
+void ConfigLogic::cmdRedo_Click()
+{
+    m_screen.clearLines(ctl::lstFunction);
+    m_screen.setText(ctl::txtAddr, QString());
+    m_screen.setEnabled(ctl::txtAddr, true);
+    m_screen.setFocus(ctl::txtAddr);
+    m_screen.setEnabled(ctl::cmdSet, true);
+    for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+        m_screen.setEnabled(name, false);
+}
+
+void ConfigLogic::cmdNextCh_Click()
+{
+    m_screen.clearLines(ctl::lstFunction);
+    m_screen.setText(ctl::txtAddr, decimalText(static_cast<int>(m_app.state.unit.PrimaryAddress)));
+    m_screen.setEnabled(ctl::txtAddr, true);
+    m_screen.setEnabled(ctl::cmdSet, true);
+    m_screen.setEnabled(ctl::cmdEnter, true);
+    for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+        m_screen.setEnabled(name, false);
+    cmdSet_Click();
 }
 
 } // namespace gpibconfig

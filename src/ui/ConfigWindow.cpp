@@ -1,8 +1,11 @@
 #include "ConfigWindow.h"
 
+#include "Dialogs.h"
 #include "config/Controls.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 namespace gpibconfig {
@@ -16,19 +19,39 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
     setObjectName(QStringLiteral("frmConfig"));
     m_widgets = std::make_unique<WindowBuilder>(this, configWindowDef(), m_screen);
 
-    connect(m_widgets->get<QPushButton>(ctl::cmdDone), &QPushButton::clicked, this,
-            [this] { m_logic.cmdDone_Click(); });
+    connectButton(ctl::cmdSet, &ConfigLogic::cmdSet_Click);
+    connectButton(ctl::cmdEnter, &ConfigLogic::cmdEnter_Click);
+    connectButton(ctl::cmdSav, &ConfigLogic::cmdSav_Click);
+    connectButton(ctl::cmdSRQ, &ConfigLogic::cmdSRQ_Click);
+    connectButton(ctl::cmdNoSRQ, &ConfigLogic::cmdNoSRQ_Click);
+    connectButton(ctl::cmdLock, &ConfigLogic::cmdLock_Click);
+    connectButton(ctl::cmdDone, &ConfigLogic::cmdDone_Click);
+    connectButton(ctl::cmdRedo, &ConfigLogic::cmdRedo_Click);
+    connectButton(ctl::cmdNextCh, &ConfigLogic::cmdNextCh_Click);
+
+    auto* list = m_widgets->get<QListWidget>(ctl::lstFunction);
+    connect(list, &QListWidget::itemClicked, this, [this] { m_logic.lstFunction_Click(); });
+    connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.lstFunction_DblClick(); });
+    list->installEventFilter(this);
 
     m_logic.Form_Load();
 }
 
 ConfigWindow::~ConfigWindow() = default;
 
+void ConfigWindow::connectButton(const QString& name, void (ConfigLogic::*handler)())
+{
+    connect(m_widgets->get<QPushButton>(name), &QPushButton::clicked, this,
+            [this, handler] { (m_logic.*handler)(); });
+}
+
 void ConfigWindow::reject()
 {
-    if (m_closing)
+    if (m_closing) {
         QDialog::reject();
-    else
+        return;
+    }
+    if (!m_logic.busy())
         m_logic.cmdDone_Click();
 }
 
@@ -38,20 +61,51 @@ void ConfigWindow::closeConfigWindow()
     done(QDialog::Accepted);
 }
 
+bool ConfigWindow::askChannel()
+{
+    ChannelDialog dialog(m_app, this);
+    if (m_channelHook)
+        m_channelHook(dialog);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void ConfigWindow::showNotice()
+{
+    NoticeDialog dialog(m_app.state.NoticeText, this);
+    if (m_noticeHook)
+        m_noticeHook(dialog);
+    dialog.exec();
+}
+
+bool ConfigWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // Return on the function list is its double-click.
+    if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(ctl::lstFunction)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_logic.lstFunction_DblClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void ConfigWindow::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // Return presses the focused button; in a text box it is the button the box belongs to.
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
-            if (button->isEnabled())
-                button->click();
-            event->accept();
-            return;
-        }
-        event->accept();
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QDialog::keyPressEvent(event);
         return;
     }
-    QDialog::keyPressEvent(event);
+    event->accept();
+    // Return presses the focused button; in a text box, the button the box belongs to.
+    QWidget* focus = focusWidget();
+    QPushButton* target = qobject_cast<QPushButton*>(focus);
+    if (focus == m_widgets->widget(ctl::txtAddr))
+        target = m_widgets->get<QPushButton>(ctl::cmdSet);
+    else if (focus == m_widgets->widget(ctl::txtChoice))
+        target = m_widgets->get<QPushButton>(ctl::cmdEnter);
+    if (target && target->isEnabled() && target->isVisible())
+        target->click();
 }
 
 } // namespace gpibconfig

@@ -6,9 +6,13 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 namespace gpibconfig {
+
+class ChannelDialog;
+class NoticeDialog;
 
 // frmConfig: the window of one configuration run, shown modally over the main window.
 class ConfigWindow final : public QDialog, private ConfigHost {
@@ -20,20 +24,36 @@ public:
     Screen& screen() { return m_screen; }
     ConfigLogic& logic() { return m_logic; }
 
+    // Called with each dialog just before it is shown modally (tests script the dialogs so).
+    void setChannelDialogHook(std::function<void(ChannelDialog&)> hook)
+    {
+        m_channelHook = std::move(hook);
+    }
+    void setNoticeDialogHook(std::function<void(NoticeDialog&)> hook)
+    {
+        m_noticeHook = std::move(hook);
+    }
+
     // The window's close control and Escape act like Done, so unsaved settings are never left
-    // behind without the confirmation.
+    // behind without the confirmation; while the bus is busy they wait.
     void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void closeConfigWindow() override;
+    bool askChannel() override;
+    void showNotice() override;
+    void connectButton(const QString& name, void (ConfigLogic::*handler)());
 
     AppContext& m_app;
     Screen m_screen;
     ConfigLogic m_logic;
     std::unique_ptr<WindowBuilder> m_widgets;
+    std::function<void(ChannelDialog&)> m_channelHook;
+    std::function<void(NoticeDialog&)> m_noticeHook;
     bool m_closing = false;
 };
 

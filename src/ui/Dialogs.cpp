@@ -1,0 +1,50 @@
+#include "Dialogs.h"
+
+#include "config/Controls.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace gpibconfig {
+
+ChannelDialog::ChannelDialog(AppContext& app, QWidget* parent)
+    : QDialog(parent)
+    , m_screen(channelDialogDef())
+    , m_logic(app, m_screen, *this)
+{
+    setObjectName(QStringLiteral("frmChannels"));
+    m_widgets = std::make_unique<WindowBuilder>(this, channelDialogDef(), m_screen);
+    auto* ok = m_widgets->get<QPushButton>(ctl::cmdChSel);
+    // Continue takes Return, so a keyboard user types the digit and presses Return.
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, [this] { m_logic.cmdChSel_Click(); });
+    connect(m_widgets->get<QLineEdit>(ctl::txtChNum), &QLineEdit::textEdited, this,
+            [this] { m_logic.txtChNum_Change(); });
+    m_logic.Form_Load();
+}
+
+ChannelDialog::~ChannelDialog() = default;
+
+void ChannelDialog::closeChannelDialog() { accept(); }
+
+NoticeDialog::NoticeDialog(const QString& notice, QWidget* parent)
+    : QDialog(parent)
+    , m_screen(noticeDialogDef())
+{
+    setObjectName(QStringLiteral("frmNotice"));
+    m_widgets = std::make_unique<WindowBuilder>(this, noticeDialogDef(), m_screen);
+    m_screen.setText(ctl::txtNotice, notice);
+    auto* text = m_widgets->get<QPlainTextEdit>(ctl::txtNotice);
+    text->moveCursor(QTextCursor::Start);
+    text->verticalScrollBar()->setValue(0);
+    auto* cancel = m_widgets->get<QPushButton>(ctl::cmdCancel);
+    cancel->setDefault(true);
+    cancel->setFocus();
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+NoticeDialog::~NoticeDialog() = default;
+
+} // namespace gpibconfig
