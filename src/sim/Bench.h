@@ -1,0 +1,124 @@
+#pragma once
+
+#include "BenchClock.h"
+#include "BenchTypes.h"
+#include "Trace.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gpibconfig {
+class Driver;
+}
+
+namespace gpibconfig::sim {
+
+class Board;
+class Unit;
+
+// The simulated bench: one GPIB board (board 0, address 0, system controller) and the virtual
+// units on its bus, a clock, a trace of every driver call, and switches for faults.
+//
+// Typical use:
+//
+//   auto bench = makeDefaultBench();              // the 27 units, entry n at address n
+//   GPIB32 gpib(bench->driver(), status);         // the program talks to the board
+//   ... run the program with bench->clock() as its clock ...
+//   bench->trace().lines();                       // what went over the bus
+//   bench->unit(bench->unitId("7321")).channels[0].settings;
+//
+// Units are named by a UnitId, their position in the bench (the order of addUnit); unitId()
+// finds one by model. Everything runs on the caller's thread; nothing here is thread-safe.
+class Bench {
+public:
+    using Timing = BenchClock::Mode;
+    using UnitId = std::size_t;
+
+    explicit Bench(Timing timing = Timing::Virtual);
+    ~Bench();
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
+    // The board, for the program's access layer. The concrete board (board()) also offers its
+    // state and the injected failures; include "sim/Board.h" for those.
+    Driver& driver();
+    Board& board();
+    BenchClock& clock() { return *m_clock; }
+    Trace& trace() { return m_trace; }
+
+    // --- Units -------------------------------------------------------------------------------
+    // Installs a unit of `model` (one of allModels()) with its address switches at
+    // `switchAddress` (1-30). Throws std::invalid_argument for an unknown model or address.
+    UnitId addUnit(std::string_view model, int switchAddress);
+    std::size_t unitCount() const { return m_units.size(); }
+    // The first unit of that model; throws std::out_of_range when there is none.
+    UnitId unitId(std::string_view model) const;
+
+    // Snapshots for display and tests.
+    UnitView unit(UnitId id) const;
+    std::vector<UnitView> units() const;
+    // A setting of one channel (0 for single-channel units) by its header in any form the unit
+    // accepts ("SYST:COMM:GPIB:ADDR"); nullopt for a header the unit does not know. The bus
+    // address is given as set: "31" while the unit sits on its switch address.
+    std::optional<std::string> setting(UnitId id, std::string_view header,
+                                       std::size_t channel = 0) const;
+    std::optional<std::string> savedSetting(UnitId id, std::string_view header,
+                                            std::size_t channel = 0) const;
+
+    // Switches the unit off and on: saved settings (or factory values) come back, the event
+    // status register reads 128 (power on), ESE and SRE are cleared when *PSC is 1, a unit that
+    // needs a trigger waits for one again. Recorded as "# <model> at <address>: power cycle",
+    // with the address it had before.
+    void powerCycle(UnitId id);
+
+    // --- Faults ------------------------------------------------------------------------------
+    void setFaults(UnitId id, const UnitFaults& faults);
+    void setSilent(UnitId id, bool silent = true);
+    void setReplyDelay(UnitId id, double seconds);
+    void setGarbage(UnitId id, std::optional<std::string> bytes);
+    void setEsrReply(UnitId id, std::optional<std::string> text);
+    // The driver call at `position` (counted from 1 since resetCallCount(); the four status
+    // reads do not count) fails with `iberr` and does nothing else. EABO comes with TIMO.
+    void failCallAt(long position, int iberr);
+    // The next driver call of that kind (Call::Any: the next call) fails the same way. Several
+    // may be queued; each is used once.
+    void failNext(Call kind, int iberr);
+    long callCount() const;
+    void resetCallCount();
+    // Removes every injected call failure and every unit fault.
+    void clearFaults();
+
+    // --- Change notification -------------------------------------------------------------------
+    // Called (on the caller's thread) after any driver call or bench action that changed what a
+    // UnitView shows; look at units() again then.
+    int addChangeListener(std::function<void()> listener);
+    void removeChangeListener(int id);
+
+private:
+    Unit& at(UnitId id) const;
+    void notifyIfChanged();
+
+    Trace m_trace;
+    std::unique_ptr<BenchClock> m_clock;
+    std::vector<std::unique_ptr<Unit>> m_units;
+    std::unique_ptr<Board> m_board;
+    bool m_changed = false;
+    std::vector<std::pair<int, std::function<void()>>> m_changeListeners;
+    int m_nextListenerId = 1;
+};
+
+// The models of the program's list, in its order; the n-th is installed at address n by
+// makeDefaultBench.
+std::vector<std::string> benchModels();
+
+// A bench with one unit of each of the 27 models, the n-th model at primary address n
+// ("7311" at 1 ... "7385A" at 27); the four-channel 7379 (at 25) answers at its secondary
+// addresses 11 to 14.
+std::unique_ptr<Bench> makeDefaultBench(Bench::Timing timing = Bench::Timing::Virtual);
+
+} // namespace gpibconfig::sim

@@ -1,0 +1,434 @@
+#include "Board.h"
+
+#include "BenchClock.h"
+#include "Trace.h"
+#include "Unit.h"
+
+#include <array>
+#include <limits>
+#include <span>
+
+namespace gpibconfig::sim {
+
+namespace {
+
+constexpr int kBoardPrimary = 0;
+constexpr Addr4882 kNoAddress = 0xFFFF;
+constexpr int kStopOnEndOnly = 0x0100;
+
+// Interface messages (IEEE 488.1 command bytes).
+constexpr std::uint8_t kUNL = 0x3F, kUNT = 0x5F, kGET = 0x08, kSDC = 0x04, kDCL = 0x14;
+constexpr std::uint8_t kLAD = 0x20, kTAD = 0x40, kSCG = 0x60;
+
+// NI-488.2 time-out codes 0 (none) to 17, in seconds.
+constexpr std::array<double, 18> kTimeouts = {0,    10e-6, 30e-6, 100e-6, 300e-6, 1e-3,
+                                              3e-3, 10e-3, 30e-3, 0.1,    0.3,    1,
+                                              3,    10,    30,    100,    300,    1000};
+
+std::string head(std::string_view name, int first)
+{
+    return std::string(name) + "(" + std::to_string(first);
+}
+
+} // namespace
+
+Board::Board(const Units& units, BenchClock& clock, Trace& trace, std::function<void()> afterCall)
+    : m_units(units)
+    , m_clock(clock)
+    , m_trace(trace)
+    , m_afterCall(std::move(afterCall))
+{
+}
+
+double Board::timeoutSeconds(int code)
+{
+    if (code < 0 || code >= static_cast<int>(kTimeouts.size()))
+        return 0;
+    return kTimeouts[static_cast<std::size_t>(code)];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status and bookkeeping
+
+long Board::stateBits() const
+{
+    if (!m_online)
+        return 0;
+    return (m_cic ? sta::CIC : 0) | (m_atn ? sta::ATN : 0) | (m_tacs ? sta::TACS : 0) |
+           (m_lacs ? sta::LACS : 0);
+}
+
+void Board::finish(long extraStatus, long count)
+{
+    m_ibsta = extraStatus | sta::CMPL | stateBits();
+    m_ibcntl = count;
+}
+
+void Board::fail(int iberr, long count)
+{
+    m_iberr = iberr;
+    m_ibsta = sta::ERR | (iberr == err::EABO ? sta::TIMO : 0) | sta::CMPL | stateBits();
+    m_ibcntl = count;
+}
+
+void Board::record(std::string line, std::string_view suffix)
+{
+    line += ") -> ibsta=" + Trace::hexWord(static_cast<unsigned>(m_ibsta)) +
+            " iberr=" + std::to_string(m_iberr) + " ibcntl=" + std::to_string(m_ibcntl);
+    line += suffix;
+    m_trace.add(std::move(line));
+    if (m_afterCall)
+        m_afterCall();
+}
+
+// Counts the call, applies an injected failure, refuses other boards and brings the board back
+// online. False when the call must not act (its status is already set).
+bool Board::begin(Call kind, int board)
+{
+    ++m_calls;
+    if (const auto at = m_failAt.find(m_calls); at != m_failAt.end()) {
+        fail(at->second);
+        m_failAt.erase(at);
+        return false;
+    }
+    for (auto next = m_failNext.begin(); next != m_failNext.end(); ++next) {
+        if (next->first == Call::Any || next->first == kind) {
+            fail(next->second);
+            m_failNext.erase(next);
+            return false;
+        }
+    }
+    if (board != 0) {
+        fail(kind == Call::ibonl || kind == Call::ibsre || kind == Call::ibtmo ? err::EDVR
+                                                                               : err::ENEB);
+        return false;
+    }
+    m_online = true;
+    return true;
+}
+
+std::optional<Board::BusAddress> Board::decode(Addr4882 address)
+{
+    const int primary = address & 0xFF;
+    const int high = address >> 8;
+    if (primary > 30)
+        return std::nullopt;
+    if (high == 0)
+        return BusAddress{primary, -1};
+    if (high >= kSCG && high <= kSCG + 30)
+        return BusAddress{primary, high - kSCG};
+    return std::nullopt;
+}
+
+void Board::failCallAt(long position, int iberr) { m_failAt[position] = iberr; }
+
+void Board::failNext(Call kind, int iberr) { m_failNext.emplace_back(kind, iberr); }
+
+void Board::clearCallFailures()
+{
+    m_failAt.clear();
+    m_failNext.clear();
+}
+
+void Board::forget(const Unit& unit)
+{
+    std::erase_if(m_listeners, [&unit](const DeviceRef& d) { return d.unit == &unit; });
+    if (m_talker && m_talker->unit == &unit)
+        m_talker.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The bus
+
+void Board::addListener(DeviceRef device)
+{
+    for (const DeviceRef& listener : m_listeners) {
+        if (listener == device)
+            return;
+    }
+    m_listeners.push_back(device);
+}
+
+void Board::command(std::uint8_t byte)
+{
+    byte &= 0x7F; // the parity bit is not part of the message
+    const Addressed pendingRole = m_pendingRole;
+    m_pendingRole = Addressed::Nothing;
+
+    if (byte == kUNL) {
+        m_listeners.clear();
+        m_lacs = false;
+    } else if (byte == kUNT) {
+        m_talker.reset();
+        m_tacs = false;
+    } else if (byte >= kLAD && byte < kUNL) {
+        const int primary = byte - kLAD;
+        if (primary == kBoardPrimary)
+            m_lacs = true;
+        for (const auto& unit : m_units) {
+            if (unit->primary() == primary && !unit->usesSecondaries())
+                addListener({unit.get(), 0});
+        }
+        m_pendingRole = Addressed::Listener;
+        m_pendingPrimary = primary;
+    } else if (byte >= kTAD && byte < kUNT) {
+        const int primary = byte - kTAD;
+        // Another talk address silences the talker there was.
+        m_talker.reset();
+        m_tacs = primary == kBoardPrimary;
+        for (const auto& unit : m_units) {
+            if (unit->primary() == primary && !unit->usesSecondaries() && !m_talker)
+                m_talker = DeviceRef{unit.get(), 0};
+        }
+        m_pendingRole = Addressed::Talker;
+        m_pendingPrimary = primary;
+    } else if (byte >= kSCG && byte < 0x7F) {
+        const int secondary = byte - kSCG;
+        for (const auto& unit : m_units) {
+            if (unit->primary() != m_pendingPrimary)
+                continue;
+            const auto channel = unit->channelAt(secondary);
+            if (!channel)
+                continue;
+            if (pendingRole == Addressed::Listener)
+                addListener({unit.get(), *channel});
+            else if (pendingRole == Addressed::Talker && !m_talker)
+                m_talker = DeviceRef{unit.get(), *channel};
+        }
+        // Several secondaries may follow one primary.
+        m_pendingRole = pendingRole;
+    } else if (byte == kGET) {
+        for (const DeviceRef& listener : std::vector<DeviceRef>(m_listeners))
+            listener.unit->trigger();
+    } else if (byte == kSDC) {
+        for (const DeviceRef& listener : std::vector<DeviceRef>(m_listeners))
+            listener.unit->deviceClear(listener.channel);
+    } else if (byte == kDCL) {
+        for (const auto& unit : m_units) {
+            for (std::size_t channel = 0; channel < unit->channelCount(); ++channel)
+                unit->deviceClear(channel);
+        }
+    }
+}
+
+void Board::address(Addressed role, BusAddress where)
+{
+    m_atn = true;
+    command(kUNL);
+    if (role == Addressed::Talker) {
+        command(kLAD + kBoardPrimary);
+        command(static_cast<std::uint8_t>(kTAD + where.primary));
+    } else {
+        command(static_cast<std::uint8_t>(kLAD + where.primary));
+    }
+    if (where.secondary >= 0)
+        command(static_cast<std::uint8_t>(kSCG + where.secondary));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Driver calls
+
+void Board::SendIFC(int board)
+{
+    if (begin(Call::SendIFC, board)) {
+        // Interface clear: every unit drops its addressing; the board takes control.
+        m_listeners.clear();
+        m_talker.reset();
+        m_pendingRole = Addressed::Nothing;
+        m_cic = true;
+        m_atn = true;
+        m_tacs = false;
+        m_lacs = false;
+        finish(0, 0);
+    }
+    record(head("SendIFC", board));
+}
+
+void Board::DevClear(int board, Addr4882 address)
+{
+    const auto act = [&] {
+        const auto where = decode(address);
+        if (!where && address != kNoAddress)
+            return fail(err::EARG);
+        if (!m_cic)
+            return fail(err::ECIC);
+        if (!where) {
+            m_atn = true;
+            command(kDCL);
+            return finish(0, 0);
+        }
+        this->address(Addressed::Listener, *where);
+        if (m_listeners.empty())
+            return fail(err::ENOL);
+        command(kSDC);
+        finish(0, 0);
+    };
+    if (begin(Call::DevClear, board))
+        act();
+    record(head("DevClear", board) + ", " + Trace::hexWord(address));
+}
+
+void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long count, int eotMode)
+{
+    const std::span<const std::uint8_t> bytes =
+        data && count > 0 ? std::span(data, static_cast<std::size_t>(count))
+                          : std::span<const std::uint8_t>{};
+    const auto act = [&] {
+        const auto where = decode(address);
+        if (!where || count < 0 || (count > 0 && !data) || eotMode < eot::NULLend ||
+            eotMode > eot::DABend)
+            return fail(err::EARG);
+        if (!m_cic)
+            return fail(err::ECIC);
+        m_atn = true;
+        command(kUNL);
+        command(kTAD + kBoardPrimary);
+        this->address(Addressed::Listener, *where);
+        // The board's own listen address is not among the units; keep it out of this transfer.
+        m_lacs = false;
+        m_atn = false;
+        if (m_listeners.empty())
+            return fail(err::ENOL);
+        const bool appendNewline = eotMode == eot::NLend;
+        const bool end = eotMode != eot::NULLend;
+        static constexpr std::uint8_t kNewline[] = {'\n'};
+        const double now = m_clock.now();
+        // A unit may move to another address while it takes the message: deliver to the
+        // listeners as they were when the data started.
+        for (const DeviceRef& listener : std::vector<DeviceRef>(m_listeners)) {
+            listener.unit->listen(listener.channel, bytes, end && !appendNewline, now);
+            if (appendNewline)
+                listener.unit->listen(listener.channel, kNewline, true, now);
+        }
+        finish(end ? sta::END : 0, static_cast<long>(bytes.size()) + (appendNewline ? 1 : 0));
+    };
+    if (begin(Call::Send, board))
+        act();
+    record(head("Send", board) + ", " + Trace::hexWord(address) + ", \"" + Trace::escape(bytes) +
+           "\", " + std::to_string(eotMode));
+}
+
+void Board::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                    int termination)
+{
+    if (begin(Call::Receive, board))
+        doReceive(address, buffer, count, termination);
+    // What arrived is the start of the caller's buffer; ibcntl never exceeds the count given.
+    const std::size_t received =
+        buffer && m_ibcntl > 0 ? static_cast<std::size_t>(m_ibcntl) : std::size_t{0};
+    record(head("Receive", board) + ", " + Trace::hexWord(address) + ", " +
+               std::to_string(count) + ", " + std::to_string(termination),
+           " data=\"" + Trace::escape(std::span<const std::uint8_t>(buffer, received)) + "\"");
+}
+
+void Board::doReceive(Addr4882 address, std::uint8_t* buffer, long count, int termination)
+{
+    const auto where = decode(address);
+    if (!where || count < 0 || (count > 0 && !buffer) || termination < 0 ||
+        (termination > 0xFF && termination != kStopOnEndOnly))
+        return fail(err::EARG);
+    if (!m_cic)
+        return fail(err::ECIC);
+    this->address(Addressed::Talker, *where);
+    m_atn = false;
+    if (count == 0)
+        return finish(0, 0);
+
+    const int eos = termination == kStopOnEndOnly ? -1 : termination;
+    const std::optional<DeviceRef> talker = m_talker;
+    if (talker && !talker->unit->hasOutput(talker->channel))
+        talker->unit->talkedWithNothingToSay(talker->channel);
+
+    const double timeout = timeoutSeconds(m_timeoutCode);
+    const double deadline =
+        timeout > 0 ? m_clock.now() + timeout : std::numeric_limits<double>::infinity();
+    const std::span<std::uint8_t> room(buffer, static_cast<std::size_t>(count));
+    std::size_t received = 0;
+    while (true) {
+        bool end = false;
+        if (talker)
+            received += talker->unit->talk(talker->channel, room.subspan(received), eos, end,
+                                           m_clock.now());
+        if (end || received == room.size())
+            return finish(end ? sta::END : 0, static_cast<long>(received));
+        const std::optional<double> next =
+            talker ? talker->unit->nextReplyTime(talker->channel) : std::nullopt;
+        if (!next && timeout == 0) {
+            // No time-out and nothing will ever come: a real board would hang here.
+            m_iberr = err::EABO;
+            m_ibsta = sta::ERR | sta::CMPL | stateBits();
+            m_ibcntl = static_cast<long>(received);
+            return;
+        }
+        const double now = m_clock.now();
+        if (!next || *next > deadline) {
+            m_clock.elapse(deadline - now);
+            return fail(err::EABO, static_cast<long>(received));
+        }
+        m_clock.elapse(*next - now);
+    }
+}
+
+void Board::SendCmds(int board, const std::uint8_t* commands, long count)
+{
+    const std::span<const std::uint8_t> bytes =
+        commands && count > 0 ? std::span(commands, static_cast<std::size_t>(count))
+                              : std::span<const std::uint8_t>{};
+    const auto act = [&] {
+        if (count < 0 || (count > 0 && !commands))
+            return fail(err::EARG);
+        if (!m_cic)
+            return fail(err::ECIC);
+        m_atn = true;
+        for (const std::uint8_t byte : bytes)
+            command(byte);
+        finish(0, count);
+    };
+    if (begin(Call::SendCmds, board))
+        act();
+    record(head("SendCmds", board) + ", " + Trace::hexBytes(bytes));
+}
+
+int Board::ibonl(int ud, int v)
+{
+    if (begin(Call::ibonl, ud)) {
+        if (v == 0) {
+            // Offline: the board lets go of the bus, but keeps its time-out, remote enable and
+            // controller role for when the next call brings it back.
+            m_online = false;
+            m_atn = m_tacs = m_lacs = false;
+            m_listeners.clear();
+            m_talker.reset();
+            m_pendingRole = Addressed::Nothing;
+        }
+        finish(0, 0);
+    }
+    record(head("ibonl", ud) + ", " + std::to_string(v));
+    return static_cast<int>(m_ibsta);
+}
+
+int Board::ibsre(int ud, int v)
+{
+    if (begin(Call::ibsre, ud)) {
+        m_ren = v != 0;
+        finish(0, 0);
+    }
+    record(head("ibsre", ud) + ", " + std::to_string(v));
+    return static_cast<int>(m_ibsta);
+}
+
+int Board::ibtmo(int ud, int v)
+{
+    if (begin(Call::ibtmo, ud)) {
+        if (v < 0 || v >= static_cast<int>(kTimeouts.size()))
+            fail(err::EARG);
+        else {
+            m_timeoutCode = v;
+            finish(0, 0);
+        }
+    }
+    record(head("ibtmo", ud) + ", " + std::to_string(v));
+    return static_cast<int>(m_ibsta);
+}
+
+} // namespace gpibconfig::sim

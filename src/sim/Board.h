@@ -1,0 +1,140 @@
+#pragma once
+
+#include "BenchTypes.h"
+#include "gpib/Driver.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace gpibconfig::sim {
+
+class BenchClock;
+class Trace;
+class Unit;
+
+// The bench's GPIB board: board index 0, primary address 0, system controller. It answers the
+// twelve driver calls the way an NI-488.2 board does, over a bus of virtual units:
+//
+// - Status: CMPL after every call, CIC once SendIFC made it controller in charge (DevClear,
+//   Send, Receive and SendCmds fail with ECIC before), ATN while it last sent command bytes, TACS
+//   or LACS while it is addressed to talk or listen, END when the data of the call ended with
+//   EOI or the end-of-string byte.
+// - iberr keeps the code of the last failure until the next failure, as NI-488.2 does; it is
+//   meaningful only when ERR is set. ibcnt and ibcntl both give the byte count of the last call.
+// - Errors: ENEB for a board other than 0, EDVR for ibonl/ibsre/ibtmo on a descriptor other
+//   than 0, EARG for a bad address word (primary above 30, high byte neither 0 nor 0x60-0x7E),
+//   a negative count, an unknown end-of-transmission mode or termination, an ibtmo code outside
+//   0-17; ENOL for Send or DevClear when no unit listens there; ERR+TIMO with EABO for a Receive
+//   that gets no complete reply within the time-out (ibcntl = the bytes that did arrive). With
+//   time-out code 0 (none) a Receive that would wait for ever fails at once with EABO alone.
+// - ibonl(0, 0) takes the board offline (ibsta shows only CMPL). The next call brings it back
+//   online with the time-out, remote enable and controller role it had.
+// - Command bytes (SendCmds, and the addressing inside Send, Receive and DevClear) are
+//   interpreted: UNL, UNT, LAD, TAD, secondary addresses, GET, SDC, DCL; others are ignored. A
+//   unit without secondary addresses listens to its primary address whatever secondary follows;
+//   the channels of a multi-channel unit listen only at their own secondary address.
+// - DevClear(0, 0xFFFF) (NOADDR) sends DCL to every unit.
+class Board final : public Driver {
+public:
+    using Units = std::vector<std::unique_ptr<Unit>>;
+
+    // `afterCall` runs after every driver call, once its trace line is written.
+    Board(const Units& units, BenchClock& clock, Trace& trace, std::function<void()> afterCall);
+
+    void SendIFC(int board) override;
+    void DevClear(int board, Addr4882 address) override;
+    void Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+              int eotMode) override;
+    void Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                 int termination) override;
+    void SendCmds(int board, const std::uint8_t* commands, long count) override;
+    int ibonl(int ud, int v) override;
+    int ibsre(int ud, int v) override;
+    int ibtmo(int ud, int v) override;
+    long ThreadIbsta() override { return m_ibsta; }
+    long ThreadIberr() override { return m_iberr; }
+    long ThreadIbcnt() override { return m_ibcntl; }
+    long ThreadIbcntl() override { return m_ibcntl; }
+
+    // Injected failures: the call does nothing but fail with `iberr` (plus TIMO for EABO).
+    // Positions count driver calls (not the four status reads) from 1 since the last
+    // resetCallCount().
+    void failCallAt(long position, int iberr);
+    void failNext(Call kind, int iberr);
+    void clearCallFailures();
+    long callCount() const { return m_calls; }
+    void resetCallCount() { m_calls = 0; }
+
+    // State for tests and the bench window.
+    bool online() const { return m_online; }
+    bool controllerInCharge() const { return m_cic; }
+    bool remoteEnable() const { return m_ren; }
+    int timeoutCode() const { return m_timeoutCode; }
+    // Seconds of a time-out code 0-17 (0: none); 0 for codes outside.
+    static double timeoutSeconds(int code);
+
+    // The unit was switched off and on: it is no longer addressed.
+    void forget(const Unit& unit);
+
+private:
+    struct DeviceRef {
+        Unit* unit;
+        std::size_t channel;
+        bool operator==(const DeviceRef&) const = default;
+    };
+    struct BusAddress {
+        int primary;
+        int secondary; // -1: none
+    };
+    enum class Addressed { Nothing, Listener, Talker };
+
+    bool begin(Call kind, int board);
+    void finish(long extraStatus, long count);
+    void fail(int iberr, long count = 0);
+    void record(std::string line, std::string_view suffix = {});
+    long stateBits() const;
+    static std::optional<BusAddress> decode(Addr4882 address);
+
+    void command(std::uint8_t byte);
+    void address(Addressed role, BusAddress where);
+    void addListener(DeviceRef device);
+
+    void doReceive(Addr4882 address, std::uint8_t* buffer, long count, int termination);
+
+    const Units& m_units;
+    BenchClock& m_clock;
+    Trace& m_trace;
+    std::function<void()> m_afterCall;
+
+    bool m_online = true;
+    bool m_cic = false;
+    bool m_atn = false;
+    bool m_tacs = false;
+    bool m_lacs = false;
+    bool m_ren = false;
+    int m_timeoutCode = 13;
+    long m_ibsta = 0;
+    long m_iberr = 0;
+    long m_ibcntl = 0;
+
+    std::vector<DeviceRef> m_listeners;
+    std::optional<DeviceRef> m_talker;
+    // The primary address just sent, which a secondary address byte refines.
+    Addressed m_pendingRole = Addressed::Nothing;
+    int m_pendingPrimary = 0;
+
+    long m_calls = 0;
+    std::map<long, int> m_failAt;
+    std::deque<std::pair<Call, int>> m_failNext;
+};
+
+} // namespace gpibconfig::sim
