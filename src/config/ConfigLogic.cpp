@@ -21,9 +21,12 @@ constexpr std::int64_t kRefusedBits = 4 | 16 | 32;
 QString blanks() { return QString(kReplyLength, QLatin1Char(' ')); }
 
 // The whole number 0..30 a typed bus address stands for, if it is one.
-std::optional<std::int16_t> busAddress(double value)
+std::optional<std::int16_t> busAddress(const QString& typed)
 {
-    const auto n = toInt16(value);
+    const NumberScan scan = scanNumber(typed);
+    if (!scan.found)
+        return std::nullopt;
+    const auto n = toInt16(scan.value);
     if (!n || *n < 0 || *n > 30)
         return std::nullopt;
     return n;
@@ -337,7 +340,7 @@ void ConfigLogic::setStep()
     if (i == table.AddressFunc) {
         // Follow the unit to its new address only when it can have one; 31 (back to the switch
         // address) and anything that is not a bus address keep the address we talk to.
-        if (const auto n = busAddress(readNumber(choice))) {
+        if (const auto n = busAddress(choice)) {
             st.unit.PrimaryAddress = *n;
             st.unit.DeviceAddress =
                 st.ModelCode == 7379

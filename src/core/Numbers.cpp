@@ -47,20 +47,23 @@ private:
     std::size_t m_pos = 0;
 };
 
-double readRadixInteger(Cursor& cur, int base)
+NumberScan readRadixInteger(Cursor& cur, int base)
 {
-    double value = 0;
+    NumberScan scan;
     for (int d = digitValue(cur.peek(), base); !cur.atEnd() && d >= 0;
          d = digitValue(cur.peek(), base)) {
-        value = value * base + d;
+        scan.value = scan.value * base + d;
+        scan.found = true;
         cur.next();
     }
-    return value;
+    return scan;
 }
 
 } // namespace
 
-double readNumber(std::u16string_view text)
+double readNumber(std::u16string_view text) { return scanNumber(text).value; }
+
+NumberScan scanNumber(std::u16string_view text)
 {
     Cursor cur(text);
     if (cur.peek() == u'&') {
@@ -74,7 +77,7 @@ double readNumber(std::u16string_view text)
             cur.next();
             return readRadixInteger(cur, 8);
         }
-        return 0;
+        return {};
     }
 
     // Collect a clean ASCII copy of the number and let from_chars do the correctly rounded,
@@ -104,7 +107,7 @@ double readNumber(std::u16string_view text)
         }
     }
     if (!anyDigit)
-        return 0;
+        return {};
     if (cur.peek() == u'E' || cur.peek() == u'e') {
         cur.next();
         std::string exponent = "e";
@@ -137,7 +140,7 @@ double readNumber(std::u16string_view text)
         value = 0;
     }
     (void)ptr;
-    return negative ? -value : value;
+    return {negative ? -value : value, true};
 }
 
 double roundHalfEven(double value)

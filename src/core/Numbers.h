@@ -16,6 +16,13 @@ namespace gpibconfig {
 // Values beyond the range of a double read as +/-infinity.
 double readNumber(std::u16string_view text);
 
+// The same, also telling whether the text held a number at all ("0" does, "abc" does not).
+struct NumberScan {
+    double value = 0;
+    bool found = false;
+};
+NumberScan scanNumber(std::u16string_view text);
+
 // Rounds to the nearest integer, a half going to the even neighbour, and refuses (nullopt) any
 // result outside -32768..32767 and any NaN. Callers must handle the refusal: a 16-bit value is
 // never produced by silent wrap-around.

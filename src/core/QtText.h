@@ -16,6 +16,8 @@ inline std::u16string_view u16view(const QString& text)
 
 inline double readNumber(const QString& text) { return readNumber(u16view(text)); }
 
+inline NumberScan scanNumber(const QString& text) { return scanNumber(u16view(text)); }
+
 inline std::optional<std::int16_t> textToInt16(const QString& text)
 {
     return toInt16(readNumber(u16view(text)));

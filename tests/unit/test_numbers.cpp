@@ -122,3 +122,19 @@ TEST(TrimLeadingBlanks, OnlyBlanksAtTheStartGo)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ScanNumber, TellsANumberFromNoNumber)
+{
+    EXPECT_TRUE(scanNumber(u"0").found);
+    EXPECT_TRUE(scanNumber(u" -0.0").found);
+    EXPECT_TRUE(scanNumber(u"&H0").found);
+    EXPECT_FALSE(scanNumber(u"abc").found);
+    EXPECT_FALSE(scanNumber(u"").found);
+    EXPECT_FALSE(scanNumber(u"&H").found);
+    EXPECT_FALSE(scanNumber(u"-.").found);
+    EXPECT_DOUBLE_EQ(scanNumber(u"12abc").value, 12);
+}
+
+} // namespace
