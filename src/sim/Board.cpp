@@ -190,10 +190,14 @@ void Board::command(std::uint8_t byte)
             const auto channel = unit->channelAt(secondary);
             if (!channel)
                 continue;
-            if (pendingRole == Addressed::Listener)
+            if (pendingRole == Addressed::Listener) {
                 addListener({unit.get(), *channel});
-            else if (pendingRole == Addressed::Talker && !m_talker)
+            } else if (pendingRole == Addressed::Talker &&
+                       (!m_talker || !m_talker->unit->usesSecondaries())) {
+                // The channel named by its secondary address takes the talk from a unit without
+                // secondaries that shares the primary address.
                 m_talker = DeviceRef{unit.get(), *channel};
+            }
         }
         // Several secondaries may follow one primary.
         m_pendingRole = pendingRole;

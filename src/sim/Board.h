@@ -42,6 +42,9 @@ class Unit;
 //   interpreted: UNL, UNT, LAD, TAD, secondary addresses, GET, SDC, DCL; others are ignored. A
 //   unit without secondary addresses listens to its primary address whatever secondary follows;
 //   the channels of a multi-channel unit listen only at their own secondary address.
+// - Units may share a primary address (a unit can be moved onto another's): all of them listen;
+//   the first in bench order talks, except that a channel named by its secondary address takes
+//   the talk from a unit without secondaries.
 // - DevClear(0, 0xFFFF) (NOADDR) sends DCL to every unit.
 class Board final : public Driver {
 public:

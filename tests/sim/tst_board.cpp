@@ -1,0 +1,278 @@
+// The board's side of the bench: status words, error codes, time-outs and byte counts of each
+// driver call, as the program's access layer and error reports depend on them.
+#include "BenchHarness.h"
+
+namespace gpibconfig::sim::test {
+namespace {
+
+constexpr long kIdle = sta::CMPL | sta::CIC | sta::ATN; // 0x0130
+
+TEST_F(BenchTest, ProgramSequenceGivesTheDocumentedStatusWordsAndTrace)
+{
+    driver().SendIFC(0);
+    driver().ibsre(0, 1);
+    driver().ibtmo(0, 11);
+    driver().DevClear(0, at(5));
+    send(at(5), "SYST:COMM:GPIB:ADDR?");
+    receive(at(5));
+    commands({0x3F, 0x25});
+    driver().ibonl(0, 0);
+    bench->clock().pause(0.2);
+    bench->powerCycle(bench->unitId("7321"));
+
+    const std::vector<std::string> expected = {
+        "SendIFC(0) -> ibsta=0x0130 iberr=0 ibcntl=0",
+        "ibsre(0, 1) -> ibsta=0x0130 iberr=0 ibcntl=0",
+        "ibtmo(0, 11) -> ibsta=0x0130 iberr=0 ibcntl=0",
+        "DevClear(0, 0x0005) -> ibsta=0x0130 iberr=0 ibcntl=0",
+        "Send(0, 0x0005, \"SYST:COMM:GPIB:ADDR?\", 1) -> ibsta=0x2128 iberr=0 ibcntl=21",
+        "Receive(0, 0x0005, 18, 0) -> ibsta=0x2124 iberr=0 ibcntl=2 data=\"5\\n\"",
+        "SendCmds(0, 3F 25) -> ibsta=0x0130 iberr=0 ibcntl=2",
+        "ibonl(0, 0) -> ibsta=0x0100 iberr=0 ibcntl=0",
+        "Pause(0.2)",
+        "# 7321 at 5: power cycle",
+    };
+    EXPECT_EQ(bench->trace().lines(), expected) << bench->trace().text();
+}
+
+TEST_F(BenchTest, CallsThatNeedControlFailWithEcicBeforeInterfaceClear)
+{
+    EXPECT_EQ(driver().ibsre(0, 1), sta::CMPL);
+    EXPECT_EQ(driver().ibtmo(0, 11), sta::CMPL);
+
+    const std::uint8_t get = 0x08;
+    std::uint8_t buffer[18] = {};
+    const std::vector<std::function<void()>> calls = {
+        [&] { driver().DevClear(0, at(5)); },
+        [&] { send(at(5), "*CLS"); },
+        [&] { driver().Receive(0, at(5), buffer, 18, 0); },
+        [&] { driver().SendCmds(0, &get, 1); },
+    };
+    for (const auto& call : calls) {
+        call();
+        EXPECT_EQ(driver().ThreadIbsta() & (sta::ERR | sta::CIC), sta::ERR);
+        EXPECT_EQ(driver().ThreadIberr(), err::ECIC);
+    }
+    // Nothing reached the unit: its power-on bit is still unread and nothing else is set.
+    prepare();
+    EXPECT_EQ(esr(at(5)), 128);
+}
+
+TEST_F(BenchTest, DataToAnAddressWithoutUnitFailsWithNoListener)
+{
+    prepare();
+    driver().DevClear(0, at(29));
+    EXPECT_EQ(driver().ThreadIbsta(), sta::ERR | kIdle);
+    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+
+    EXPECT_EQ(send(at(29), "*CLS"), sta::ERR | sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_EQ(driver().ThreadIbcntl(), 0);
+}
+
+TEST_F(BenchTest, ReceiveTimesOutAfterTheBoardTimeoutOnTheVirtualClock)
+{
+    struct Row {
+        int code;
+        double seconds;
+    };
+    const Row rows[] = {{13, 10.0}, {11, 1.0}, {9, 0.1}, {5, 0.001}, {17, 1000.0}};
+    driver().SendIFC(0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        if (row.code != 13) // 13 (10 s) is the board's default
+            driver().ibtmo(0, row.code);
+        const double before = bench->clock().now();
+        const Received r = receive(at(29));
+        EXPECT_EQ(r.ibsta, sta::ERR | sta::TIMO | sta::CMPL | sta::CIC | sta::LACS);
+        EXPECT_EQ(r.iberr, err::EABO);
+        EXPECT_EQ(r.ibcntl, 0);
+        EXPECT_EQ(r.buffer, std::string(18, ' '));
+        EXPECT_NEAR(bench->clock().now() - before, row.seconds, 1e-9);
+    }
+}
+
+TEST_F(BenchTest, WithoutTimeoutAReceiveThatWouldHangIsAbortedAtOnce)
+{
+    prepare();
+    driver().ibtmo(0, 0);
+    const double before = bench->clock().now();
+    const Received r = receive(at(29));
+    EXPECT_EQ(r.ibsta & (sta::ERR | sta::TIMO), sta::ERR);
+    EXPECT_EQ(r.iberr, err::EABO);
+    EXPECT_EQ(bench->clock().now(), before);
+}
+
+TEST_F(BenchTest, InvalidArgumentsFailWithEarg)
+{
+    prepare();
+    const Addr4882 badAddresses[] = {
+        0x001F, // primary 31
+        0x00FF, // primary 255
+        0x5F05, // secondary byte below 0x60
+        0x7F05, // secondary 31
+        0x8005, // a "negative" address word
+        0xFF05,
+        0x0105,
+    };
+    for (const Addr4882 address : badAddresses) {
+        SCOPED_TRACE(address);
+        send(address, "*CLS");
+        EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+        EXPECT_TRUE(driver().ThreadIbsta() & sta::ERR);
+        EXPECT_EQ(receive(address).iberr, err::EARG);
+        driver().DevClear(0, address);
+        EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+    }
+    send(at(5), "*CLS", 3);
+    EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+    EXPECT_EQ(receive(at(5), 18, 0x0200).iberr, err::EARG);
+
+    for (const int code : {-1, 18, 100}) {
+        EXPECT_TRUE(driver().ibtmo(0, code) & sta::ERR);
+        EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+    }
+    EXPECT_EQ(bench->board().timeoutCode(), 11);
+}
+
+TEST_F(BenchTest, OtherBoardsAndDescriptorsDoNotExist)
+{
+    driver().SendIFC(1);
+    EXPECT_EQ(driver().ThreadIberr(), err::ENEB);
+    EXPECT_TRUE(driver().ibtmo(3, 11) & sta::ERR);
+    EXPECT_EQ(driver().ThreadIberr(), err::EDVR);
+    EXPECT_FALSE(bench->board().controllerInCharge());
+}
+
+TEST_F(BenchTest, OfflineBoardComesBackWithItsSettingsOnTheNextCall)
+{
+    prepare();
+    driver().ibsre(0, 1);
+    EXPECT_EQ(driver().ibonl(0, 0), sta::CMPL);
+    EXPECT_FALSE(bench->board().online());
+
+    // Still controller in charge, still one second.
+    EXPECT_EQ(send(at(5), "SYST:COMM:GPIB:ADDR?"), sta::END | sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_TRUE(bench->board().online());
+    EXPECT_TRUE(bench->board().remoteEnable());
+    EXPECT_EQ(receive(at(5)).data, "5\n");
+    const double before = bench->clock().now();
+    receive(at(29));
+    EXPECT_NEAR(bench->clock().now() - before, 1.0, 1e-9);
+}
+
+TEST_F(BenchTest, IberrKeepsTheLastErrorUntilTheNextFailure)
+{
+    prepare();
+    send(at(29), "*CLS");
+    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_FALSE(send(at(5), "*CLS") & sta::ERR);
+    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    receive(at(29));
+    EXPECT_EQ(driver().ThreadIberr(), err::EABO);
+}
+
+TEST_F(BenchTest, EndOfTransmissionModesDecideWhenTheUnitTakesTheMessage)
+{
+    prepare();
+    esr(at(5)); // the power-on bit
+
+    // Without END or line feed the unit keeps waiting for the rest of the message.
+    EXPECT_EQ(send(at(5), "SYST:COMM:GPIB:ADDR", eot::NULLend), sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(driver().ThreadIbcntl(), 19);
+    EXPECT_EQ(receive(at(5)).iberr, err::EABO);
+    // END with the last byte ends it: the two parts form one query.
+    EXPECT_EQ(send(at(5), "?", eot::DABend), sta::END | sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(driver().ThreadIbcntl(), 1);
+    EXPECT_EQ(receive(at(5)).data, "5\n");
+    // The time-out above was the unit being talked to with nothing to say.
+    EXPECT_EQ(esr(at(5)), 4);
+
+    // Mode 1 appends the line feed, counted in ibcntl.
+    send(at(5), "*ESE 12");
+    EXPECT_EQ(driver().ThreadIbcntl(), 8);
+    EXPECT_EQ(query(at(5), "*ESE?"), "12\n");
+}
+
+TEST_F(BenchTest, ReceiveHonoursCountAndTermination)
+{
+    prepare();
+    const auto id = bench->unitId("7321");
+    // A reply holding a NUL, a carriage return and no line feed.
+    bench->setGarbage(id, std::string("AB\0CD\rEFGH", 10));
+
+    struct Row {
+        long count;
+        int termination;
+        std::string data;
+        bool end;
+    };
+    const Row rows[] = {
+        {18, 0, std::string("AB\0", 3), true},     // end-of-string byte 0 stops at the NUL
+        {18, 0x0100, std::string("AB\0CD\rEFGH", 10), true}, // stop on END only
+        {18, '\r', std::string("AB\0CD\r", 6), true},
+        {4, 0x0100, std::string("AB\0C", 4), false}, // the buffer is full first
+        {10, 0x0100, std::string("AB\0CD\rEFGH", 10), true}, // EOI with the last byte that fits
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.termination);
+        send(at(5), "*ESE?");
+        const Received r = receive(at(5), row.count, row.termination);
+        EXPECT_EQ(r.data, row.data);
+        EXPECT_EQ(r.ibcntl, static_cast<long>(row.data.size()));
+        EXPECT_EQ((r.ibsta & sta::END) != 0, row.end);
+        EXPECT_FALSE(r.ibsta & sta::ERR);
+        // The rest of the caller's buffer is left as it was.
+        EXPECT_EQ(r.buffer.substr(row.data.size()),
+                  std::string(static_cast<std::size_t>(row.count) - row.data.size(), ' '));
+    }
+}
+
+TEST_F(BenchTest, UnreadReplyBytesWaitForTheNextReceive)
+{
+    prepare();
+    send(at(5), "*ESE 255");
+    send(at(5), "*ESE?");
+    EXPECT_EQ(receive(at(5), 2).data, "25");
+    const Received rest = receive(at(5));
+    EXPECT_EQ(rest.data, "5\n");
+    EXPECT_TRUE(rest.ibsta & sta::END);
+}
+
+TEST_F(BenchTest, SendCmdsCountsBytesAndTracksTheBoardsOwnAddressing)
+{
+    prepare();
+    EXPECT_EQ(commands({0x3F, 0x20}), kIdle | sta::LACS); // the board's own listen address
+    EXPECT_EQ(driver().ThreadIbcntl(), 2);
+    EXPECT_EQ(commands({0x40}), kIdle | sta::LACS | sta::TACS);
+    EXPECT_EQ(commands({0x3F, 0x5F}), kIdle);
+    EXPECT_EQ(commands({}), kIdle);
+    EXPECT_EQ(driver().ThreadIbcntl(), 0);
+}
+
+TEST_F(BenchTest, DeviceClearEmptiesTheUnitsOutputAndNoaddrClearsEveryUnit)
+{
+    prepare();
+    send(at(5), "*ESE?");
+    driver().DevClear(0, at(5));
+    EXPECT_EQ(receive(at(5)).iberr, err::EABO);
+
+    send(at(1), "*ESE?");
+    send(at(2), "*ESE?");
+    driver().DevClear(0, 0xFFFF);
+    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+    EXPECT_EQ(receive(at(1)).iberr, err::EABO);
+    EXPECT_EQ(receive(at(2)).iberr, err::EABO);
+}
+
+TEST_F(BenchTest, AnAddressWithASecondaryReachesAUnitWithoutSecondaries)
+{
+    prepare();
+    // 512 typed as an address: the device clear goes to 5 with secondary 12.
+    driver().DevClear(0, at(5, 12));
+    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+    EXPECT_EQ(query(at(5, 12), "SYST:COMM:GPIB:ADDR?"), "5\n");
+}
+
+} // namespace
+} // namespace gpibconfig::sim::test
