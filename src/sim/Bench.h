@@ -34,6 +34,21 @@ class Unit;
 //
 // Units are named by a UnitId, their position in the bench (the order of addUnit); unitId()
 // finds one by model. Everything runs on the caller's thread; nothing here is thread-safe.
+//
+// Behaviour worth knowing when writing expectations (details in Board.h and Unit.h):
+// - A new bench is as if just switched on: every event status register reads 128 (power on).
+// - iberr keeps the last failure's code through successful calls, as NI-488.2 does.
+// - A reply longer than the caller's buffer stays queued for the next Receive; any new message
+//   to the unit discards an unread (or partly read) reply and sets the query error bit (4), and
+//   so does a Receive from a unit with nothing queued (it also times out).
+// - Query answers end with a line feed and fit the program's 18-byte buffer; choices are
+//   answered in SCPI short form ("ASC", "EVEN"), voltages as +dd.dddd, dates as mm/dd/yyyy.
+// - Judging values: text where a number belongs, a missing value or an unknown header sets the
+//   command error bit (32); a number out of range, an unknown choice, a malformed channel list,
+//   date or hex value, or a setting while locked sets the execution error bit (16).
+// - Units that need a trigger ignore everything but common commands ("*...") until a GET
+//   reaches them, without error bits.
+// - Default addresses 28-30 are free; moving a unit onto an occupied address makes both listen.
 class Bench {
 public:
     using Timing = BenchClock::Mode;

@@ -32,7 +32,8 @@ struct UnitView {
         int esr = 0;        // standard event status register
         int ese = 0;        // event status enable
         int sre = 0;        // service request enable
-        // (header in the unit's SCPI notation, value as the unit answers it) in table order.
+        // (header in the unit's SCPI notation, value as the unit answers it) in table order;
+        // the bus address shows the value set, so 31 while on the switch address.
         std::vector<std::pair<std::string, std::string>> settings;
         // What a power cycle brings back: the settings of the last *SAV 0, or factory values.
         std::vector<std::pair<std::string, std::string>> saved;

@@ -312,16 +312,15 @@ void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long cou
            "\", " + std::to_string(eotMode));
 }
 
-void Board::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                    int termination)
+void Board::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count, int termination)
 {
     if (begin(Call::Receive, board))
         doReceive(address, buffer, count, termination);
     // What arrived is the start of the caller's buffer; ibcntl never exceeds the count given.
     const std::size_t received =
         buffer && m_ibcntl > 0 ? static_cast<std::size_t>(m_ibcntl) : std::size_t{0};
-    record(head("Receive", board) + ", " + Trace::hexWord(address) + ", " +
-               std::to_string(count) + ", " + std::to_string(termination),
+    record(head("Receive", board) + ", " + Trace::hexWord(address) + ", " + std::to_string(count) +
+               ", " + std::to_string(termination),
            " data=\"" + Trace::escape(std::span<const std::uint8_t>(buffer, received)) + "\"");
 }
 

@@ -124,30 +124,30 @@ struct Families {
 Families buildFamilies()
 {
     Families f;
-    f.parallel = makeFamily(
-        "parallel",
-        {
-            kAddressRow,
-            {"SYSTem:COMMunicate:GPIB:ADDRess:EXTended", onOff(), "0"},
-            {"CONFigure:INPut", rule(ValueKind::ChannelList), "(@1:4)"},
-            {"CONFigure:INPut:POLarity", onOff(), "1"},
-            {"CONFigure:INPut:HANDshake", onOff(), "1"},
-            {"CONFigure:EDR", onOff(), "1"},
-            {"CONFigure:INHibit", onOff(), "0"},
-            {"FORMat:TALK", oneOf(kTalkFormats), "ASC"},
-            {"FORMat:TALK:TRANSlate", rule(ValueKind::Text16), "0123456789ABCDEF"},
-            {"CONFigure:OUTput", rule(ValueKind::ChannelList), "(@1:4)"},
-            {"CONFigure:OUTput:POLarity", onOff(), "1"},
-            {"CONFigure:OUTput:HANDshake", onOff(), "1"},
-            {"CONFigure:STRobe", onOff(), "0"},
-            {"FORMat:LIST", oneOf(kListFormats), "ASC"},
-            {"CONFigure:REMote", onOff(), "0"},
-            {"CONFigure:RESet", onOff(), "0"},
-            {"CONFigure:TRIGger", onOff(), "0"},
-            {"CONFigure:ASTatus", onOff(), "1"},
-            {"CONFigure:BSTatus", onOff(), "1"},
-        },
-        true);
+    f.parallel =
+        makeFamily("parallel",
+                   {
+                       kAddressRow,
+                       {"SYSTem:COMMunicate:GPIB:ADDRess:EXTended", onOff(), "0"},
+                       {"CONFigure:INPut", rule(ValueKind::ChannelList), "(@1:4)"},
+                       {"CONFigure:INPut:POLarity", onOff(), "1"},
+                       {"CONFigure:INPut:HANDshake", onOff(), "1"},
+                       {"CONFigure:EDR", onOff(), "1"},
+                       {"CONFigure:INHibit", onOff(), "0"},
+                       {"FORMat:TALK", oneOf(kTalkFormats), "ASC"},
+                       {"FORMat:TALK:TRANSlate", rule(ValueKind::Text16), "0123456789ABCDEF"},
+                       {"CONFigure:OUTput", rule(ValueKind::ChannelList), "(@1:4)"},
+                       {"CONFigure:OUTput:POLarity", onOff(), "1"},
+                       {"CONFigure:OUTput:HANDshake", onOff(), "1"},
+                       {"CONFigure:STRobe", onOff(), "0"},
+                       {"FORMat:LIST", oneOf(kListFormats), "ASC"},
+                       {"CONFigure:REMote", onOff(), "0"},
+                       {"CONFigure:RESet", onOff(), "0"},
+                       {"CONFigure:TRIGger", onOff(), "0"},
+                       {"CONFigure:ASTatus", onOff(), "1"},
+                       {"CONFigure:BSTatus", onOff(), "1"},
+                   },
+                   true);
     f.basic = makeFamily("basic", {kAddressRow}, true);
     f.analog = makeFamily(
         "analog",
@@ -171,7 +171,8 @@ Families buildFamilies()
                             join({{{"SYSTem:MODE", oneOf(kSerialModes), "G"},
                                    {"SYSTem:EMULation", oneOf(kEmulations), "NI"},
                                    kAddressRow},
-                                  serialLine(115200), serialFraming(),
+                                  serialLine(115200),
+                                  serialFraming(),
                                   {{"SYSTem:COMMunicate:GPIB:SWAP", oneOf(kSwaps), "NONE"}},
                                   endOfMessage(),
                                   {{"SYSTem:COMMunicate:SERial:RS485", onOff(), "0"}}}),
@@ -180,23 +181,28 @@ Families buildFamilies()
                             join({{{"SYSTem:MODE", oneOf(kSerialModes), "G"},
                                    {"SYSTem:EMULation", oneOf(kEmulations), "NI"},
                                    kAddressRow},
-                                  serialLine(38400), serialFraming(), endOfMessage()}),
+                                  serialLine(38400),
+                                  serialFraming(),
+                                  endOfMessage()}),
                             false, true);
-    f.serial79 = makeFamily("serial, four channels",
-                            join({{kAddressRow,
-                                   {"SYSTem:COMMunicate:GPIB:BUFSize", integer(8, 52, 4), "8"}},
-                                  serialLine(115200), serialFraming(), endOfMessage()}),
-                            false, false, 4);
+    f.serial79 =
+        makeFamily("serial, four channels",
+                   join({{kAddressRow, {"SYSTem:COMMunicate:GPIB:BUFSize", integer(8, 52, 4), "8"}},
+                         serialLine(115200),
+                         serialFraming(),
+                         endOfMessage()}),
+                   false, false, 4);
     const std::vector<SettingRow> serialSingle =
         join({serialLine(38400), {{"SYSTem:COMMunicate:SERial:SBITs", integer(1, 2), "1"}}});
     const SettingRow rs485{"SYSTem:COMMunicate:SERial:RS485", onOff(), "0"};
     const SettingRow talkData{"FORMat:TALK", oneOf(kTalkData), "ASC"};
     const SettingRow calDate{"CALibration:DATE", rule(ValueKind::Date), "01/01/2000"};
-    f.serial25 = makeFamily(
-        "serial, extended addressing",
-        join({{kAddressRow, {"SYSTem:COMMunicate:GPIB:ADDRess:EXTended", onOff(), "0"}},
-              serialSingle, {rs485, talkData, calDate}}),
-        true);
+    f.serial25 =
+        makeFamily("serial, extended addressing",
+                   join({{kAddressRow, {"SYSTem:COMMunicate:GPIB:ADDRess:EXTended", onOff(), "0"}},
+                         serialSingle,
+                         {rs485, talkData, calDate}}),
+                   true);
     f.serial85 = makeFamily("serial, tristate",
                             join({{kAddressRow}, serialSingle, {rs485, talkData, calDate}}), true);
     const std::vector<SettingRow> portHead = {kAddressRow,
@@ -210,9 +216,12 @@ Families buildFamilies()
                             join({portHead, serialSingle, {timeout}, gpibAdd, {calDate}}), true);
     f.serial22 = makeFamily(
         "serial, port modes, RS-485",
-        join({portHead, serialSingle,
-              {timeout, rs485, {"SYSTem:COMMunicate:SERial:EOMchr", rule(ValueKind::HexByte), "0A"}},
-              gpibAdd, {calDate}}),
+        join(
+            {portHead,
+             serialSingle,
+             {timeout, rs485, {"SYSTem:COMMunicate:SERial:EOMchr", rule(ValueKind::HexByte), "0A"}},
+             gpibAdd,
+             {calDate}}),
         true);
     const std::vector<SettingRow> printerHead = {
         {"SYSTem:EMULation", oneOf(kEmulations), "NI"},
@@ -240,15 +249,15 @@ std::vector<ModelSpec> buildModels()
 {
     const Families& f = families();
     return {
-        {"7311", &f.parallel, 5},    {"7314A", &f.serial74, 0}, {"7314B", &f.serial74, 0},
-        {"7317", &f.serial17, 0},    {"7321", &f.basic, 0},     {"7322", &f.serial22, 0},
-        {"7325", &f.serial25, 0},    {"7325A", &f.serial25, 0}, {"7328", &f.parallel, 16},
-        {"7331", &f.serial17, 0},    {"7334", &f.serial85, 0},  {"7334A", &f.serial85, 0},
-        {"7337B", &f.parallel, 7},   {"7340A", &f.serial25, 0}, {"7352A", &f.analog, 0},
-        {"7355", &f.parallel, 6},    {"7357", &f.basic, 0},     {"7360", &f.serial17, 0},
-        {"7362", &f.basic, 0},       {"7370A", &f.printer70A, 0}, {"7370B", &f.printer70B, 0},
-        {"7374A", &f.serial74, 0},   {"7374B", &f.serial74, 0}, {"7376", &f.serial76, 0},
-        {"7379", &f.serial79, 0},    {"7385", &f.serial85, 0},  {"7385A", &f.serial85, 0},
+        {"7311", &f.parallel, 5},  {"7314A", &f.serial74, 0},   {"7314B", &f.serial74, 0},
+        {"7317", &f.serial17, 0},  {"7321", &f.basic, 0},       {"7322", &f.serial22, 0},
+        {"7325", &f.serial25, 0},  {"7325A", &f.serial25, 0},   {"7328", &f.parallel, 16},
+        {"7331", &f.serial17, 0},  {"7334", &f.serial85, 0},    {"7334A", &f.serial85, 0},
+        {"7337B", &f.parallel, 7}, {"7340A", &f.serial25, 0},   {"7352A", &f.analog, 0},
+        {"7355", &f.parallel, 6},  {"7357", &f.basic, 0},       {"7360", &f.serial17, 0},
+        {"7362", &f.basic, 0},     {"7370A", &f.printer70A, 0}, {"7370B", &f.printer70B, 0},
+        {"7374A", &f.serial74, 0}, {"7374B", &f.serial74, 0},   {"7376", &f.serial76, 0},
+        {"7379", &f.serial79, 0},  {"7385", &f.serial85, 0},    {"7385A", &f.serial85, 0},
     };
 }
 

@@ -6,7 +6,10 @@ namespace gpibconfig::sim::scpi {
 
 namespace {
 
-constexpr char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 constexpr bool isUpper(char c) { return c >= 'A' && c <= 'Z'; }
 constexpr bool isLetter(char c) { return isUpper(c) || (c >= 'a' && c <= 'z'); }
 constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -105,9 +108,8 @@ HeaderTable::HeaderTable(std::span<const std::string_view> headers)
         std::size_t start = 0;
         while (start <= header.size()) {
             const std::size_t colon = header.find(':', start);
-            const std::string_view mnemonic =
-                header.substr(start, colon == std::string_view::npos ? std::string_view::npos
-                                                                     : colon - start);
+            const std::string_view mnemonic = header.substr(
+                start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
             nodes.push_back({shortForm(mnemonic), toUpper(mnemonic)});
             if (colon == std::string_view::npos)
                 break;
@@ -129,7 +131,8 @@ std::optional<std::size_t> HeaderTable::find(std::string_view header) const
         for (std::size_t n = 0; n < nodes.size() && matches; ++n) {
             const std::size_t colon = rest.find(':');
             const std::string_view given = rest.substr(0, colon);
-            matches = equalsUpper(given, nodes[n].shortForm) || equalsUpper(given, nodes[n].longForm);
+            matches =
+                equalsUpper(given, nodes[n].shortForm) || equalsUpper(given, nodes[n].longForm);
             const bool last = n + 1 == nodes.size();
             // The given header must end exactly where the table's does.
             if (matches && last != (colon == std::string_view::npos))

@@ -18,7 +18,10 @@ void appendHexByte(std::string& out, std::uint8_t byte)
 
 } // namespace
 
-Trace::Trace(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1)) {}
+Trace::Trace(std::size_t capacity)
+    : m_capacity(std::max<std::size_t>(capacity, 1))
+{
+}
 
 void Trace::add(std::string line)
 {
@@ -76,11 +79,21 @@ std::string Trace::escape(std::string_view bytes)
     for (const char c : bytes) {
         const auto byte = static_cast<std::uint8_t>(c);
         switch (byte) {
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
         default:
             if (byte >= 0x20 && byte <= 0x7E) {
                 out += c;

@@ -183,7 +183,9 @@ void Unit::execute(Device& d, std::string_view message, double now)
 void Unit::executeCommon(Device& d, std::string_view name, bool query, std::string_view value,
                          double now)
 {
-    const auto is = [name](std::string_view command) { return scpi::equalsIgnoreCase(name, command); };
+    const auto is = [name](std::string_view command) {
+        return scpi::equalsIgnoreCase(name, command);
+    };
     const auto judge = [&](const ValueRule& rule) -> std::optional<int> {
         const Checked checked = checkValue(rule, value, 0);
         if (checked.verdict == Verdict::Accepted)

@@ -4,9 +4,8 @@
 #include "sim/Bench.h"
 #include "sim/Board.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,7 +20,7 @@ inline Addr4882 at(int primary, int secondary = -1)
 }
 
 struct Received {
-    std::string data; // the bytes the board reported (ibcntl of them)
+    std::string data;   // the bytes the board reported (ibcntl of them)
     std::string buffer; // the whole buffer after the call
     long ibsta = 0;
     long iberr = 0;
@@ -45,7 +44,7 @@ protected:
     long send(Addr4882 address, std::string_view text, int eot = eot::NLend)
     {
         driver().Send(0, address, reinterpret_cast<const std::uint8_t*>(text.data()),
-                    static_cast<long>(text.size()), eot);
+                      static_cast<long>(text.size()), eot);
         return driver().ThreadIbsta();
     }
 
@@ -59,7 +58,7 @@ protected:
     {
         std::string buffer(static_cast<std::size_t>(count), ' ');
         driver().Receive(0, address, reinterpret_cast<std::uint8_t*>(buffer.data()), count,
-                       termination);
+                         termination);
         Received r;
         r.ibsta = driver().ThreadIbsta();
         r.iberr = driver().ThreadIberr();
@@ -84,10 +83,7 @@ protected:
     }
 
     // Group execute trigger to a unit at a primary address, as the program's start sequence ends.
-    void trigger(int primary)
-    {
-        commands({0x3F, static_cast<std::uint8_t>(0x20 + primary), 0x08});
-    }
+    void trigger(int primary) { commands({0x3F, static_cast<std::uint8_t>(0x20 + primary), 0x08}); }
 
     // Where a model answers on the default bench (the 7379: its first channel).
     Addr4882 addressOf(std::string_view model) const

@@ -112,8 +112,7 @@ TEST_F(BenchTest, InvalidArgumentsFailWithEarg)
         0x5F05, // secondary byte below 0x60
         0x7F05, // secondary 31
         0x8005, // a "negative" address word
-        0xFF05,
-        0x0105,
+        0xFF05, 0x0105,
     };
     for (const Addr4882 address : badAddresses) {
         SCOPED_TRACE(address);
@@ -208,10 +207,10 @@ TEST_F(BenchTest, ReceiveHonoursCountAndTermination)
         bool end;
     };
     const Row rows[] = {
-        {18, 0, std::string("AB\0", 3), true},     // end-of-string byte 0 stops at the NUL
+        {18, 0, std::string("AB\0", 3), true}, // end-of-string byte 0 stops at the NUL
         {18, 0x0100, std::string("AB\0CD\rEFGH", 10), true}, // stop on END only
         {18, '\r', std::string("AB\0CD\r", 6), true},
-        {4, 0x0100, std::string("AB\0C", 4), false}, // the buffer is full first
+        {4, 0x0100, std::string("AB\0C", 4), false},         // the buffer is full first
         {10, 0x0100, std::string("AB\0CD\rEFGH", 10), true}, // EOI with the last byte that fits
     };
     for (const Row& row : rows) {

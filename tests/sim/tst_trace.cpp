@@ -1,6 +1,5 @@
 // The trace format, its memory bound and listeners, and the bench clock.
 #include "BenchHarness.h"
-
 #include "sim/Trace.h"
 
 namespace gpibconfig::sim::test {
