@@ -1,0 +1,218 @@
+#pragma once
+
+#include "config/Controls.h"
+#include "sim/Bench.h"
+#include "support/TestContext.h"
+#include "ui/ConfigWindow.h"
+#include "ui/Dialogs.h"
+#include "ui/MainWindow.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace gpibconfig::test {
+
+// The program on the simulated bench in virtual time, driven through its real widgets.
+struct Harness {
+    std::unique_ptr<sim::Bench> bench = sim::makeDefaultBench();
+    ProgramState state;
+    GPIB32 gpib{bench->driver(), state.status};
+    CountingNotifier notifier;
+    AppContext app{state, gpib, bench->clock(), notifier};
+    std::unique_ptr<MainWindow> main;
+
+    // What the channel dialog is answered with, one text per showing; "<close>" closes it with
+    // the window's close control. A refused text leaves the dialog open for the next one.
+    std::deque<QString> channelAnswers;
+    // Notices shown, and how many trace lines existed when each was shown.
+    QStringList notices;
+    std::vector<std::size_t> traceLinesAtNotice;
+    bool configWindowOpened = false;
+
+    Harness()
+    {
+        main = std::make_unique<MainWindow>(app);
+        main->show();
+    }
+
+    QWidget* mainControl(const QString& name) const { return main->findChild<QWidget*>(name); }
+
+    void select(const QString& entry)
+    {
+        auto* list = main->findChild<QListWidget*>(ctl::listUnit);
+        const auto items = list->findItems(entry, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.front()).center());
+    }
+
+    // Selects the entry and presses Configure; for power-cycle models, power cycles the unit the
+    // way a technician would and presses Continue. `script` runs while the configuration window
+    // is open; the window is closed afterwards if the script left it open.
+    template <typename Script> void configure(const QString& entry, Script script)
+    {
+        main->setConfigWindowHook([this, script](ConfigWindow& window) {
+            configWindowOpened = true;
+            hookDialogs(window);
+            QTimer::singleShot(0, &window, [this, &window, script]() mutable {
+                script(window);
+                if (window.isVisible())
+                    window.done(QDialog::Rejected);
+            });
+        });
+        select(entry);
+        QTest::mouseClick(mainControl(ctl::cmdConfig), Qt::LeftButton);
+        auto* cont = qobject_cast<QPushButton*>(mainControl(ctl::cmdContinue));
+        if (cont->isEnabled()) {
+            bench->powerCycle(bench->unitId(entry.toStdString()));
+            QTest::mouseClick(cont, Qt::LeftButton);
+        }
+    }
+
+    void hookDialogs(ConfigWindow& window)
+    {
+        window.setChannelDialogHook([this](ChannelDialog& dialog) {
+            QTimer::singleShot(0, &dialog, [this, &dialog] {
+                while (dialog.isVisible() && !channelAnswers.empty()) {
+                    const QString answer = channelAnswers.front();
+                    channelAnswers.pop_front();
+                    if (answer == QStringLiteral("<close>")) {
+                        dialog.close();
+                        return;
+                    }
+                    auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
+                    QTest::keyClicks(edit, answer);
+                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel), Qt::LeftButton);
+                }
+                if (dialog.isVisible())
+                    dialog.close(); // out of answers: give up rather than hang
+            });
+        });
+        window.setNoticeDialogHook([this](NoticeDialog& dialog) {
+            QTimer::singleShot(0, &dialog, [this, &dialog] {
+                notices << dialog.findChild<QPlainTextEdit*>(ctl::txtNotice)->toPlainText();
+                traceLinesAtNotice.push_back(bench->trace().size());
+                QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdCancel), Qt::LeftButton);
+            });
+        });
+    }
+
+    // Trace lines from `from` on, as QStrings.
+    QStringList trace(std::size_t from = 0) const
+    {
+        QStringList out;
+        const auto lines = bench->trace().lines();
+        for (std::size_t i = from; i < lines.size(); ++i)
+            out << QString::fromStdString(lines[i]);
+        return out;
+    }
+    // The bus traffic in short: "0x0005 *ESR?" for a message, "IFC", "DevClear 0x0005",
+    // "Cmds 3F", "Pause(0.2)", "Receive 0x0005" (with " TIMEOUT" when it timed out).
+    QStringList flow(std::size_t from = 0) const
+    {
+        QStringList out;
+        for (const QString& line : trace(from)) {
+            const QString args = line.section(QLatin1Char('('), 1).section(QStringLiteral(") ->"), 0, 0);
+            if (line.startsWith(QStringLiteral("Send("))) {
+                const qsizetype open = line.indexOf(QLatin1Char('"'));
+                const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
+                out << args.section(QStringLiteral(", "), 1, 1) + QLatin1Char(' ') +
+                           line.mid(open + 1, close - open - 1);
+            } else if (line.startsWith(QStringLiteral("SendIFC("))) {
+                out << QStringLiteral("IFC");
+            } else if (line.startsWith(QStringLiteral("DevClear("))) {
+                out << QStringLiteral("DevClear ") + args.section(QStringLiteral(", "), 1, 1);
+            } else if (line.startsWith(QStringLiteral("SendCmds("))) {
+                out << QStringLiteral("Cmds ") + args.section(QStringLiteral(", "), 1);
+            } else if (line.startsWith(QStringLiteral("Receive("))) {
+                out << QStringLiteral("Receive ") + args.section(QStringLiteral(", "), 1, 1) +
+                           (line.contains(QStringLiteral("iberr=6")) && line.contains(QStringLiteral("ibsta=0xC"))
+                                ? QStringLiteral(" TIMEOUT")
+                                : QString());
+            } else if (line.startsWith(QStringLiteral("Pause("))) {
+                out << line;
+            }
+        }
+        return out;
+    }
+
+    // Only the messages sent, as "address text", e.g. "0x0005 *ESR?".
+    QStringList messages(std::size_t from = 0) const
+    {
+        QStringList out;
+        for (const QString& line : trace(from)) {
+            if (!line.startsWith(QStringLiteral("Send(")))
+                continue;
+            const QString address = line.section(QStringLiteral(", "), 1, 1);
+            const qsizetype open = line.indexOf(QLatin1Char('"'));
+            const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
+            out << address + QLatin1Char(' ') + line.mid(open + 1, close - open - 1);
+        }
+        return out;
+    }
+};
+
+// One open configuration window, driven by its controls.
+struct Run {
+    ConfigWindow& w;
+
+    template <typename T = QWidget> T* c(const QString& name) const
+    {
+        auto* widget = w.findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    void click(const QString& name) const { QTest::mouseClick(c(name), Qt::LeftButton); }
+    void setAddress(const QString& text) const
+    {
+        auto* edit = c<QLineEdit>(ctl::txtAddr);
+        edit->clear();
+        w.screen().userEditedText(ctl::txtAddr, QString());
+        QTest::keyClicks(edit, text);
+        click(ctl::cmdSet);
+    }
+    void enter(const QString& value = {}) const
+    {
+        auto* edit = c<QLineEdit>(ctl::txtChoice);
+        QTest::keyClicks(edit, value);
+        click(ctl::cmdEnter);
+    }
+    QStringList lines() const
+    {
+        QStringList out;
+        auto* list = c<QListWidget>(ctl::lstFunction);
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    bool enabled(const QString& name) const { return c(name)->isEnabled(); }
+    bool visible(const QString& name) const { return c(name)->isVisible(); }
+    QString gpibError() const { return c<QPlainTextEdit>(ctl::txtGPIBErr)->toPlainText(); }
+    QString errorMessage() const { return c<QLineEdit>(ctl::txtErrMsg)->text(); }
+};
+
+// A double-click as the operator makes it: QTest's double-click alone is not always taken as one
+// by item views, a click before it makes it reliable.
+inline void doubleClickRow(QListWidget* list, int row)
+{
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// The line the function list shows: the prompt padded to 35 columns (at least one blank), then
+// the value.
+inline QString listLine(const QString& prompt, const QString& value)
+{
+    return prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' ')) + value;
+}
+
+} // namespace gpibconfig::test

@@ -1,0 +1,333 @@
+// Whole configuration runs of the analog and basic models on the simulated bench, through the
+// real widgets, checked against the bus trace.
+#include "Harness.h"
+#include "models/ModelFamily.h"
+#include "sim/Board.h"
+
+#include <QRegularExpression>
+#include <QSignalSpy>
+
+using namespace gpibconfig;
+using namespace gpibconfig::test;
+
+namespace {
+const QString kAddressPrompt = QStringLiteral("Bus Address - 0 to 30 or 31");
+const QString kEsePrompt = QStringLiteral("ESR Enable Bits - 0 to 255");
+const QString kSrePrompt = QStringLiteral("SRE Enable Bits - 0 to 255");
+} // namespace
+
+class EndToEndRuns : public QObject {
+    Q_OBJECT
+
+private slots:
+    void basicModelsToSavedConfiguration_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("word");
+        QTest::newRow("7357") << "7357" << "17" << "0x0011";
+        QTest::newRow("7362") << "7362" << "19" << "0x0013";
+        QTest::newRow("7321") << "7321" << "5" << "0x0005";
+    }
+
+    void basicModelsToSavedConfiguration()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, address);
+        QFETCH(QString, word);
+        Harness h;
+        const auto unit = h.bench->unitId(entry.toStdString());
+        std::size_t start = 0;
+        h.configure(entry, [&](ConfigWindow& window) {
+            Run run{window};
+            start = h.bench->trace().size();
+            run.setAddress(address);
+            QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, address)}));
+            QVERIFY(run.enabled(ctl::cmdEnter));
+            QVERIFY(run.visible(ctl::labelChoice));
+
+            run.enter(); // to the event status enable register
+            QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("0")));
+            run.enter(QStringLiteral("16")); // accepted and read back
+            QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("16")));
+            run.enter(QStringLiteral("999")); // refused by the unit
+            QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("Error - retry")));
+            QCOMPARE(run.lines().size(), 2);
+
+            run.enter(); // to the service request enable register
+            h.bench->setSilent(unit, true);
+            run.enter(QStringLiteral("32")); // taken but never confirmed
+            QCOMPARE(run.lines().last(), listLine(kSrePrompt, QStringLiteral("No response")));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), "the status query is not reported");
+            h.bench->setSilent(unit, false);
+
+            run.enter(); // past the last function
+            QVERIFY(!run.enabled(ctl::cmdEnter));
+            QVERIFY(!run.enabled(ctl::cmdSet));
+            for (const QString& name : {ctl::cmdSav, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
+                QVERIFY2(run.enabled(name), qPrintable(name));
+            run.click(ctl::cmdSav);
+            QVERIFY(!run.enabled(ctl::cmdSav));
+            run.click(ctl::cmdDone); // closes at once after a successful save
+            QVERIFY(!window.isVisible());
+        });
+        QVERIFY(h.configWindowOpened);
+        QCOMPARE(h.notifier.beeps, 0);
+
+        const QString a = word + QLatin1Char(' ');
+        QCOMPARE(h.flow(start),
+                 QStringList({"IFC", "DevClear " + word, a + "CAL:LOCK 0", a + "*CLS",
+                              a + "SYST:COMM:GPIB:ADDR?", "Receive " + word, a + "*ESE?",
+                              "Receive " + word, a + "*ESE 16", "Pause(0.2)", a + "*ESR?",
+                              "Receive " + word, a + "*ESE?", "Receive " + word, a + "*ESE 999",
+                              "Pause(0.2)", a + "*ESR?", "Receive " + word, a + "*SRE?",
+                              "Receive " + word, a + "*SRE 32", "Pause(0.2)", a + "*ESR?",
+                              "Receive " + word + " TIMEOUT", a + "*SAV 0"}));
+        const auto view = h.bench->unit(unit);
+        QCOMPARE(view.channels.at(0).ese, 16);
+        QCOMPARE(view.channels.at(0).sre, 32);
+        QVERIFY(view.everSaved);
+    }
+
+    void analogModelWithLockAndPowerOnStatus()
+    {
+        Harness h;
+        const auto unit = h.bench->unitId("7352A");
+        std::size_t start = 0;
+        h.configure(QStringLiteral("7352A"), [&](ConfigWindow& window) {
+            Run run{window};
+            start = h.bench->trace().size();
+            run.setAddress(QStringLiteral("15"));
+            run.enter(); // Ext switch
+            run.enter(); // V Out Offset
+            run.enter(QStringLiteral("2.5"));
+            QCOMPARE(run.lines().last(),
+                     listLine(QStringLiteral("V Out Offset +/-dd.dddd"), QStringLiteral("+02.5000")));
+            run.enter(); // Slope
+            run.enter(); // Limit
+            run.enter(QStringLiteral("11"));
+            QCOMPARE(run.lines().last(),
+                     listLine(QStringLiteral("V Out Limit dd.dddd"), QStringLiteral("Error - retry")));
+            for (int f = 6; f <= 15; ++f)
+                run.enter();
+            QCOMPARE(run.lines().size(), 14); // one line scrolled away at function 15
+            QCOMPARE(run.lines().first().left(24), QStringLiteral("Bus Address Ext Sw - 1/0"));
+            QCOMPARE(run.lines().at(9), listLine(QStringLiteral("V In Pol - 1=Uni, 2=Bipolar "), QStringLiteral("2")));
+            run.enter();
+            run.click(ctl::cmdSRQ);
+            run.click(ctl::cmdSRQ);
+            run.click(ctl::cmdNoSRQ);
+            run.click(ctl::cmdLock);
+            QVERIFY2(run.enabled(ctl::cmdSav), "Lock Settings changes no button");
+            run.click(ctl::cmdDone);
+            QVERIFY2(window.isVisible(), "Lock does not arm Done");
+            QVERIFY(run.visible(ctl::txtGPIBErr));
+            QCOMPARE(run.gpibError(), QStringLiteral("\nExit without saving? Press Done again to exit"));
+            run.click(ctl::cmdDone);
+            QVERIFY(!window.isVisible());
+        });
+        const QStringList msgs = h.messages(start);
+        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:SLOPe?")));
+        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit?")));
+        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT?")));
+        QCOMPARE(msgs.indexOf(QStringLiteral("0x000F VOLT?")), msgs.indexOf(QStringLiteral("0x000F VOLT:POL?")) + 1);
+        QCOMPARE(msgs.mid(msgs.size() - 5),
+                 QStringList({"0x000F *PSC 0", "0x000F *PSC 0", "0x000F *PSC 1",
+                              "0x000F CAL:LOCK ON", "0x000F *SAV 0"}));
+        QCOMPARE(h.notifier.beeps, 1);
+        const auto view = h.bench->unit(unit);
+        QVERIFY(view.locked);
+        QVERIFY(view.powerOnClear); // the last choice was Don't Save SRE
+        QCOMPARE(h.bench->savedSetting(unit, "VOLT:OFFS").value_or(""), std::string("+02.5000"));
+    }
+
+    void addressFunctionMovesTheUnitAndTheProgramFollows()
+    {
+        Harness h;
+        const auto unit = h.bench->unitId("7321");
+        std::size_t afterSeven = 0;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            run.enter(QStringLiteral("31")); // back to the switches: the unit stays at 5
+            QCOMPARE(run.lines().last(), listLine(kAddressPrompt, QStringLiteral("5/31")));
+            QCOMPARE(h.bench->unit(unit).primary, 5);
+            afterSeven = h.bench->trace().size();
+            run.enter(QStringLiteral("7"));
+            QCOMPARE(h.bench->unit(unit).primary, 7);
+            QCOMPARE(run.lines().last(), listLine(kAddressPrompt, QStringLiteral("7")));
+            run.enter();
+            run.enter(QStringLiteral("4"));
+            run.enter();
+            run.enter();
+            run.click(ctl::cmdSav);
+            run.click(ctl::cmdDone);
+        });
+        const QStringList flow = h.flow(afterSeven);
+        QCOMPARE(flow.mid(0, 4), QStringList({"0x0005 SYST:COMM:GPIB:ADDR 7", "Pause(0.2)", "Pause(0.2)",
+                                              "0x0007 *ESR?"}));
+        for (const QString& m : h.messages(afterSeven).mid(1))
+            QVERIFY2(m.startsWith(QStringLiteral("0x0007 ")), qPrintable(m));
+        QVERIFY(h.bench->unit(unit).everSaved);
+    }
+
+    void longMenuScrollsAfterFourteenLines()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7311"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("1"));
+            for (int f = 2; f <= 14; ++f)
+                run.enter();
+            QCOMPARE(run.lines().size(), 14);
+            QVERIFY(run.lines().first().startsWith(QStringLiteral("Bus Address - 0 to 30 ")));
+            run.enter(); // function 15
+            QCOMPARE(run.lines().size(), 14);
+            QVERIFY(run.lines().first().startsWith(QStringLiteral("Bus Address Ext - 1=On/0=Off")));
+            QCOMPARE(window.logic().scrollCount(), 1);
+            for (int f = 16; f <= 21; ++f)
+                run.enter();
+            QCOMPARE(window.logic().scrollCount(), 7);
+            QVERIFY(run.lines().first().startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")));
+            QVERIFY(run.lines().last().startsWith(kSrePrompt));
+            QCOMPARE(run.c<QListWidget>(ctl::lstFunction)->currentRow(), 13);
+            run.enter(QStringLiteral("8"));
+            QCOMPARE(run.lines().at(13), listLine(kSrePrompt, QStringLiteral("8")));
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
+        });
+    }
+
+    void receiveErrorIsReportedAndTheMenuGoesOn()
+    {
+        Harness h;
+        const auto unit = h.bench->unitId("7357");
+        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
+            Run run{window};
+            h.bench->setSilent(unit, true);
+            run.setAddress(QStringLiteral("17"));
+            QVERIFY(run.visible(ctl::txtGPIBErr));
+            QVERIFY2(run.gpibError().startsWith(QStringLiteral("Receive Error ibsta = &HC1")), qPrintable(run.gpibError()));
+            QVERIFY(run.gpibError().contains(QStringLiteral(" ERR TIMO ")));
+            QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  6 EABO <Op. aborted>ibcnt =  0")));
+            QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, QString(17, QLatin1Char(' ')))}));
+            h.bench->setSilent(unit, false);
+            run.enter();
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
+            QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("0")));
+        });
+        const QStringList lines = h.trace();
+        const auto timeout = lines.indexOf(QRegularExpression(QStringLiteral("^Receive\\(0, 0x0011, 18, 0\\) -> ibsta=0xC.*")));
+        QVERIFY(timeout >= 0);
+        QVERIFY(lines.at(timeout + 1).startsWith(QStringLiteral("ibonl(0, 0)")));
+        QVERIFY2(h.bench->clock().now() >= 1.0, "the one-second time-out passed in virtual time");
+    }
+
+    void deviceClearErrorKeepsTheAddressStage()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("28"));
+            QVERIFY(run.visible(ctl::txtGPIBErr));
+            QVERIFY2(run.gpibError().startsWith(QStringLiteral("DevClear Error ibsta = &H8")), qPrintable(run.gpibError()));
+            QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  2 ENOL <No Listener>")));
+            QVERIFY(!run.enabled(ctl::cmdEnter));
+            QVERIFY(run.lines().isEmpty());
+            run.setAddress(QStringLiteral("17")); // corrected
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
+            QCOMPARE(run.lines().size(), 1);
+        });
+    }
+
+    void redoAndSetAddressAgain()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7362"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("19"));
+            run.enter();
+            run.setAddress(QStringLiteral("19")); // again while the menu runs
+            QCOMPARE(run.lines().size(), 3); // the earlier lines stay
+            QCOMPARE(run.lines().first(), listLine(kAddressPrompt, QStringLiteral("19")));
+            QCOMPARE(window.logic().scrollCount(), 0);
+            run.enter();
+            run.enter();
+            run.enter();
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdRedo);
+            QCOMPARE(h.bench->trace().size(), before); // Redo sends nothing
+            QVERIFY(run.lines().isEmpty());
+            QVERIFY(run.c<QLineEdit>(ctl::txtAddr)->text().isEmpty());
+            QCOMPARE(window.focusWidget(), run.c(ctl::txtAddr));
+            for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+                QVERIFY2(!run.enabled(name), qPrintable(name));
+            QVERIFY(run.enabled(ctl::cmdSet));
+            QVERIFY(run.enabled(ctl::cmdRedo));
+            QVERIFY(run.enabled(ctl::cmdDone));
+            run.setAddress(QStringLiteral("19"));
+            QCOMPARE(run.lines().size(), 1);
+            run.click(ctl::cmdDone);
+            QVERIFY(window.isVisible());
+            QCOMPARE(h.notifier.beeps, 1);
+            run.click(ctl::cmdDone);
+            QVERIFY(!window.isVisible());
+        });
+    }
+
+    void doubleClickOnTheListOnlyWhileTheMenuRuns()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("17"));
+            auto* list = run.c<QListWidget>(ctl::lstFunction);
+            QSignalSpy doubleClicks(list, &QListWidget::itemDoubleClicked);
+            doubleClickRow(list, 0);
+            QCOMPARE(doubleClicks.count(), 1);
+            QCOMPARE(run.lines().size(), 2); // a double-click is Enter or Advance
+            run.enter();
+            run.enter();
+            const std::size_t before = h.bench->trace().size();
+            doubleClickRow(list, 0);
+            QCOMPARE(doubleClicks.count(), 2);
+            QCOMPARE(h.bench->trace().size(), before);
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
+        });
+    }
+
+    void unknownModelIsRefused()
+    {
+        Harness h;
+        h.state.ModelCode = 7301;
+        h.state.ModelNumber = QStringLiteral("7301");
+        ConfigWindow window(h.app);
+        window.show();
+        Run run{window};
+        run.setAddress(QStringLiteral("5"));
+        QCOMPARE(run.errorMessage(), QStringLiteral("Bad Model Number, Configuration halted"));
+        QVERIFY(!window.isVisible());
+        QCOMPARE(h.flow(), QStringList({"IFC", "DevClear 0x0005", "Pause(0.2)"}));
+    }
+
+    void channelDialogRefusesAndAccepts()
+    {
+        Harness h;
+        h.channelAnswers = {"5", "0", "abc", "2"};
+        std::size_t start = 0;
+        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
+            Run run{window};
+            start = h.bench->trace().size();
+            run.setAddress(QStringLiteral("25"));
+            QCOMPARE(h.state.unit.ChannelNumber, 2.0);
+            QCOMPARE(run.lines().size(), 1);
+        });
+        QCOMPARE(h.notifier.beeps, 3);
+        QCOMPARE(h.flow(start).mid(0, 3),
+                 QStringList({"IFC", "DevClear 0x6C19", "0x6C19 SYST:COMM:GPIB:ADDR?"}));
+    }
+};
+
+QTEST_MAIN(EndToEndRuns)
+#include "tst_e2e_runs.moc"
