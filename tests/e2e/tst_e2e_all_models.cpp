@@ -1,0 +1,501 @@
+// Every entry of the model list configured on the bench from Configure to the saved
+// configuration. The menus expected here are written out again on purpose, from the units'
+// documentation, so that a wrong prompt or header in the program's tables makes this fail.
+#include "Harness.h"
+#include "models/ModelFamily.h"
+
+#include <QRegularExpression>
+
+using namespace gpibconfig;
+using namespace gpibconfig::test;
+
+namespace {
+
+struct Row {
+    const char* prompt;
+    const char* busHeader; // as it goes on the bus, prefix included
+};
+
+using Menu = std::vector<Row>;
+
+Menu parallel(const char* in, const char* out)
+{
+    return {{"Bus Address - 0 to 30", "SYST:COMM:GPIB:ADDR"},
+            {"Bus Address Ext - 1=On/0=Off", "SYST:COMM:GPIB:ADDR:EXT"},
+            {in, "CONF:INP"},
+            {"Input Data Pol - 1/0 ", "CONF:INP:POL"},
+            {"Input Handshake - 1=On/0=Off ", "CONF:INP:HAND"},
+            {"EDR Signal Pol 0=Low, 1=Hi ", "CONF:EDR"},
+            {"Inhibit Signal Pol 0=Low, 1=Hi", "CONF:INH"},
+            {"Talk Format - Ascii/HEXL/HEX/Table", "FORM:TALK"},
+            {"Talk Translate Table-16 chars", "FORM:TALK:TRANS"},
+            {out, "CONF:OUT"},
+            {"Output Data Polarity - 1/0", "CONF:OUT:POL"},
+            {"Output Handshake - 1=On/0=Off", "CONF:OUT:HAND"},
+            {"Output Strobe Pol 0=Low, 1=Hi", "CONF:STROBE"},
+            {"List Format-ASCii/HEXL/Hex/7343/BIN", "FORM:LIST"},
+            {"Remote Signal Pol 0=Low, 1=Hi", "CONF:REM"},
+            {"Reset Pulse Pol 0=Low, 1=Hi", "CONF:RES"},
+            {"Trigger Pulse Pol 0=Low, 1=Hi", "CONF:TRIG"},
+            {"Status A Pol 0=Low, 1=Hi", "CONF:ASTATUS"},
+            {"Status B Pol 0=Low, 1=Hi", "CONF:BSTATUS"},
+            {"ESR Enable Bits - 0 to 255", "*ESE"},
+            {"SRE Enable Bits - 0 to 255", "*SRE"}};
+}
+
+const Menu k7355 = {{"Bus Address - 0 to 30", "SYST:COMM:GPIB:ADDR"},
+                    {"Bus Address Ext - 1=On/0=Off", "SYST:COMM:GPIB:ADDR:EXT"},
+                    {"Input String Bytes - (@1:6)", "CONF:INP"},
+                    {"Input Data Polarity - 1/0 ", "CONF:INP:POL"},
+                    {"Input Handshake - 1=On/0=Off ", "CONF:INP:HAND"},
+                    {"EDR Signal Pol. 0=Low, 1=Hi ", "CONF:EDR"},
+                    {"Inhibit Sig Pol. 0=Low, 1=Hi", "CONF:INH"},
+                    {"Talk Format - ASCii/HEX/HEXL/Table", "FORM:TALK"},
+                    {"Talk Translate Table-16 chars", "FORM:TALK:TRANS"},
+                    {"Output String Bytes - (@1:6)", "CONF:OUT"},
+                    {"Output Data Pol. - 1/0", "CONF:OUT:POL"},
+                    {"Output Handshake - 1=On/0=Off", "CONF:OUT:HAND"},
+                    {"Output Strobe Pol. 0=Low, 1=Hi", "CONF:STROBE"},
+                    {"List Format-ASCii/HEXL/HEX/7343/BIN", "FORM:LIST"},
+                    {"Remote Sig Pol. 0=Low, 1=Hi", "CONF:REM"},
+                    {"Reset Pulse Pol. 0=Low, 1=Hi", "CONF:RES"},
+                    {"Trigger Pulse Pol. 0=Low, 1=Hi", "CONF:TRIG"},
+                    {"Status A Polarity 0=Low, 1=Hi", "CONF:ASTATUS"},
+                    {"Status B Polarity 0=Low, 1=Hi", "CONF:BSTATUS"},
+                    {"ESR Enable Bits - 0 to 255", "*ESE"},
+                    {"SRE Enable Bits - 0 to 255", "*SRE"}};
+
+const Menu k7352A = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                     {"Bus Address Ext Sw - 1/0", "SYST:COMM:GPIB:ADDR:EXT"},
+                     {"V Out Offset +/-dd.dddd", "VOLT:OFFSET"},
+                     {"V Out Slope +/-dd.dddd", "VOLT:SLOPe"},
+                     {"V Out Limit dd.dddd", "VOLT:LIMit"},
+                     {"V Out Pol 1=Uni, 2=Bipolar", "VOLT:POL"},
+                     {"V Out pon value +/-dd.dddd", "VOLT"},
+                     {"Digital Out Polarity 0/1", "OUTP:POL"},
+                     {"Digital Out pon value 0/1", "OUTP:STATE"},
+                     {"V In Range - 10,1, or 0.1", "MEAS:RANGE"},
+                     {"V In Pol - 1=Uni, 2=Bipolar ", "MEAS:POL"},
+                     {"V In Average - 1-50", "MEAS:AVER"},
+                     {"Fault Output Enabled - 1/0", "CAL:FAULT"},
+                     {"ESR Enable Bits - 0 to 255", "*ESE"},
+                     {"SRE Enable Bits - 0 to 255", "*SRE"}};
+
+const Menu kBasic = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                     {"ESR Enable Bits - 0 to 255", "*ESE"},
+                     {"SRE Enable Bits - 0 to 255", "*SRE"}};
+
+const Menu k7374 = {{"Mode - G/S", "SYST:MODE"},
+                    {"Emulation - ZEB/NI", "SYST:EMUL"},
+                    {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"Baud - enter rate 300-115200", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Check parity - 0/1", "SYST:COMM:SER:PAR:CHECK"},
+                    {"Stop bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"Pace - None/Xon", "SYST:COMM:SER:PACE"},
+                    {"Swap - Time/CR/LF/none", "SYST:COMM:GPIB:SWAP"},
+                    {"EOM char - LF = 10, CR = 13", "SYST:COMM:SER:EOM"},
+                    {"Add char after EOM char - 1/0", "SYST:COMM:SER:ADD:ENAB"},
+                    {"Added char - decimal value", "SYST:COMM:SER:ADD:CHAR"},
+                    {"EOI on last char - 1/0", "SYST:COMM:SER:EOI"},
+                    {"Tristate Xtmr btwn msgs - 1/0", "SYST:COMM:SER:RS485"},
+                    {"ESR Enable Bits - 0 to 255", "*ESE"},
+                    {"SRE Enable Bits - 0 to 255", "*SRE"}};
+
+const Menu k7376 = {{"Mode - G/S", "SYST:MODE"},
+                    {"Emulation - ZEB/NI", "SYST:EMUL"},
+                    {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"Baud - enter rate 300-38400", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Check parity - 0/1", "SYST:COMM:SER:PAR:CHECK"},
+                    {"Stop bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"Pace - None/Xon", "SYST:COMM:SER:PACE"},
+                    {"EOM char - LF = 10, CR = 13", "SYST:COMM:SER:EOM"},
+                    {"Add char after EOM char - 1/0", "SYST:COMM:SER:ADD:ENAB"},
+                    {"Added char - decimal value", "SYST:COMM:SER:ADD:CHAR"},
+                    {"EOI on last char - 1/0", "SYST:COMM:SER:EOI"}};
+
+const Menu k7379 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"GPIB Buffer - 8-52K in 4K inc", "SYST:COMM:GPIB:BUFS"},
+                    {"Baud - enter rate 300-115200", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Check parity - 0/1", "SYST:COMM:SER:PAR:CHECK"},
+                    {"Stop bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"Pace - None/Xon", "SYST:COMM:SER:PACE"},
+                    {"EOM char - LF = 10, CR = 13", "SYST:COMM:SER:EOM"},
+                    {"Add char after EOM char - 1/0", "SYST:COMM:SER:ADD:ENAB"},
+                    {"Added char - decimal value", "SYST:COMM:SER:ADD:CHAR"},
+                    {"EOI on last char - 1/0", "SYST:COMM:SER:EOI"},
+                    {"ESR Enable Bits - 0 to 255", "*ESE"},
+                    {"SRE Enable Bits - 0 to 255", "*SRE"}};
+
+const Menu k7325 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"Ext Address Enable - 0/1", "SYST:COMM:GPIB:ADDR:EXT"},
+                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"RS-485 half-duplex operation-1/0", "SYST:COMM:SER:RS485"},
+                    {"Talk Data - ASCii/HEXL", "FORM:TALK"},
+                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
+
+const Menu k7385 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"Tristate xtmr btwn msgs - 1/0", "SYST:COMM:SER:RS485"},
+                    {"Talk Data - ASCii/HEXL", "FORM:TALK"},
+                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
+
+const Menu k7317 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"Mode - Async/Standard/Smart", "SYST:MODE"},
+                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"Timeout - 25 to 65535 ms\"", "SYST:COMM:SER:TIME"},
+                    {"GPIB Add Character - hex value", "SYST:COMM:GPIB:ADD:CHAR"},
+                    {"GPIB Add Char Enable - 0/1", "SYST:COMM:GPIB:ADD:ENAB"},
+                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
+
+const Menu k7322 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+                    {"Mode - Async/Standard/Smart", "SYST:MODE"},
+                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
+                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
+                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
+                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
+                    {"Timeout - 25 to 65535 ms\"", "SYST:COMM:SER:TIME"},
+                    {"RS485 half-duplex operation - 0/1", "SYST:COMM:SER:RS485"},
+                    {"External serial EOMchar-hex value", "SYST:COMM:SER:EOMchr"},
+                    {"GPIB Add Character - hex value", "SYST:COMM:GPIB:ADD:CHAR"},
+                    {"GPIB Add Char Enable - 0/1", "SYST:COMM:GPIB:ADD:ENAB"},
+                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
+
+Menu printer(bool idle)
+{
+    Menu m = {{"Emulation - ZEB/NI", "SYST:EMUL"},
+              {"Mode - G/P", "SYST:MODE"},
+              {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
+              {"Send FormFeed Char - 0 or 1", "SYST:COMM:GPIB:FORM"},
+              {"Send PlotMode sequence - 0 or 1", "SYST:COMM:GPIB:PLOT"}};
+    if (idle)
+        m.push_back({"Enable spc-bkspc every 8s - 0 or 1", "SYST:COMM:GPIB:IDLE"});
+    m.push_back({"PMode - CONTROLLER/DEVICE/TALK ONLY", "SYST:PMOD"});
+    return m;
+}
+
+struct Expected {
+    const char* routine;
+    Menu menu;
+    int addressRow;
+    bool lock;    // unlock at the start, lock group at the end
+    bool trigger; // bus commands with GET before the first query
+    bool notice;
+    int setRow;         // the function given a new value
+    const char* value;  // typed
+    const char* shown;  // read back
+};
+
+Expected expectedFor(const QString& entry)
+{
+    const auto is = [&](std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            if (entry == QLatin1String(n))
+                return true;
+        return false;
+    };
+    if (entry == QLatin1String("7311"))
+        return {"CONFIG11", parallel("Input String Bytes - (@1:5)", "Output String Bytes - (@1:5)"), 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
+    if (entry == QLatin1String("7355"))
+        return {"CONFIG55", k7355, 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
+    if (entry == QLatin1String("7328"))
+        return {"CONFIG28", parallel("Input String Bytes - (@1:16)", "Output String Bytes - (@1:16)"), 1, true, false, true, 10, "(@1:16)", "(@1:16)"};
+    if (entry == QLatin1String("7337B"))
+        return {"CONFIG37B", parallel("Input String Bytes - (@1:7)", "Output String Bytes - (@1:7)"), 1, true, false, true, 3, "(@1:7)", "(@1:7)"};
+    if (entry == QLatin1String("7352A"))
+        return {"CONFIG52A", k7352A, 1, true, false, false, 3, "2.5", "+02.5000"};
+    if (is({"7357", "7362", "7321"})) {
+        const char* routine = entry == QLatin1String("7357") ? "CONFIG57"
+                              : entry == QLatin1String("7362") ? "CONFIG62"
+                                                               : "CONFIG21";
+        return {routine, kBasic, 1, true, false, false, 2, "16", "16"};
+    }
+    if (is({"7314A", "7314B", "7374A", "7374B"}))
+        return {"CONFIG74A", k7374, 3, false, true, false, 4, "19200", "19200"};
+    if (entry == QLatin1String("7376"))
+        return {"CONFIG76", k7376, 3, false, true, false, 4, "19200", "19200"};
+    if (entry == QLatin1String("7379"))
+        return {"CONFIG79", k7379, 1, false, false, false, 2, "12", "12"};
+    if (is({"7325", "7325A", "7340A"}))
+        return {"CONFIG25", k7325, 1, true, false, false, 9, "12/25/2025", "12/25/2025"};
+    if (is({"7334", "7334A", "7385", "7385A"}))
+        return {"CONFIG85", k7385, 1, true, false, false, 8, "02/29/2024", "02/29/2024"};
+    if (is({"7317", "7331", "7360"}))
+        return {"CONFIG17", k7317, 1, true, false, false, 7, "2000", "2000"};
+    if (entry == QLatin1String("7322"))
+        return {"CONFIG22", k7322, 1, true, false, false, 9, "0D", "0D"};
+    if (entry == QLatin1String("7370A"))
+        return {"CONFIG70A", printer(false), 3, false, true, false, 1, "ZEB", "ZEB"};
+    if (entry == QLatin1String("7370B"))
+        return {"CONFIG70B", printer(true), 3, false, true, false, 1, "ZEB", "ZEB"};
+    qFatal("no expectation for %s", qPrintable(entry));
+}
+
+const QStringList kEntries = {"7311",  "7314A", "7314B", "7317",  "7321",  "7322",  "7325",
+                              "7325A", "7328",  "7331",  "7334",  "7334A", "7337B", "7340A",
+                              "7352A", "7355",  "7357",  "7360",  "7362",  "7370A", "7370B",
+                              "7374A", "7374B", "7376",  "7379",  "7385",  "7385A"};
+
+// What the unit holds for a function, as the list shows it.
+QString unitValue(const sim::Bench& bench, sim::Bench::UnitId id, const Row& row, bool addressRow,
+                  std::size_t channel)
+{
+    const auto view = bench.unit(id);
+    if (addressRow)
+        return view.onSwitchAddress ? QStringLiteral("%1/31").arg(view.switchAddress)
+                                    : QString::number(view.primary);
+    if (QLatin1String(row.busHeader) == QLatin1String("*ESE"))
+        return QString::number(view.channels.at(channel).ese);
+    if (QLatin1String(row.busHeader) == QLatin1String("*SRE"))
+        return QString::number(view.channels.at(channel).sre);
+    const auto value = bench.setting(id, row.busHeader, channel);
+    return value ? QString::fromStdString(*value) : QStringLiteral("<unknown to the unit>");
+}
+
+} // namespace
+
+class AllModels : public QObject {
+    Q_OBJECT
+
+private slots:
+    void configureEveryEntry_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("address");
+        for (int n = 0; n < kEntries.size(); ++n)
+            QTest::newRow(qPrintable(kEntries.at(n))) << kEntries.at(n) << n + 1;
+    }
+
+    void configureEveryEntry()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, address);
+        const Expected expected = expectedFor(entry);
+        Harness h;
+        const auto unit = h.bench->unitId(entry.toStdString());
+        const bool fourChannels = entry == QLatin1String("7379");
+        const int channels = fourChannels ? 4 : 1;
+        std::size_t start = 0;
+        QStringList channelQueries;
+        for (int ch = 1; ch <= channels; ++ch)
+            h.channelAnswers.push_back(QString::number(ch));
+
+        h.configure(entry, [&](ConfigWindow& window) {
+            Run run{window};
+            start = h.bench->trace().size();
+            for (int ch = 1; ch <= channels; ++ch) {
+                const std::size_t channel = static_cast<std::size_t>(ch - 1);
+                if (ch == 1)
+                    run.setAddress(QString::number(address));
+                else
+                    run.click(ctl::cmdNextCh);
+                QVERIFY(window.logic().currentRoutine());
+                QCOMPARE(QLatin1String(window.logic().currentRoutine()->name),
+                         QLatin1String(expected.routine));
+                QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+
+                const int n = static_cast<int>(expected.menu.size());
+                for (int f = 1; f <= n; ++f) {
+                    if (f > 1)
+                        run.enter();
+                    const Row& row = expected.menu[static_cast<std::size_t>(f - 1)];
+                    const QString line = run.lines().last();
+                    QCOMPARE(line, listLine(QLatin1String(row.prompt),
+                                            unitValue(*h.bench, unit, row, f == expected.addressRow, channel)));
+                    if (f == expected.setRow) {
+                        QString value = QLatin1String(expected.value);
+                        QString shown = QLatin1String(expected.shown);
+                        if (fourChannels) // a different buffer size for each channel
+                            value = shown = QString::number(8 + 4 * ch);
+                        run.enter(value);
+                        QCOMPARE(run.lines().last(), listLine(QLatin1String(row.prompt), shown));
+                    }
+                    QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+                }
+                QCOMPARE(run.lines().size(), std::min(n, 14));
+                run.enter(); // past the last function
+                QVERIFY(!run.enabled(ctl::cmdEnter));
+                const bool last = ch == channels;
+                QCOMPARE(run.enabled(ctl::cmdSav), last);
+                QCOMPARE(run.visible(ctl::cmdNextCh), !last);
+                for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
+                    QCOMPARE(run.enabled(name), expected.lock);
+            }
+            run.click(ctl::cmdSav);
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            run.click(ctl::cmdDone);
+            QVERIFY(!window.isVisible());
+        });
+        QVERIFY(h.configWindowOpened);
+
+        // What went over the bus.
+        const QString word = QStringLiteral("0x%1").arg(address, 4, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x"));
+        const QStringList flow = h.flow(start);
+        QStringList queries;
+        for (const QString& m : h.messages(start))
+            if (m.endsWith(QLatin1Char('?')) && !m.endsWith(QStringLiteral("*ESR?")))
+                queries << m.section(QLatin1Char(' '), 1);
+        QStringList expectedQueries;
+        for (int ch = 1; ch <= channels; ++ch)
+            for (std::size_t f = 0; f < expected.menu.size(); ++f) {
+                expectedQueries << QLatin1String(expected.menu[f].busHeader) + QLatin1Char('?');
+                if (static_cast<int>(f + 1) == expected.setRow)
+                    expectedQueries << QLatin1String(expected.menu[f].busHeader) + QLatin1Char('?');
+            }
+        QCOMPARE(queries, expectedQueries);
+
+        const QString unitWord = fourChannels ? QStringLiteral("0x6E19") : word;
+        QCOMPARE(h.messages(start).last(), unitWord + QStringLiteral(" *SAV 0"));
+        QCOMPARE(flow.at(0), QStringLiteral("IFC"));
+        QCOMPARE(flow.at(1), QStringLiteral("DevClear ") + (fourChannels ? QStringLiteral("0x6B19") : word));
+        QStringList start3 = flow.mid(2, 8);
+        if (expected.notice) {
+            QCOMPARE(h.notices.size(), 1);
+            QVERIFY(h.notices.at(0).startsWith(QStringLiteral("    NOTE - This routine configures a ") + entry +
+                                               QStringLiteral(" for string data transfer and")));
+            QCOMPARE(h.traceLinesAtNotice.at(0), start + 2);
+            QCOMPARE(start3.at(0), QStringLiteral("IFC"));
+            start3.removeFirst();
+        } else {
+            QVERIFY(h.notices.isEmpty());
+        }
+        if (expected.trigger) {
+            const QString lad = QStringLiteral("%1").arg(0x20 + address, 2, 16, QLatin1Char('0')).toUpper();
+            QCOMPARE(start3.mid(0, 8), QStringList({"Cmds 3F", "Pause(0.2)", "Cmds " + lad, "Pause(0.2)", "Cmds 3F",
+                                                    "Pause(0.2)", "Cmds " + lad + " 08", "Pause(0.2)"}));
+        } else if (expected.lock) {
+            QCOMPARE(start3.mid(0, 2), QStringList({word + " CAL:LOCK 0", word + " *CLS"}));
+        } else {
+            QVERIFY(start3.at(0).endsWith(QStringLiteral(" SYST:COMM:GPIB:ADDR?")));
+        }
+        QCOMPARE(flow.filter(QStringLiteral("CAL:LOCK 0")).size(), expected.lock ? 1 : 0);
+        QCOMPARE(flow.filter(QStringLiteral("Cmds ")).size(), expected.trigger ? 4 : 0);
+
+        // The new value is what the unit keeps over a power cycle.
+        const Row& setRow = expected.menu[static_cast<std::size_t>(expected.setRow - 1)];
+        if (QLatin1String(setRow.busHeader) == QLatin1String("*ESE")) {
+            QCOMPARE(h.bench->unit(unit).channels.at(0).ese, 16); // a register, not a stored setting
+        } else {
+            QCOMPARE(QString::fromStdString(h.bench->savedSetting(unit, setRow.busHeader, fourChannels ? 3 : 0).value_or("?")),
+                     fourChannels ? QStringLiteral("24") : QLatin1String(expected.shown));
+        }
+    }
+
+    void fourChannelUnitAddressesChannelThreeAtSecondary13()
+    {
+        Harness h;
+        h.channelAnswers = {"3"};
+        std::size_t start = 0;
+        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
+            Run run{window};
+            start = h.bench->trace().size();
+            run.setAddress(QStringLiteral("25"));
+            for (int f = 2; f <= 14; ++f)
+                run.enter();
+            run.enter();
+            QVERIFY(run.visible(ctl::cmdNextCh));
+            QVERIFY(!run.enabled(ctl::cmdSav));
+        });
+        const QStringList msgs = h.messages(start);
+        QCOMPARE(msgs.size(), 14);
+        for (const QString& m : msgs)
+            QVERIFY2(m.startsWith(QStringLiteral("0x6D19 ")), qPrintable(m));
+    }
+
+    void fourChannelAddressSetOnChannelTwoKeepsTheSecondary()
+    {
+        Harness h;
+        h.channelAnswers = {"2", "3"};
+        const auto unit = h.bench->unitId("7379");
+        std::size_t moved = 0;
+        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("25"));
+            moved = h.bench->trace().size();
+            run.enter(QStringLiteral("28"));
+            QCOMPARE(h.bench->unit(unit).primary, 28);
+            QCOMPARE(run.lines().last(), listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("28")));
+            for (int f = 2; f <= 15; ++f)
+                run.enter();
+            QCOMPARE(run.c<QLineEdit>(ctl::txtAddr)->text(), QStringLiteral("25")); // as typed
+            run.click(ctl::cmdNextCh);
+            QCOMPARE(h.state.unit.DeviceAddress, 0x6D00 + 28);
+        });
+        const QStringList msgs = h.messages(moved);
+        QCOMPARE(msgs.at(0), QStringLiteral("0x6C19 SYST:COMM:GPIB:ADDR 28"));
+        QCOMPARE(msgs.at(1), QStringLiteral("0x6C1C *ESR?"));
+        QVERIFY(msgs.contains(QStringLiteral("0x6D1C SYST:COMM:GPIB:ADDR?")));
+    }
+
+    void threeFunctionMenuAfterATwentyOneFunctionMenu()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7311"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("1"));
+            for (int f = 2; f <= 21; ++f)
+                run.enter();
+            run.enter();
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
+        });
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            run.enter();
+            run.enter();
+            QCOMPARE(run.lines().size(), 3);
+            QVERIFY(run.enabled(ctl::cmdEnter));
+            run.enter();
+            QVERIFY(!run.enabled(ctl::cmdEnter));
+            QVERIFY(run.enabled(ctl::cmdSav));
+            QCOMPARE(run.lines().size(), 3);
+            QCOMPARE(h.state.table.FuncCount(), 3);
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
+        });
+    }
+
+    void printerModelsSplitByTheWholeNumber()
+    {
+        for (const QString& entry : {QStringLiteral("7370A"), QStringLiteral("7370B")}) {
+            Harness h;
+            const int address = entry == QLatin1String("7370A") ? 20 : 21;
+            std::size_t start = 0;
+            h.configure(entry, [&](ConfigWindow& window) {
+                Run run{window};
+                start = h.bench->trace().size();
+                run.setAddress(QString::number(address));
+                const int n = entry == QLatin1String("7370A") ? 6 : 7;
+                for (int f = 2; f <= n; ++f)
+                    run.enter();
+                QVERIFY(run.lines().last().startsWith(QStringLiteral("PMode - CONTROLLER/DEVICE/TALK ONLY ")));
+                QCOMPARE(run.lines().last().indexOf(QStringLiteral("DEV"), 35), 36); // one column further right
+                run.enter(QStringLiteral("NI"));
+                QCOMPARE(run.lines().size(), n);
+            });
+            const QStringList msgs = h.messages(start);
+            const QString w = QStringLiteral("0x%1 ").arg(address, 4, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x"));
+            QCOMPARE(msgs.filter(QStringLiteral("SYST:PMOD?")).size(), 1);
+            QCOMPARE(msgs.filter(QStringLiteral("SYST:COMM:GPIB:IDLE?")).size(), entry == QLatin1String("7370B") ? 1 : 0);
+            QVERIFY(msgs.contains(w + QStringLiteral("SYST:PMOD NI")));
+        }
+    }
+};
+
+QTEST_MAIN(AllModels)
+#include "tst_e2e_all_models.moc"
