@@ -1,5 +1,6 @@
 #include "gpib/RealClock.h"
 #include "gpib/SystemDriver.h"
+#include "gpib/ThreadedDriver.h"
 #include "ui/Application.h"
 
 #include <QApplication>
@@ -8,7 +9,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gpibconfig"));
-    auto driver = gpibconfig::SystemDriver::load();
+    gpibconfig::ThreadedDriver driver(gpibconfig::SystemDriver::load());
     gpibconfig::RealClock clock;
-    return gpibconfig::runGpibConfig(*driver, clock);
+    return gpibconfig::runGpibConfig(driver, clock);
 }

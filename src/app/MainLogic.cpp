@@ -63,6 +63,11 @@ void MainLogic::cmdConfig_Click()
     }
 
     m_screen.setVisible(ctl::txtGPIBErr, false);
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(m_busy);
     m_app.gpib.SendIFC(st.BoardIndex);
     if (st.status.failed()) {
         showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
@@ -86,6 +91,7 @@ void MainLogic::cmdConfig_Click()
         m_screen.setEnabled(ctl::cmdContinue, true);
         return;
     }
+    m_busy = false;
     m_host.openConfigWindow();
 }
 

@@ -28,6 +28,8 @@ public:
     void cmdExit_Click();
 
     static QString revisionCaption();
+    // True while Configure is on the bus: the window must not close under it.
+    bool busy() const { return m_busy; }
 
 private:
     void showMessage(const QString& text);
@@ -36,6 +38,7 @@ private:
     Screen& m_screen;
     MainHost& m_host;
     QString m_lineBreak;
+    bool m_busy = false;
 };
 
 } // namespace gpibconfig

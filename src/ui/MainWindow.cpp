@@ -56,9 +56,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // The main window cannot be closed under a modal configuration window; otherwise closing it
-    // is Exit.
-    if (m_configWindow) {
+    // The main window cannot be closed under a modal configuration window nor in the middle of a
+    // bus call; otherwise closing it is Exit.
+    if (m_configWindow || m_logic.busy()) {
         event->ignore();
         return;
     }

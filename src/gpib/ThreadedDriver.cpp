@@ -1,0 +1,127 @@
+#include "ThreadedDriver.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace gpibconfig {
+
+ThreadedDriver::ThreadedDriver(std::unique_ptr<Driver> inner)
+    : m_inner(std::move(inner))
+{
+    m_thread.setObjectName(QStringLiteral("GPIB bus"));
+    m_worker = new QObject;
+    m_worker->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.start();
+}
+
+ThreadedDriver::~ThreadedDriver()
+{
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void ThreadedDriver::run(const std::function<void()>& call)
+{
+    struct Completion {
+        std::mutex mutex;
+        std::condition_variable cv;
+        std::atomic<bool> done{false};
+        long sta = 0, err = 0, cnt = 0, cntl = 0;
+    };
+    auto completion = std::make_shared<Completion>();
+    QCoreApplication* app = QCoreApplication::instance();
+    const bool windowThread = app && QThread::currentThread() == app->thread();
+
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, &call, completion, windowThread] {
+            call();
+            {
+                const std::lock_guard lock(completion->mutex);
+                completion->sta = m_inner->ThreadIbsta();
+                completion->err = m_inner->ThreadIberr();
+                completion->cnt = m_inner->ThreadIbcnt();
+                completion->cntl = m_inner->ThreadIbcntl();
+                completion->done.store(true, std::memory_order_release);
+            }
+            completion->cv.notify_all();
+            // Wake the window thread's event loop; the application object outlives every call.
+            if (windowThread)
+                QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+
+    if (windowThread) {
+        // Sleeps until an event arrives; paint and timer events are served, input stays queued.
+        while (!completion->done.load(std::memory_order_acquire))
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                            QEventLoop::WaitForMoreEvents);
+    }
+    std::unique_lock lock(completion->mutex);
+    completion->cv.wait(lock, [&] { return completion->done.load(std::memory_order_acquire); });
+    m_ibsta = completion->sta;
+    m_iberr = completion->err;
+    m_ibcnt = completion->cnt;
+    m_ibcntl = completion->cntl;
+}
+
+void ThreadedDriver::SendIFC(int board)
+{
+    run([&] { m_inner->SendIFC(board); });
+}
+
+void ThreadedDriver::DevClear(int board, Addr4882 address)
+{
+    run([&] { m_inner->DevClear(board, address); });
+}
+
+void ThreadedDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                          int eotMode)
+{
+    run([&] { m_inner->Send(board, address, data, count, eotMode); });
+}
+
+void ThreadedDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                             int termination)
+{
+    run([&] { m_inner->Receive(board, address, buffer, count, termination); });
+}
+
+void ThreadedDriver::SendCmds(int board, const std::uint8_t* commands, long count)
+{
+    run([&] { m_inner->SendCmds(board, commands, count); });
+}
+
+int ThreadedDriver::ibonl(int ud, int v)
+{
+    int result = 0;
+    run([&] { result = m_inner->ibonl(ud, v); });
+    return result;
+}
+
+int ThreadedDriver::ibsre(int ud, int v)
+{
+    int result = 0;
+    run([&] { result = m_inner->ibsre(ud, v); });
+    return result;
+}
+
+int ThreadedDriver::ibtmo(int ud, int v)
+{
+    int result = 0;
+    run([&] { result = m_inner->ibtmo(ud, v); });
+    return result;
+}
+
+QString ThreadedDriver::explainFailure(int ibsta, int iberr, long ibcntl) const
+{
+    // No call is running while the window asks, so the inner driver's state is settled.
+    return m_inner->explainFailure(ibsta, iberr, ibcntl);
+}
+
+} // namespace gpibconfig

@@ -1,0 +1,99 @@
+#include "gpib/ThreadedDriver.h"
+#include "support/FakeDriver.h"
+
+#include <QApplication>
+#include <QSemaphore>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+using namespace gpibconfig;
+
+namespace {
+
+// Records the thread of every call and takes its time on the bus.
+class SlowDriver final : public test::FakeDriver {
+public:
+    QSet<QThread*> threads;
+    QSet<QThread*> statusThreads;
+    std::function<void()> during;
+    void SendIFC(int board) override
+    {
+        threads << QThread::currentThread();
+        if (during)
+            during();
+        FakeDriver::SendIFC(board);
+    }
+    void Receive(int board, Addr4882 a, std::uint8_t* buffer, long count, int term) override
+    {
+        threads << QThread::currentThread();
+        FakeDriver::Receive(board, a, buffer, count, term);
+    }
+    long ThreadIbsta() override
+    {
+        statusThreads << QThread::currentThread();
+        return FakeDriver::ThreadIbsta();
+    }
+};
+
+} // namespace
+
+class ThreadedDriverTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void callsAndStatusReadsRunOnOneBusThread()
+    {
+        auto inner = std::make_unique<SlowDriver>();
+        SlowDriver* fake = inner.get();
+        ThreadedDriver driver(std::move(inner));
+        fake->replies.push_back("5\n");
+        std::uint8_t buffer[18];
+        std::fill(std::begin(buffer), std::end(buffer), ' ');
+        driver.SendIFC(0);
+        driver.Receive(0, 5, buffer, 18, 0);
+        QCOMPARE(fake->threads.size(), 1);
+        QVERIFY(!fake->threads.contains(QThread::currentThread()));
+        QCOMPARE(fake->statusThreads, fake->threads);
+        QCOMPARE(buffer[0], std::uint8_t('5'));
+        QCOMPARE(driver.ThreadIbcntl(), 2L);
+        QCOMPARE(driver.ThreadIbsta(), long(sta::CMPL));
+        QCOMPARE(fake->calls, QStringList({"SendIFC(0)", "Receive(0, 0x0005, 18, 0)"}));
+    }
+
+    void statusOfAFailedCallComesBackWithIt()
+    {
+        auto inner = std::make_unique<SlowDriver>();
+        inner->statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+        ThreadedDriver driver(std::move(inner));
+        driver.SendIFC(0);
+        QCOMPARE(driver.ThreadIbsta(), long(sta::ERR | sta::CMPL));
+        QCOMPARE(driver.ThreadIberr(), long(err::ENEB));
+    }
+
+    void theWindowKeepsServingTimersDuringACall()
+    {
+        // The bus call waits for a timer of the window thread; with a frozen window thread the
+        // timer could never fire and the call would give up.
+        auto inner = std::make_unique<SlowDriver>();
+        QSemaphore timerFired;
+        bool windowAlive = false;
+        inner->during = [&] { windowAlive = timerFired.tryAcquire(1, 10000); };
+        ThreadedDriver driver(std::move(inner));
+        QTimer::singleShot(0, [&] { timerFired.release(); });
+        driver.SendIFC(0);
+        QVERIFY(windowAlive);
+    }
+
+    void callsFromAnotherThreadWaitWithoutAnEventLoop()
+    {
+        ThreadedDriver driver(std::make_unique<SlowDriver>());
+        std::thread other([&] { driver.SendIFC(0); });
+        other.join();
+        QCOMPARE(driver.ThreadIbsta(), long(sta::CMPL));
+    }
+};
+
+QTEST_MAIN(ThreadedDriverTest)
+#include "tst_threaded_driver.moc"
