@@ -1,0 +1,165 @@
+// The program's system-driver path end to end: a library with linux-gpib's C interface, loaded by
+// path through the program's own loader and driven on the bus thread, configures two units.
+#include "config/Controls.h"
+#include "gpib/SystemDriver.h"
+#include "gpib/ThreadedDriver.h"
+#include "support/TestContext.h"
+#include "ui/ConfigWindow.h"
+#include "ui/MainWindow.h"
+
+#include <QLibrary>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+using namespace gpibconfig;
+
+namespace {
+
+QString libraryPath() { return QStringLiteral(FAKEGPIB_PATH); }
+
+struct Fixture {
+    std::unique_ptr<ThreadedDriver> driver;
+    ProgramState state;
+    std::unique_ptr<GPIB32> gpib;
+    test::ManualClock clock;
+    test::CountingNotifier notifier;
+    std::unique_ptr<AppContext> app;
+    QLibrary side{libraryPath()};
+    const char* (*trace)() = nullptr;
+    void (*powerCycle)(const char*) = nullptr;
+
+    Fixture()
+    {
+        auto system = SystemDriver::load({libraryPath()});
+        QVERIFY2(system->usable(), qPrintable(system->missingSymbols().join(QLatin1Char(','))));
+        QCOMPARE(system->flavour(), DriverFlavour::LinuxGpib);
+        driver = std::make_unique<ThreadedDriver>(std::move(system));
+        gpib = std::make_unique<GPIB32>(*driver, state.status);
+        app = std::make_unique<AppContext>(AppContext{state, *gpib, clock, notifier});
+        QVERIFY(side.load());
+        trace = reinterpret_cast<const char* (*)()>(side.resolve("fakegpib_trace"));
+        powerCycle = reinterpret_cast<void (*)(const char*)>(side.resolve("fakegpib_power_cycle"));
+        QVERIFY(trace && powerCycle);
+    }
+
+    QStringList traceLines() const
+    {
+        return QString::fromUtf8(trace()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+};
+
+void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+
+template <typename T = QWidget> T* child(QWidget* parent, const QString& name)
+{
+    auto* w = parent->findChild<T*>(name);
+    if (!w)
+        qFatal("no control %s", qPrintable(name));
+    return w;
+}
+
+// Runs one configuration of `entry` at `address` through the real windows: every function
+// advanced, `value` set on function `setRow`, then saved.
+void configure(Fixture& f, const QString& entry, int address, int functions, int setRow,
+               const QString& value)
+{
+    MainWindow main(*f.app);
+    main.show();
+    bool ran = false;
+    main.setConfigWindowHook([&](ConfigWindow& window) {
+        QTimer::singleShot(0, &window, [&] {
+            ran = true;
+            auto* addr = child<QLineEdit>(&window, ctl::txtAddr);
+            QTest::keyClicks(addr, QString::number(address));
+            click(child(&window, ctl::cmdSet));
+            QVERIFY2(!child(&window, ctl::txtGPIBErr)->isVisible(),
+                     qPrintable(child<QPlainTextEdit>(&window, ctl::txtGPIBErr)->toPlainText()));
+            for (int fn = 1; fn <= functions; ++fn) {
+                if (fn == setRow) {
+                    QTest::keyClicks(child<QLineEdit>(&window, ctl::txtChoice), value);
+                    click(child(&window, ctl::cmdEnter));
+                }
+                click(child(&window, ctl::cmdEnter));
+            }
+            QVERIFY(child(&window, ctl::cmdSav)->isEnabled());
+            click(child(&window, ctl::cmdSav));
+            QVERIFY(!child(&window, ctl::txtGPIBErr)->isVisible());
+            click(child(&window, ctl::cmdDone));
+            if (window.isVisible())
+                window.done(QDialog::Rejected);
+        });
+    });
+    auto* list = child<QListWidget>(&main, ctl::listUnit);
+    list->setCurrentItem(list->findItems(entry, Qt::MatchExactly).front());
+    click(child(&main, ctl::cmdConfig));
+    auto* cont = child<QPushButton>(&main, ctl::cmdContinue);
+    if (cont->isEnabled()) {
+        f.powerCycle(entry.toLatin1().constData());
+        click(cont);
+    }
+    QVERIFY(ran);
+}
+
+} // namespace
+
+class RealDriverPath : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lockingModelThroughTheLoadedLibrary()
+    {
+        Fixture f;
+        configure(f, QStringLiteral("7321"), 5, 3, 2, QStringLiteral("24"));
+        const QStringList lines = f.traceLines();
+        // The program's "line feed with END" arrived as such after two translations.
+        QVERIFY(lines.contains(QStringLiteral(
+            "Send(0, 0x0005, \"SYST:COMM:GPIB:ADDR?\", 1) -> ibsta=0x2128 iberr=0 ibcntl=21")));
+        QVERIFY(lines.contains(QStringLiteral(
+            "Receive(0, 0x0005, 18, 0) -> ibsta=0x2124 iberr=0 ibcntl=2 data=\"5\\n\"")));
+        QVERIFY(lines.filter(QStringLiteral("\"*ESE 24\", 1)")).size() == 1);
+        QVERIFY(lines.filter(QStringLiteral("\"*SAV 0\", 1) -> ibsta=0x2128")).size() == 1);
+        for (const QString& l : lines.filter(QStringLiteral("Send(")))
+            QVERIFY2(l.contains(QStringLiteral("\", 1) -> ")), qPrintable(l));
+    }
+
+    void triggerModelThroughTheLoadedLibrary()
+    {
+        Fixture f;
+        configure(f, QStringLiteral("7374A"), 22, 17, 4, QStringLiteral("19200"));
+        const QStringList lines = f.traceLines();
+        QVERIFY(lines.contains(QStringLiteral("SendCmds(0, 36 08) -> ibsta=0x0130 iberr=0 ibcntl=2")));
+        QVERIFY(lines.filter(QStringLiteral("\"SYST:COMM:SER:BAUD 19200\", 1)")).size() == 1);
+        QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^Receive.* -> ibsta=0xC"))).isEmpty());
+    }
+
+    void statusOfAFailureCrossesTheBoundary()
+    {
+        Fixture f;
+        MainWindow main(*f.app);
+        main.show();
+        QString report;
+        main.setConfigWindowHook([&](ConfigWindow& window) {
+            QTimer::singleShot(0, &window, [&] {
+                QTest::keyClicks(child<QLineEdit>(&window, ctl::txtAddr), QStringLiteral("28"));
+                click(child(&window, ctl::cmdSet));
+                report = child<QPlainTextEdit>(&window, ctl::txtGPIBErr)->toPlainText();
+                window.done(QDialog::Rejected);
+            });
+        });
+        auto* list = child<QListWidget>(&main, ctl::listUnit);
+        list->setCurrentRow(4); // 7321
+        click(child(&main, ctl::cmdConfig));
+        QVERIFY2(report.startsWith(QStringLiteral("DevClear Error ibsta = &H8130 <   ERR CMPL CIC ATN >iberr =  2 ENOL <No Listener>ibcnt =  0")),
+                 qPrintable(report));
+        // linux-gpib's board is reset, not closed.
+        QVERIFY(f.traceLines().last().startsWith(QStringLiteral("ibonl(0, 1)")));
+    }
+};
+
+QTEST_MAIN(RealDriverPath)
+#include "tst_real_driver.moc"
