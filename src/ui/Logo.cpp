@@ -1,15 +1,34 @@
 #include "Logo.h"
 
-#include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 
 namespace gpibconfig {
+
+namespace {
+
+// Block letters drawn as polygons on a 5 x 7 grid: the logo needs no font, so it looks the same
+// on every machine and costs nothing to draw at start-up.
+void drawBlockLetter(QPainter& p, char letter, QPointF origin, double cell)
+{
+    static const char* const kZ[7] = {"#####", "    #", "   # ", "  #  ", " #   ", "#    ", "#####"};
+    static const char* const kE[7] = {"#####", "#    ", "#    ", "#### ", "#    ", "#    ", "#####"};
+    static const char* const kB[7] = {"#### ", "#   #", "#   #", "#### ", "#   #", "#   #", "#### "};
+    const char* const* rows = letter == 'Z' ? kZ : letter == 'E' ? kE : kB;
+    QPainterPath path;
+    for (int r = 0; r < 7; ++r)
+        for (int c = 0; c < 5; ++c)
+            if (rows[r][c] == '#')
+                path.addRect(QRectF(origin.x() + c * cell, origin.y() + r * cell, cell, cell));
+    p.fillPath(path, Qt::white);
+}
+
+} // namespace
 
 QImage makeLogo()
 {
     QImage image(847, 275, QImage::Format_RGB888);
-    image.fill(Qt::white);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -27,17 +46,12 @@ QImage makeLogo()
         for (int pin = 0; pin < 6; ++pin)
             p.drawEllipse(QPointF(70 + pin * 28 + row * 14, 115 + row * 45), 8, 8);
 
-    QFont big(QStringLiteral("Sans Serif"));
-    big.setPixelSize(150);
-    big.setBold(true);
-    p.setFont(big);
-    p.setPen(Qt::white);
-    p.drawText(QRect(270, 10, 560, 190), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ZEB"));
-    QFont small(QStringLiteral("Sans Serif"));
-    small.setPixelSize(42);
-    p.setFont(small);
-    p.drawText(QRect(275, 190, 560, 70), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("GPIB interfaces"));
+    const double cell = 25;
+    double x = 300;
+    for (const char letter : {'Z', 'E', 'B'}) {
+        drawBlockLetter(p, letter, QPointF(x, 50), cell);
+        x += 6 * cell + 15;
+    }
     return image;
 }
 

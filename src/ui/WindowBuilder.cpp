@@ -24,25 +24,22 @@ int twipsToPixels(int twips, int logicalDpi)
 
 QFont fontFor(const FontSpec& spec)
 {
-    // The windows were drawn with Windows fonts; where they are missing, take a family of the same
-    // width class so that captions keep fitting their controls.
-    static const QStringList sansFamilies = {QStringLiteral("Microsoft Sans Serif"),
-                                             QStringLiteral("Arial"),
-                                             QStringLiteral("Liberation Sans"),
-                                             QStringLiteral("Nimbus Sans")};
-    static const QStringList monoFamilies = {QStringLiteral("Liberation Mono"),
-                                             QStringLiteral("DejaVu Sans Mono")};
+    // The windows were drawn with Windows fonts; where they are missing, families of the same
+    // width class follow, so that captions keep fitting their controls. The list is resolved when
+    // the font is first used, which spares the program a scan of every installed family.
     QFont font;
-    QStringList candidates{spec.family};
-    candidates += spec.fixedPitch ? monoFamilies : sansFamilies;
-    const auto found = std::find_if(candidates.begin(), candidates.end(),
-                                    [](const QString& f) { return QFontDatabase::hasFamily(f); });
-    if (found != candidates.end())
-        font = QFont(*found);
-    else if (spec.fixedPitch)
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    else
-        font = QApplication::font();
+    if (spec.fixedPitch) {
+        font.setFamilies({spec.family, QStringLiteral("Liberation Mono"),
+                          QStringLiteral("DejaVu Sans Mono"),
+                          QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    } else {
+        font.setFamilies({spec.family, QStringLiteral("Microsoft Sans Serif"),
+                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                          QStringLiteral("Nimbus Sans"), QApplication::font().family()});
+        font.setStyleHint(QFont::SansSerif);
+    }
     font.setPointSizeF(spec.points);
     font.setBold(spec.bold);
     return font;
@@ -177,20 +174,26 @@ void WindowBuilder::build()
             w->setToolTip(c.toolTip);
         w->setAccessibleName(!c.caption.simplified().isEmpty() ? c.caption.simplified() : c.name);
         w->setAccessibleDescription(c.toolTip);
+        // Colours go through the palette: a style sheet would pull in the style-sheet engine
+        // at start-up for three colours.
+        QPalette palette = w->palette();
         switch (c.style) {
         case ControlStyle::Plain:
             break;
         case ControlStyle::DarkBlueText:
-            w->setStyleSheet(QStringLiteral("color: #000080;"));
+            palette.setColor(QPalette::WindowText, QColor(0, 0, 128));
             break;
         case ControlStyle::WhiteOnDarkBlue:
             w->setAutoFillBackground(true);
-            w->setStyleSheet(QStringLiteral("color: white; background-color: #000080;"));
+            palette.setColor(QPalette::Window, QColor(0, 0, 128));
+            palette.setColor(QPalette::WindowText, Qt::white);
             break;
         case ControlStyle::WhiteBackground:
-            w->setStyleSheet(QStringLiteral("background-color: white; color: black;"));
+            palette.setColor(QPalette::Base, Qt::white);
+            palette.setColor(QPalette::Text, Qt::black);
             break;
         }
+        w->setPalette(palette);
         if (c.kind == ControlKind::Label || c.kind == ControlKind::Frame ||
             c.kind == ControlKind::Picture)
             w->setFocusPolicy(Qt::NoFocus);
