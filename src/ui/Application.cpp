@@ -1,8 +1,10 @@
 #include "Application.h"
 
+#include "Logo.h"
 #include "MainWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 namespace gpibconfig {
 
@@ -14,6 +16,12 @@ int runGpibConfig(Driver& driver, Clock& clock, const std::function<void(MainWin
     GPIB32 gpib(driver, state.status);
     QtNotifier notifier;
     AppContext app{state, gpib, clock, notifier};
+
+    QIcon icon;
+    for (const int size : {16, 32, 64})
+        icon.addPixmap(QPixmap::fromImage(makeIconImage(size)));
+    QApplication::setWindowIcon(icon);
+    QApplication::setDesktopFileName(QStringLiteral("gpibconfig"));
 
     MainWindow window(app);
     window.show();

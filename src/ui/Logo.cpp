@@ -55,4 +55,27 @@ QImage makeLogo()
     return image;
 }
 
+QImage makeIconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    QLinearGradient band(0, 0, 64, 64);
+    band.setColorAt(0, QColor(0, 0, 128));
+    band.setColorAt(1, QColor(40, 90, 200));
+    p.setPen(Qt::NoPen);
+    p.setBrush(band);
+    p.drawRoundedRect(QRectF(2, 2, 60, 60), 10, 10);
+    p.setBrush(QColor(230, 230, 240));
+    p.drawRoundedRect(QRectF(8, 20, 48, 24), 6, 6);
+    p.setBrush(QColor(0, 0, 90));
+    for (int pin = 0; pin < 6; ++pin)
+        p.drawEllipse(QPointF(15 + pin * 7, 27), 2.6, 2.6);
+    for (int pin = 0; pin < 5; ++pin)
+        p.drawEllipse(QPointF(18.5 + pin * 7, 37), 2.6, 2.6);
+    return image;
+}
+
 } // namespace gpibconfig

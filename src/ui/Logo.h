@@ -7,4 +7,7 @@ namespace gpibconfig {
 // The maker's logo, drawn by the program itself: 847 x 275 pixels, 24-bit colour.
 QImage makeLogo();
 
+// The program's window icon: the connector of the logo (the same drawing as the installed icon).
+QImage makeIconImage(int size = 64);
+
 } // namespace gpibconfig
