@@ -21,7 +21,9 @@ int runGpibConfig(Driver& driver, Clock& clock, const std::function<void(MainWin
     for (const int size : {16, 32, 64})
         icon.addPixmap(QPixmap::fromImage(makeIconImage(size)));
     QApplication::setWindowIcon(icon);
-    QApplication::setDesktopFileName(QStringLiteral("gpibconfig"));
+    // The desktop entry is named after the program (gpibconfig, gpibconfig-sim).
+    if (QGuiApplication::desktopFileName().isEmpty())
+        QGuiApplication::setDesktopFileName(QCoreApplication::applicationName());
 
     MainWindow window(app);
     window.show();
