@@ -1,0 +1,91 @@
+#pragma once
+
+// What the hostile-unit and hostile-operator tests share: the bus check that every message is one
+// of the run's, the bytes a text becomes on the bus, and a way to finish a run that a hostile
+// unit or operator has disturbed.
+
+#include "e2e/Harness.h"
+#include "sweep/ScriptedRun.h"
+#include "sweep/TraceLine.h"
+
+#include <QApplication>
+#include <QClipboard>
+
+#include <set>
+
+namespace gpibconfig::test {
+
+// One byte per character; characters without an 8-bit form (each half of a pair too) become '?'.
+inline QByteArray busBytes(const QString& text)
+{
+    QByteArray out;
+    for (const QChar c : text)
+        out += c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?';
+    return out;
+}
+
+// Every Send from trace line `from` on that is not a whole message of the run: a query of one of
+// the entry's functions, the function's header with one of `typed` as its value, or one of the
+// fixed messages; sent with the line feed ending and its exact byte count. Lines in `ignore` are
+// messages the test itself put on the bus.
+inline QStringList malformedSends(const Harness& h, const sweep::EntryPlan& plan, std::size_t from,
+                                  const QStringList& typed, const std::set<std::size_t>& ignore = {})
+{
+    std::set<QByteArray> allowed = {"*ESR?", "*SAV 0", "*PSC 0", "*PSC 1", "CAL:LOCK ON", "CAL:LOCK 0", "*CLS"};
+    for (int row = 1; row <= static_cast<int>(plan.rows.size()); ++row) {
+        const QByteArray header = plan.busHeader(row).toLatin1();
+        allowed.insert(header + '?');
+        for (const QString& t : typed)
+            allowed.insert(header + ' ' + busBytes(t));
+    }
+    QStringList bad;
+    const auto lines = h.bench->trace().lines();
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        if (ignore.count(i))
+            continue;
+        const auto call = sweep::parseCall(QString::fromStdString(lines[i]));
+        if (!call || call->name != QLatin1String("Send"))
+            continue;
+        if (!call->args.endsWith(QLatin1String(", 1")) || !allowed.count(call->bytes) ||
+            (!call->failed() && call->ibcntl != call->bytes.size() + 1))
+            bad << call->raw;
+    }
+    return bad;
+}
+
+// Puts `text` into a line edit the way an operator pastes it (the edit's own paste, so Qt decides
+// what a single-line field keeps of it).
+inline void pasteInto(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+}
+
+// Starts over at `address` and takes the menu to a successful save, the way an operator recovers
+// from whatever happened before: Redo from Start when it is offered, Set Address, Enter through
+// every function, Save Configuration, Done.
+inline void finishAfresh(Harness& h, Run& run, const QString& address)
+{
+    if (run.enabled(ctl::cmdRedo))
+        run.click(ctl::cmdRedo);
+    run.setAddress(address);
+    QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+    for (int guard = 0; run.enabled(ctl::cmdEnter) && guard < 40; ++guard) {
+        run.enter();
+        QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+    }
+    QVERIFY(run.enabled(ctl::cmdSav));
+    const std::size_t before = h.bench->trace().size();
+    run.click(ctl::cmdSav);
+    QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+    const auto calls = sweep::parseCalls(h.bench->trace().lines(), before);
+    QCOMPARE(calls.size(), std::size_t{1});
+    QVERIFY(calls.front().isSend("*SAV 0") && !calls.front().failed());
+    run.click(ctl::cmdDone);
+    QVERIFY2(!run.w.isVisible(), "Done closes at once after a successful save");
+}
+
+} // namespace gpibconfig::test

@@ -1,0 +1,543 @@
+// Operators who type anything: every input field (the address, the value of a function, the
+// channel) given empty text, blanks, huge and tiny numbers, exponents, &H/&O forms, negative
+// numbers, text without an 8-bit form, pasted line breaks and 10,000 characters. The answer is a
+// clear message or what the number-reading rule makes of the text; never a crash, never a message
+// on the bus that is not the operator's text behind its header.
+#include "HostileSupport.h"
+
+#include "gpib/Driver.h"
+
+#include <QListWidget>
+
+using namespace gpibconfig;
+using namespace gpibconfig::test;
+
+namespace {
+
+const QString kAddressPrompt = QStringLiteral("Bus Address - 0 to 30 or 31");
+const QString kEsePrompt = QStringLiteral("ESR Enable Bits - 0 to 255");
+const QString kSrePrompt = QStringLiteral("SRE Enable Bits - 0 to 255");
+const QString kOutOfRange = QStringLiteral("Address out of range, re-enter");
+const QString kRetry = QStringLiteral("Error - retry");
+
+enum Outcome { Refused, DevClearError, MenuRuns };
+
+sweep::EntryPlan plan(const char* entry) { return *sweep::planFor(QLatin1String(entry)); }
+
+QString title(const QString& report) { return sweep::reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
+
+QString repeat(const QString& piece, int times) { return piece.repeated(times); }
+
+QString word(int w) { return QStringLiteral("0x%1").arg(w & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x")); }
+
+// The driver calls of the trace from `from` on.
+std::vector<sweep::CallLine> callsFrom(const Harness& h, std::size_t from)
+{
+    return sweep::parseCalls(h.bench->trace().lines(), from);
+}
+
+} // namespace
+
+class HostileOperators : public QObject {
+    Q_OBJECT
+
+    // Types `text` into txtAddr and presses Set Address on the 7321 (at 5), then checks the
+    // outcome: refused with the message and a beep and nothing on the bus; a device clear at
+    // `clearWord` that fails and is reported; or the menu at `clearWord`, talking to `menuWord`.
+    void checkAddress(const QString& text, Outcome outcome, int clearWord, int menuWord)
+    {
+        Harness h;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            auto* edit = run.c<QLineEdit>(ctl::txtAddr);
+            pasteInto(edit, text);
+            const QString held = edit->text();
+            const int beeps = h.notifier.beeps;
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdSet);
+            const auto calls = callsFrom(h, before);
+            switch (outcome) {
+            case Refused:
+                QCOMPARE(run.errorMessage(), kOutOfRange);
+                QVERIFY(run.visible(ctl::txtErrMsg));
+                QCOMPARE(h.notifier.beeps, beeps + 1);
+                QVERIFY2(calls.empty(), qPrintable(calls.empty() ? QString() : calls.front().raw));
+                QCOMPARE(edit->text(), held);
+                QVERIFY(!run.enabled(ctl::cmdEnter));
+                break;
+            case DevClearError:
+                QVERIFY(!run.visible(ctl::txtErrMsg));
+                QVERIFY(calls.size() >= 3);
+                QCOMPARE(calls[1].name, QStringLiteral("DevClear"));
+                QCOMPARE(calls[1].address, clearWord & 0xFFFF);
+                QVERIFY(calls[1].failed());
+                QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
+                QVERIFY(!run.enabled(ctl::cmdEnter));
+                QVERIFY(run.lines().isEmpty());
+                break;
+            case MenuRuns:
+                QVERIFY(!run.visible(ctl::txtErrMsg));
+                QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
+                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(run.lines().size(), 1);
+                QCOMPARE(h.messages(before).last(), word(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                break;
+            }
+            finishAfresh(h, run, QStringLiteral("5")); // the operator corrects the address
+        });
+        QVERIFY(h.configWindowOpened);
+    }
+
+private slots:
+    void addressField_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("clearWord");
+        QTest::addColumn<int>("menuWord");
+
+        QTest::newRow("empty: address 0") << "" << int(DevClearError) << 0 << 0;
+        QTest::newRow("blanks only") << "     " << int(DevClearError) << 0 << 0;
+        QTest::newRow("tab before the number") << "\t5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("1E300") << "1E300" << int(Refused) << 0 << 0;
+        QTest::newRow("1E-300 reads as 0") << "1E-300" << int(DevClearError) << 0 << 0;
+        QTest::newRow("99999999999999999999") << "99999999999999999999" << int(Refused) << 0 << 0;
+        QTest::newRow("5E0") << "5E0" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("0.5E1") << "0.5E1" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("50E-1") << "50E-1" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("+5") << "+5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("5.4 rounds to 5") << "5.4" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("&H5") << "&H5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("&h5") << "&h5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("&O5") << "&O5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("&H1F is 31") << "&H1F" << int(Refused) << 0 << 0;
+        QTest::newRow("&HFFFF") << "&HFFFF" << int(Refused) << 0 << 0;
+        QTest::newRow("&O777777") << "&O777777" << int(Refused) << 0 << 0;
+        QTest::newRow("&H without digits") << "&H" << int(DevClearError) << 0 << 0;
+        QTest::newRow("-5 goes to the driver") << "-5" << int(DevClearError) << 0xFFFB << 0;
+        QTest::newRow("-32768") << "-32768" << int(DevClearError) << 0x8000 << 0;
+        QTest::newRow("-32769") << "-32769" << int(Refused) << 0 << 0;
+        QTest::newRow("-0") << "-0" << int(DevClearError) << 0 << 0;
+        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << int(DevClearError) << 0 << 0;
+        QTest::newRow("euro sign") << QStringLiteral(u"\u20AC") << int(DevClearError) << 0 << 0;
+        QTest::newRow("emoji") << QStringLiteral(u"\U0001F600") << int(DevClearError) << 0 << 0;
+        QTest::newRow("fullwidth digit five") << QStringLiteral(u"\uFF15") << int(DevClearError) << 0 << 0;
+        QTest::newRow("5 then micro sign") << QStringLiteral(u"5\u00B5") << int(MenuRuns) << 5 << 5;
+        // A carriage return ends the number; line feeds are skipped like blanks.
+        QTest::newRow("pasted 5 CR LF 6") << "5\r\n6" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("pasted 5 LF 6 reads 56") << "5\n6" << int(Refused) << 0 << 0;
+        QTest::newRow("pasted CR LF 5") << "\r\n5" << int(DevClearError) << 0 << 0;
+        QTest::newRow("10,000 characters after 5") << "5" + repeat(QStringLiteral("x"), 9999) << int(MenuRuns) << 5 << 5;
+        QTest::newRow("10,000 characters ending in 5") << repeat(QStringLiteral(" "), 9999) + "5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("10,000 nines") << repeat(QStringLiteral("9"), 10000) << int(Refused) << 0 << 0;
+        QTest::newRow("10,000 letters") << repeat(QStringLiteral("x"), 10000) << int(DevClearError) << 0 << 0;
+        QTest::newRow("512: secondary 12 for the clear only") << "512" << int(MenuRuns) << 0x6C05 << 5;
+        QTest::newRow("532: secondary above 31") << "532" << int(Refused) << 0 << 0;
+        QTest::newRow("531: secondary 31, refused by the driver") << "531" << int(DevClearError) << 0x7F05 << 0;
+        QTest::newRow("31") << "31" << int(Refused) << 0 << 0;
+        QTest::newRow("3000") << "3000" << int(Refused) << 0 << 0;
+    }
+
+    void addressField()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, outcome);
+        QFETCH(int, clearWord);
+        QFETCH(int, menuWord);
+        checkAddress(text, static_cast<Outcome>(outcome), clearWord, menuWord);
+    }
+
+    // Numbers whose digits take them beyond what a double holds read as what they stand for: a
+    // huge mantissa with a small negative exponent is still huge, a fraction with thousands of
+    // leading zeros is still tiny.
+    void numbersBeyondADoubleReadAsTheirValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("outcome");
+        QTest::newRow("1 and 400 zeros, E-10 (1E390)")
+            << "1" + repeat(QStringLiteral("0"), 400) + "E-10" << int(Refused);
+        QTest::newRow("0. and 9,997 zeros, 5 (10,000 characters, 5E-9998)")
+            << "0." + repeat(QStringLiteral("0"), 9997) + "5" << int(DevClearError);
+    }
+
+    void numbersBeyondADoubleReadAsTheirValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, outcome);
+        Harness h;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            pasteInto(run.c<QLineEdit>(ctl::txtAddr), text);
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdSet);
+            const bool refused = run.visible(ctl::txtErrMsg) && run.errorMessage() == kOutOfRange;
+            QEXPECT_FAIL("", "scanNumber decides overflow or underflow by the exponent's sign alone", Continue);
+            QCOMPARE(refused, outcome == Refused);
+            if (outcome == DevClearError) {
+                QEXPECT_FAIL("", "the tiny number reads as infinity", Continue);
+                QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
+            } else {
+                QEXPECT_FAIL("", "the huge number reads as 0 and is sent as address 0", Continue);
+                QVERIFY(callsFrom(h, before).empty());
+            }
+            finishAfresh(h, run, QStringLiteral("5"));
+        });
+    }
+
+    // -1 is the driver's "no address": a device clear there clears every unit on the bus, not the
+    // one being configured.
+    void minusOneDoesNotClearEveryUnitOnTheBus()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            const std::size_t before = h.bench->trace().size();
+            run.setAddress(QStringLiteral("-1"));
+            bool clearedAll = false;
+            for (const auto& call : callsFrom(h, before))
+                clearedAll = clearedAll || (call.name == QLatin1String("DevClear") && call.address == 0xFFFF && !call.failed());
+            QEXPECT_FAIL("", "a negative address goes to the driver unchanged; -1 is NOADDR (DCL to every device)", Continue);
+            QVERIFY2(!clearedAll, "DevClear(0, 0xFFFF) cleared every unit on the bus");
+            // Whatever the clear did, what follows is reported and the run is recovered.
+            QVERIFY(run.visible(ctl::txtGPIBErr));
+            QVERIFY(!title(run.gpibError()).isEmpty());
+            finishAfresh(h, run, QStringLiteral("5"));
+        });
+        QVERIFY(h.configWindowOpened);
+    }
+
+    // A value is sent exactly as typed behind its header and one blank, one byte per character
+    // ('?' where a character has no 8-bit form); the unit judges it and the line shows the verdict.
+    // Nothing of the set step is reported.
+    void choiceField_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("traced"); // the value as the trace writes it, where it is escaped
+
+        QTest::newRow("16") << "16" << QByteArray("16") << "16" << "16";
+        QTest::newRow("blanks only") << "   " << QByteArray("   ") << kRetry << "   ";
+        QTest::newRow("blanks around 16") << "  16  " << QByteArray("  16  ") << "16" << "  16  ";
+        QTest::newRow("1E300") << "1E300" << QByteArray("1E300") << kRetry << "";
+        QTest::newRow("1E-300") << "1E-300" << QByteArray("1E-300") << "0" << "";
+        QTest::newRow("99999999999999999999") << "99999999999999999999" << QByteArray("99999999999999999999") << kRetry << "";
+        QTest::newRow("1E1") << "1E1" << QByteArray("1E1") << "10" << "";
+        QTest::newRow("&H10") << "&H10" << QByteArray("&H10") << kRetry << "";
+        QTest::newRow("&O20") << "&O20" << QByteArray("&O20") << kRetry << "";
+        QTest::newRow("-5") << "-5" << QByteArray("-5") << kRetry << "";
+        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << QByteArray("\xB5") << kRetry << "\\xB5";
+        QTest::newRow("euro sign") << QStringLiteral(u"\u20AC") << QByteArray("?") << kRetry << "?";
+        QTest::newRow("emoji, two halves") << QStringLiteral(u"\U0001F600") << QByteArray("??") << kRetry << "??";
+        QTest::newRow("16 then emoji") << QStringLiteral(u"16\U0001F600") << QByteArray("16??") << kRetry << "16??";
+        QTest::newRow("pasted tab") << "1\t6" << QByteArray("1\t6") << kRetry << "1\\t6";
+        QTest::newRow("quote and backslash") << "\"\\" << QByteArray("\"\\") << kRetry << "\\\"\\\\";
+        QTest::newRow("10,000 characters") << repeat(QStringLiteral("x"), 10000) << QByteArray(10000, 'x') << kRetry << "";
+        QTest::newRow("10,000 digits") << repeat(QStringLiteral("1"), 10000) << QByteArray(10000, '1') << kRetry << "";
+    }
+
+    void choiceField()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(QString, traced);
+        Harness h;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            run.enter();
+            pasteInto(run.c<QLineEdit>(ctl::txtChoice), text);
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdEnter);
+            const auto calls = callsFrom(h, before);
+            QVERIFY(!calls.empty());
+            QCOMPARE(calls.front().name, QStringLiteral("Send"));
+            QCOMPARE(calls.front().bytes, QByteArray("*ESE ") + bytes);
+            if (!traced.isEmpty())
+                QVERIFY2(calls.front().raw.startsWith(QStringLiteral("Send(0, 0x0005, \"*ESE ") + traced + QStringLiteral("\", 1) -> ")),
+                         qPrintable(calls.front().raw));
+            QCOMPARE(calls.front().ibcntl, static_cast<long>(5 + bytes.size() + 1));
+            QVERIFY(!calls.front().failed());
+            QCOMPARE(run.lines().last(), listLine(kEsePrompt, shown));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            QVERIFY(run.c<QLineEdit>(ctl::txtChoice)->text().isEmpty());
+            run.enter(); // the same function stayed current until now
+            QCOMPARE(run.lines().last(), listLine(kSrePrompt, QStringLiteral("0")));
+            finishAfresh(h, run, QStringLiteral("5"));
+        });
+        QVERIFY(h.configWindowOpened);
+        QCOMPARE(malformedSends(h, plan("7321"), 0, {text}), QStringList());
+    }
+
+    // Enter with nothing typed, or with what Qt leaves of an emptied field, advances.
+    void emptyChoiceAdvances()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            pasteInto(run.c<QLineEdit>(ctl::txtChoice), QStringLiteral("16"));
+            pasteInto(run.c<QLineEdit>(ctl::txtChoice), QString());
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdEnter);
+            QCOMPARE(h.messages(before), QStringList({"0x0005 *ESE?"}));
+            QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("0")));
+        });
+        QVERIFY(h.configWindowOpened);
+    }
+
+    // A pasted line break goes into the single-line field (Qt keeps it), and a line feed inside a
+    // message ends it early at the unit: the rest arrives as a second message the operator never
+    // meant. The field's text must reach the unit as one message.
+    void multiLinePasteIntoTheValueStaysOneMessage()
+    {
+        Harness h;
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            run.enter();
+            pasteInto(run.c<QLineEdit>(ctl::txtChoice), QStringLiteral("16\r\n17"));
+            QCOMPARE(run.c<QLineEdit>(ctl::txtChoice)->text(), QStringLiteral("16\r\n17"));
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdEnter);
+            const auto calls = callsFrom(h, before);
+            QVERIFY(!calls.empty());
+            QVERIFY(calls.front().bytes.startsWith("*ESE 16"));
+            QEXPECT_FAIL("", "the pasted CR LF is sent inside the message; the unit takes \"17\" as a second message",
+                         Continue);
+            QVERIFY2(!calls.front().bytes.contains('\n'), qPrintable(calls.front().raw));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            finishAfresh(h, run, QStringLiteral("5"));
+        });
+        QVERIFY(h.configWindowOpened);
+    }
+
+    // The address function: the program follows the unit to a whole number 0..30 that the text
+    // reads as, not to 31, and not where the text holds no such number. Where the unit refuses a
+    // form that the program reads as an address (&H, trailing letters), the program follows all the
+    // same: the status query then finds nobody there and the line says "No response".
+    void addressFunctionValue_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("unitAt");
+        QTest::addColumn<int>("talksTo");
+        QTest::addColumn<QString>("shown");
+
+        QTest::newRow("28") << "28" << 28 << 28 << "28";
+        QTest::newRow("2.8E1") << "2.8E1" << 28 << 28 << "28";
+        QTest::newRow("28.4") << "28.4" << 28 << 28 << "28";
+        QTest::newRow("1E-300 is 0") << "1E-300" << 0 << 0 << "0";
+        QTest::newRow("31: back to the switches") << "31" << 5 << 5 << "5/31";
+        QTest::newRow("32") << "32" << 5 << 5 << kRetry;
+        QTest::newRow("1E300") << "1E300" << 5 << 5 << kRetry;
+        QTest::newRow("99999999999999999999") << "99999999999999999999" << 5 << 5 << kRetry;
+        QTest::newRow("-1") << "-1" << 5 << 5 << kRetry;
+        QTest::newRow("letters") << "abc" << 5 << 5 << kRetry;
+        QTest::newRow("blanks") << "   " << 5 << 5 << kRetry;
+        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << 5 << 5 << kRetry;
+        QTest::newRow("10,000 characters") << repeat(QStringLiteral("x"), 10000) << 5 << 5 << kRetry;
+        QTest::newRow("&H1C, refused by the unit") << "&H1C" << 5 << 28 << "No response";
+        QTest::newRow("28abc, refused by the unit") << "28abc" << 5 << 28 << "No response";
+    }
+
+    void addressFunctionValue()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, unitAt);
+        QFETCH(int, talksTo);
+        QFETCH(QString, shown);
+        Harness h;
+        const auto unit = h.bench->unitId("7321");
+        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            pasteInto(run.c<QLineEdit>(ctl::txtChoice), text);
+            const std::size_t before = h.bench->trace().size();
+            run.click(ctl::cmdEnter);
+            const QStringList sent = h.messages(before);
+            QCOMPARE(sent.value(0).section(QLatin1Char(' '), 0, 0), QStringLiteral("0x0005"));
+            QCOMPARE(sent.value(1), word(talksTo) + QStringLiteral(" *ESR?"));
+            QCOMPARE(h.bench->unit(unit).primary, unitAt);
+            QCOMPARE(h.state.unit.DeviceAddress, static_cast<std::int16_t>(talksTo));
+            QCOMPARE(run.lines().last(), listLine(kAddressPrompt, shown));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            finishAfresh(h, run, QString::number(unitAt));
+        });
+        QVERIFY(h.configWindowOpened);
+        QCOMPARE(malformedSends(h, plan("7321"), 0, {text}), QStringList());
+    }
+
+    // The channel dialog takes 0 < channel <= 4 by the number-reading rule; anything else gets its
+    // message and a beep, an empty field with the focus, and the dialog stays. A fractional channel
+    // is rounded into the secondary address.
+    void channelField_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("clearWord"); // 0: refused
+        QTest::addColumn<bool>("menuRuns");
+
+        QTest::newRow("empty") << "" << 0 << false;
+        QTest::newRow("blanks") << "   " << 0 << false;
+        QTest::newRow("0") << "0" << 0 << false;
+        QTest::newRow("-1") << "-1" << 0 << false;
+        QTest::newRow("1E300") << "1E300" << 0 << false;
+        QTest::newRow("99999999999999999999") << "99999999999999999999" << 0 << false;
+        QTest::newRow("4.5") << "4.5" << 0 << false;
+        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << 0 << false;
+        QTest::newRow("euro sign") << QStringLiteral(u"\u20AC") << 0 << false;
+        QTest::newRow("emoji") << QStringLiteral(u"\U0001F600") << 0 << false;
+        QTest::newRow("pasted CR LF 3") << "\r\n3" << 0 << false;
+        QTest::newRow("10,000 letters") << repeat(QStringLiteral("x"), 10000) << 0 << false;
+        QTest::newRow("2E0") << "2E0" << 0x6C19 << true;
+        QTest::newRow("&H3") << "&H3" << 0x6D19 << true;
+        QTest::newRow("&O4") << "&O4" << 0x6E19 << true;
+        QTest::newRow("pasted 3 CR LF") << "3\r\n" << 0x6D19 << true;
+        QTest::newRow("4 then 9,999 letters") << "4" + repeat(QStringLiteral("x"), 9999) << 0x6E19 << true;
+        QTest::newRow("3.5 rounds to secondary 14") << "3.5" << 0x6E19 << true;
+        // Accepted as channels, but secondary 10 has no channel behind it.
+        QTest::newRow("0.5") << "0.5" << 0x6A19 << false;
+        QTest::newRow("1E-300") << "1E-300" << 0x6A19 << false;
+    }
+
+    void channelField()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, clearWord);
+        QFETCH(bool, menuRuns);
+        Harness h;
+        bool refused = false;
+        bool emptiedWithFocus = false;
+        QString message;
+        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
+            Run run{window};
+            window.setChannelDialogHook([&](ChannelDialog& dialog) {
+                QTimer::singleShot(0, &dialog, [&] {
+                    auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
+                    pasteInto(edit, text);
+                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel), Qt::LeftButton);
+                    refused = dialog.isVisible();
+                    if (refused) {
+                        message = dialog.findChild<QLineEdit*>(ctl::txtErrMsg)->text();
+                        emptiedWithFocus = edit->text().isEmpty() && dialog.focusWidget() == edit;
+                        dialog.close();
+                    }
+                });
+            });
+            const int beeps = h.notifier.beeps;
+            const std::size_t before = h.bench->trace().size();
+            run.setAddress(QStringLiteral("25"));
+            const auto calls = callsFrom(h, before);
+            if (clearWord == 0) {
+                QVERIFY(refused);
+                QCOMPARE(message, QStringLiteral("Number out of range, Re-enter"));
+                QVERIFY(emptiedWithFocus);
+                QCOMPARE(h.notifier.beeps, beeps + 1);
+                QVERIFY2(calls.empty(), "closing the dialog cancels Set Address");
+            } else {
+                QVERIFY(!refused);
+                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
+                QCOMPARE(calls.at(1).address, clearWord);
+                if (menuRuns) {
+                    QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+                    QCOMPARE(h.messages(before).first(), word(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                } else {
+                    QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
+                    QVERIFY(run.lines().isEmpty());
+                }
+            }
+            // The operator answers the dialog properly now.
+            h.hookDialogs(window);
+            h.channelAnswers = {QStringLiteral("1")};
+            run.setAddress(QStringLiteral("25"));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            QCOMPARE(h.state.unit.DeviceAddress, static_cast<std::int16_t>(0x6B19));
+            QCOMPARE(run.lines().last(), listLine(kAddressPrompt, QStringLiteral("25")));
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
+            QVERIFY(!window.isVisible());
+        });
+        QVERIFY(h.configWindowOpened);
+        QCOMPARE(malformedSends(h, plan("7379"), 0, {}), QStringList());
+    }
+
+    // After Next Channel's device clear failed the window waits in the address stage with Enter
+    // still enabled. Enter, with or without a value, and a double-click on the list have no
+    // function to act on: nothing goes on the bus until Set Address succeeds.
+    void enterWhileNextChannelWaitsForItsAddress()
+    {
+        Harness h;
+        h.channelAnswers = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("2")};
+        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("25"));
+            for (int f = 2; f <= 15; ++f)
+                run.enter();
+            QVERIFY(run.enabled(ctl::cmdNextCh));
+            h.bench->failNext(sim::Call::DevClear, err::ENOL);
+            run.click(ctl::cmdNextCh);
+            QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
+            QVERIFY(run.enabled(ctl::cmdEnter));
+
+            const std::size_t before = h.bench->trace().size();
+            run.enter();
+            run.enter(QStringLiteral("12"));
+            auto* list = run.c<QListWidget>(ctl::lstFunction);
+            QCOMPARE(list->count(), 0);
+            QTest::keyClick(list, Qt::Key_Return);
+            QCOMPARE(h.bench->trace().size(), before);
+            QVERIFY(run.lines().isEmpty());
+
+            run.setAddress(QStringLiteral("25"));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            QCOMPARE(h.messages(before).first(), QStringLiteral("0x6C19 SYST:COMM:GPIB:ADDR?"));
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
+        });
+        QVERIFY(h.configWindowOpened);
+    }
+
+    // The operator who leaves by Escape or the close control gets the same question as with Done
+    // after a failed save, and after a new menu that followed a successful one.
+    void leavingUnsavedAsksFirst_data()
+    {
+        QTest::addColumn<bool>("saveFails");
+        QTest::addColumn<bool>("newMenuAfterSave");
+        QTest::newRow("save refused") << true << false;
+        QTest::newRow("new menu after a save") << false << true;
+    }
+
+    void leavingUnsavedAsksFirst()
+    {
+        QFETCH(bool, saveFails);
+        QFETCH(bool, newMenuAfterSave);
+        Harness h;
+        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("17"));
+            run.enter();
+            run.enter();
+            run.enter();
+            if (saveFails)
+                h.bench->failNext(sim::Call::Send, err::ENOL);
+            run.click(ctl::cmdSav);
+            QCOMPARE(title(run.gpibError()), saveFails ? QStringLiteral("Send SAV Error") : QString());
+            if (newMenuAfterSave) {
+                run.click(ctl::cmdRedo);
+                run.setAddress(QStringLiteral("17"));
+            }
+            const int beeps = h.notifier.beeps;
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY2(window.isVisible(), "Escape asks before leaving unsaved settings");
+            QVERIFY(run.gpibError().contains(QStringLiteral("Exit without saving? Press Done again to exit")));
+            QCOMPARE(h.notifier.beeps, beeps + 1);
+            window.close();
+            QVERIFY(!window.isVisible());
+        });
+        QVERIFY(h.configWindowOpened);
+    }
+};
+
+QTEST_MAIN(HostileOperators)
+#include "tst_hostile_operators.moc"

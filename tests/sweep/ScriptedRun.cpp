@@ -1,0 +1,709 @@
+#include "ScriptedRun.h"
+
+#include "config/Controls.h"
+#include "models/ModelList.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace gpibconfig::sweep {
+
+namespace {
+
+// How often the operator repeats an action that the window shows has failed, before the run
+// counts as one that cannot be finished. A single injected failure needs one repetition at most;
+// a consequence of it (a unit that flags the query it lost) one more.
+constexpr int kMaxTries = 4;
+
+const QString kConfirm = QStringLiteral("Exit without saving? Press Done again to exit");
+const QString kPowerCycle = QStringLiteral("Turn unit off and back on");
+
+struct SetFunction {
+    const char* routine;
+    int row;
+    const char* value;
+    const char* shown;
+};
+
+// One setting per routine that the units take and read back in a known form.
+constexpr SetFunction kSetFunctions[] = {
+    {"CONFIG11", 3, "(@1:2)", "(@1:2)"},        {"CONFIG55", 3, "(@1:2)", "(@1:2)"},
+    {"CONFIG28", 10, "(@1:16)", "(@1:16)"},     {"CONFIG37B", 3, "(@1:7)", "(@1:7)"},
+    {"CONFIG52A", 3, "2.5", "+02.5000"},        {"CONFIG57", 2, "16", "16"},
+    {"CONFIG62", 2, "16", "16"},                {"CONFIG21", 2, "16", "16"},
+    {"CONFIG74A", 4, "19200", "19200"},         {"CONFIG76", 4, "19200", "19200"},
+    {"CONFIG79", 2, "", ""},                    {"CONFIG25", 9, "12/25/2025", "12/25/2025"},
+    {"CONFIG85", 8, "02/29/2024", "02/29/2024"}, {"CONFIG17", 7, "2000", "2000"},
+    {"CONFIG22", 9, "0D", "0D"},                {"CONFIG70A", 1, "ZEB", "ZEB"},
+    {"CONFIG70B", 1, "ZEB", "ZEB"},
+};
+
+QString hexWord(int word)
+{
+    return QStringLiteral("0x%1").arg(word & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper().replace(
+        QStringLiteral("0X"), QStringLiteral("0x"));
+}
+
+QString listLine(const QString& prompt, const QString& value)
+{
+    return prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' ')) + value;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Plans
+
+QString EntryPlan::busHeader(int row) const
+{
+    return QLatin1String(routine->headerPrefix) +
+           QLatin1String(rows[static_cast<std::size_t>(row - 1)].header);
+}
+
+QString EntryPlan::prompt(int row) const
+{
+    return QLatin1String(rows[static_cast<std::size_t>(row - 1)].prompt);
+}
+
+QString EntryPlan::valueFor(int channel) const
+{
+    if (fourChannels) // a different buffer size on each channel
+        return QString::number(8 + 4 * channel);
+    for (const SetFunction& f : kSetFunctions) {
+        if (qstrcmp(f.routine, routine->name) == 0)
+            return QLatin1String(f.value);
+    }
+    return {};
+}
+
+QString EntryPlan::shownFor(int channel) const
+{
+    if (fourChannels)
+        return QString::number(8 + 4 * channel);
+    for (const SetFunction& f : kSetFunctions) {
+        if (qstrcmp(f.routine, routine->name) == 0)
+            return QLatin1String(f.shown);
+    }
+    return {};
+}
+
+int EntryPlan::wordFor(int channel) const
+{
+    return fourChannels ? ((0x60 + 10 + channel) << 8) | address : address;
+}
+
+const QStringList& allEntries()
+{
+    static const QStringList entries = modelList();
+    return entries;
+}
+
+std::optional<EntryPlan> planFor(const QString& entry)
+{
+    const qsizetype index = allEntries().indexOf(entry);
+    if (index < 0)
+        return std::nullopt;
+    EntryPlan plan;
+    plan.entry = entry;
+    plan.model = entry.toStdString();
+    plan.address = static_cast<int>(index) + 1;
+    plan.routine = routineFor(modelCodeOf(entry).value_or(0), entry);
+    if (!plan.routine)
+        return std::nullopt;
+    plan.rows = plan.routine->rows();
+    plan.lock = plan.routine->lockSupported == 1;
+    plan.fourChannels = plan.routine->multiChannel();
+    plan.channels = plan.fourChannels ? plan.routine->channelCount : 1;
+    for (const SetFunction& f : kSetFunctions) {
+        if (qstrcmp(f.routine, plan.routine->name) == 0)
+            plan.setRow = f.row;
+    }
+    return plan;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Widgets
+
+ScriptedRun::ScriptedRun(test::Harness& harness, const EntryPlan& plan)
+    : m_h(harness)
+    , m_plan(plan)
+{
+}
+
+template <typename T> T* ScriptedRun::c(const QString& name) const
+{
+    return m_window ? m_window->findChild<T*>(name) : nullptr;
+}
+
+void ScriptedRun::click(const QString& name) const
+{
+    if (auto* button = c<QPushButton>(name))
+        QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void ScriptedRun::type(const QString& name, const QString& text) const
+{
+    auto* edit = c<QLineEdit>(name);
+    if (!edit)
+        return;
+    edit->clear();
+    m_window->screen().userEditedText(name, QString());
+    QTest::keyClicks(edit, text);
+}
+
+QStringList ScriptedRun::lines() const
+{
+    QStringList out;
+    if (auto* list = c<QListWidget>(ctl::lstFunction)) {
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+    }
+    return out;
+}
+
+QPlainTextEdit* ScriptedRun::configBox() const { return c<QPlainTextEdit>(ctl::txtGPIBErr); }
+
+QPlainTextEdit* ScriptedRun::mainBox() const
+{
+    return m_h.main->findChild<QPlainTextEdit*>(ctl::txtGPIBErr);
+}
+
+QString ScriptedRun::shownReport(QPlainTextEdit* box)
+{
+    if (!box || box->isHidden())
+        return {};
+    return box->toPlainText().section(QLatin1Char('\n'), 0, 0);
+}
+
+void ScriptedRun::problem(const QString& what) { m_result.problems << what; }
+
+const char* ScriptedRun::actName(Act act)
+{
+    switch (act) {
+    case Act::Configure: return "Configure";
+    case Act::Continue: return "Continue";
+    case Act::SetAddress: return "Set Address";
+    case Act::NextChannel: return "Next Channel";
+    case Act::EnterEmpty: return "Enter";
+    case Act::EnterValue: return "Enter with a value";
+    case Act::EnterPastEnd: return "Enter past the last function";
+    case Act::NoSRQ: return "Don't Save SRE";
+    case Act::SRQ: return "Save ESE and SRE";
+    case Act::Save: return "Save Configuration";
+    case Act::Done: return "Done";
+    case Act::Redo: return "Redo from Start";
+    }
+    return "?";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Checks
+
+void ScriptedRun::begin(Act act, QPlainTextEdit* box)
+{
+    m_pending = {act, mark(), box, true};
+}
+
+void ScriptedRun::finish()
+{
+    if (!m_pending.open)
+        return;
+    m_pending.open = false;
+    check(m_pending.act, m_pending.from, mark(), m_pending.box);
+}
+
+// The step of the program that examines a failed call, by the title it reports it under; empty
+// for a call that is not examined where it was made.
+QString ScriptedRun::titleFor(Act act, const CallLine& call)
+{
+    const QString& n = call.name;
+    switch (act) {
+    case Act::Configure:
+        if (n == QLatin1String("SendIFC") || n == QLatin1String("ibsre") || n == QLatin1String("ibtmo"))
+            return QStringLiteral("SendIFC Error");
+        return {};
+    case Act::SetAddress:
+    case Act::NextChannel:
+        if (n == QLatin1String("DevClear"))
+            return QStringLiteral("DevClear Error");
+        if (n == QLatin1String("Receive"))
+            return QStringLiteral("Receive Error");
+        return {};
+    case Act::EnterEmpty:
+        return n == QLatin1String("Receive") ? QStringLiteral("Receive Error") : QString();
+    case Act::NoSRQ:
+    case Act::SRQ:
+        return n == QLatin1String("Send") ? QStringLiteral("Send ESE Error") : QString();
+    case Act::Save:
+        return n == QLatin1String("Send") ? QStringLiteral("Send SAV Error") : QString();
+    default:
+        return {};
+    }
+}
+
+// Every call must be one the run can make: the board calls with their fixed arguments, and
+// messages of the entry's menu to the entry's unit. Anything else on the bus is a corrupted or
+// misdirected message.
+void ScriptedRun::checkForm(const CallLine& call)
+{
+    const auto bad = [&](const QString& why) { problem(QStringLiteral("%1: %2").arg(why, call.raw)); };
+    const QString& n = call.name;
+    if (n == QLatin1String("SendIFC")) {
+        if (call.args != QLatin1String("0"))
+            bad(QStringLiteral("interface clear of another board"));
+        return;
+    }
+    if (n == QLatin1String("ibsre") || n == QLatin1String("ibtmo") || n == QLatin1String("ibonl")) {
+        const QString expected = n == QLatin1String("ibsre")   ? QStringLiteral("0, 1")
+                                 : n == QLatin1String("ibtmo") ? QStringLiteral("0, 11")
+                                                               : QStringLiteral("0, 0");
+        if (call.args != expected)
+            bad(QStringLiteral("unexpected arguments"));
+        return;
+    }
+    if (n == QLatin1String("SendCmds")) {
+        const QString lad = QStringLiteral("%1").arg(0x20 + m_plan.address, 2, 16, QLatin1Char('0')).toUpper();
+        const QStringList allowed = {QStringLiteral("3F"), lad, lad + QStringLiteral(" 08")};
+        if (!m_plan.routine->triggerAtStart || !allowed.contains(call.commands))
+            bad(QStringLiteral("unexpected bus commands"));
+        return;
+    }
+    bool addressOk = false;
+    for (int ch = m_plan.fourChannels ? 1 : 0; ch <= (m_plan.fourChannels ? m_plan.channels : 0); ++ch)
+        addressOk = addressOk || call.address == m_plan.wordFor(ch);
+    if (!addressOk) {
+        bad(QStringLiteral("call to an address the run never uses"));
+        return;
+    }
+    if (n == QLatin1String("Receive")) {
+        if (!call.args.endsWith(QLatin1String(", 18, 0")))
+            bad(QStringLiteral("receive with another buffer or termination"));
+        return;
+    }
+    if (n != QLatin1String("Send"))
+        return;
+    if (!call.args.endsWith(QLatin1String(", 1")))
+        bad(QStringLiteral("message sent without the line feed ending"));
+    QStringList allowed = {QStringLiteral("*ESR?"),  QStringLiteral("*SAV 0"), QStringLiteral("*PSC 0"),
+                           QStringLiteral("*PSC 1"), QStringLiteral("CAL:LOCK ON")};
+    if (m_plan.lock)
+        allowed << QStringLiteral("CAL:LOCK 0") << QStringLiteral("*CLS");
+    for (int row = 1; row <= static_cast<int>(m_plan.rows.size()); ++row)
+        allowed << m_plan.busHeader(row) + QLatin1Char('?');
+    for (int ch = 0; ch <= m_plan.channels; ++ch)
+        allowed << m_plan.busHeader(m_plan.setRow) + QLatin1Char(' ') + m_plan.valueFor(ch);
+    if (!allowed.contains(QString::fromLatin1(call.bytes)))
+        bad(QStringLiteral("message that is not one of the run's"));
+    else if (!call.failed() && call.ibcntl != call.bytes.size() + 1)
+        bad(QStringLiteral("byte count differs from the message and its line feed"));
+}
+
+void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdit* box)
+{
+    const std::vector<CallLine> calls = parseCalls(m_lines, from, to);
+    const QString name = QLatin1String(actName(act));
+    for (const CallLine& call : calls)
+        checkForm(call);
+
+    if ((act == Act::Continue || act == Act::Done || act == Act::Redo || act == Act::EnterPastEnd) &&
+        !calls.empty())
+        problem(QStringLiteral("%1 made a driver call: %2").arg(name, calls.front().raw));
+
+    if (act == Act::Save) {
+        m_lastSaveFailed = std::any_of(calls.begin(), calls.end(), [](const CallLine& c) {
+            return c.isSend("*SAV 0") && c.failed();
+        });
+    }
+
+    // Each examined failure is reported at once (the report takes the board offline); a failed
+    // remote enable is reported once the time-out call after it is made.
+    const CallLine* reported = nullptr;
+    QString title;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const CallLine& call = calls[i];
+        const QString t = call.failed() ? titleFor(act, call) : QString();
+        if (t.isEmpty())
+            continue;
+        reported = &call;
+        title = t;
+        const bool next = i + 1 < calls.size() && calls[i + 1].name == QLatin1String("ibonl");
+        const bool afterTimeout = call.name == QLatin1String("ibsre") && i + 2 < calls.size() &&
+                                  calls[i + 1].name == QLatin1String("ibtmo") &&
+                                  calls[i + 2].name == QLatin1String("ibonl");
+        if (!next && !afterTimeout)
+            problem(QStringLiteral("%1: failed call not reported: %2").arg(name, call.raw));
+    }
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].name != QLatin1String("ibonl"))
+            continue;
+        if (i == 0) {
+            problem(QStringLiteral("%1: board taken offline with no call before it").arg(name));
+            continue;
+        }
+        const CallLine& before = calls[i - 1];
+        if (before.failed() && !titleFor(act, before).isEmpty())
+            continue;
+        if (before.name == QLatin1String("ibtmo") && i >= 2 && calls[i - 2].name == QLatin1String("ibsre") &&
+            calls[i - 2].failed())
+            continue;
+        problem(before.failed()
+                    ? QStringLiteral("%1: reported a call it does not examine: %2").arg(name, before.raw)
+                    : QStringLiteral("%1: reported a call that succeeded: %2").arg(name, before.raw));
+    }
+
+    if (act == Act::Redo)
+        return; // Redo leaves the message box as it was
+    const QString shown = shownReport(box);
+    if (reported) {
+        if (shown.isEmpty())
+            problem(QStringLiteral("%1: no report shown for the failed %2").arg(name, reported->raw));
+        else if (const QString why = reportMismatch(shown, title, *reported); !why.isEmpty())
+            problem(QStringLiteral("%1: %2 (failed call %3)").arg(name, why, reported->raw));
+    } else if (!reportTitleOf(shown).isEmpty()) {
+        problem(QStringLiteral("%1: report shown though no examined call failed: \"%2\"").arg(name, shown));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+RunResult ScriptedRun::run()
+{
+    sim::Bench& bench = *m_h.bench;
+    bench.trace().clear();
+    bench.resetCallCount();
+    const int listener = bench.trace().addListener([this](const std::string& line) { m_lines.push_back(line); });
+    m_h.main->setConfigWindowHook([this](ConfigWindow& window) { onConfigWindow(window); });
+
+    auto* list = m_h.main->findChild<QListWidget*>(ctl::listUnit);
+    auto* configure = m_h.main->findChild<QPushButton*>(ctl::cmdConfig);
+    auto* cont = m_h.main->findChild<QPushButton*>(ctl::cmdContinue);
+    for (int attempt = 0; attempt < kMaxTries && !m_windowSeen && !m_aborted; ++attempt) {
+        const auto items = list->findItems(m_plan.entry, Qt::MatchExactly);
+        if (items.isEmpty()) {
+            problem(QStringLiteral("entry missing from the model list"));
+            break;
+        }
+        list->scrollToItem(items.front());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.front()).center());
+        if (!configure->isEnabled()) {
+            problem(QStringLiteral("Configure disabled with the entry selected"));
+            break;
+        }
+        begin(Act::Configure, mainBox());
+        QTest::mouseClick(configure, Qt::LeftButton);
+        if (m_windowSeen)
+            break; // the whole configuration window ran inside the click
+        finish();
+        if (cont->isEnabled()) {
+            if (!mainBox()->toPlainText().startsWith(kPowerCycle))
+                problem(QStringLiteral("Continue enabled without the power-cycle request"));
+            bench.powerCycle(bench.unitId(m_plan.model));
+            begin(Act::Continue, mainBox());
+            QTest::mouseClick(cont, Qt::LeftButton);
+            if (!m_windowSeen) {
+                finish();
+                problem(QStringLiteral("Continue did not open the configuration window"));
+            }
+            break;
+        }
+        if (reportTitleOf(shownReport(mainBox())) != QLatin1String("SendIFC Error")) {
+            problem(QStringLiteral("Configure neither opened the configuration window nor reported a failure"));
+            break;
+        }
+    }
+    if (!m_windowSeen && !m_aborted)
+        problem(QStringLiteral("the configuration window never opened"));
+
+    m_h.main->setConfigWindowHook({});
+    bench.trace().removeListener(listener);
+    m_result.calls = bench.callCount();
+    const long parsed = static_cast<long>(parseCalls(m_lines).size());
+    if (parsed != m_result.calls)
+        problem(QStringLiteral("the trace holds %1 driver calls, the board counted %2").arg(parsed).arg(m_result.calls));
+    for (const CallLine& call : parseCalls(m_lines)) {
+        if (call.name == QLatin1String("Send"))
+            m_result.messages << hexWord(call.address) + QLatin1Char(' ') + QString::fromLatin1(call.bytes);
+    }
+    m_result.trace = m_lines;
+    m_result.hang = m_aborted;
+    return m_result;
+}
+
+void ScriptedRun::abort()
+{
+    m_aborted = true;
+    // Innermost first: each modal loop returns once its window is done, and the script then sees
+    // the abort and gives up.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->done(QDialog::Rejected);
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break;
+    }
+}
+
+void ScriptedRun::onConfigWindow(ConfigWindow& window)
+{
+    m_windowSeen = true;
+    m_window = &window;
+    finish(); // Configure or Continue ends where the window opens
+    window.setChannelDialogHook([this](ChannelDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [this, &dialog] {
+            if (!m_channelExpected || m_aborted) {
+                problem(QStringLiteral("channel dialog shown where none was expected"));
+                dialog.close();
+                return;
+            }
+            auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
+            QTest::keyClicks(edit, QString::number(m_answerChannel));
+            QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel), Qt::LeftButton);
+            if (dialog.isVisible()) {
+                problem(QStringLiteral("channel dialog refused channel %1").arg(m_answerChannel));
+                dialog.close();
+            }
+        });
+    });
+    window.setNoticeDialogHook([](NoticeDialog& dialog) {
+        QTimer::singleShot(0, &dialog, [&dialog] {
+            QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdCancel), Qt::LeftButton);
+        });
+    });
+    QTimer::singleShot(0, &window, [this, &window] {
+        configScript(window);
+        if (window.isVisible()) {
+            if (!m_aborted && m_result.problems.isEmpty())
+                problem(QStringLiteral("the configuration window was left open"));
+            window.done(QDialog::Rejected);
+        }
+        m_window = nullptr;
+    });
+}
+
+bool ScriptedRun::menuStarted() const
+{
+    const QStringList shown = lines();
+    return shown.size() == 1 && c<QPushButton>(ctl::cmdEnter)->isEnabled();
+}
+
+void ScriptedRun::configScript(ConfigWindow& window)
+{
+    int channel = m_plan.fourChannels ? 1 : 0;
+    // Each start over (after a failed save, or when the unit would not take the value at all)
+    // counts; a run that needs more than a few is one the operator cannot finish.
+    for (int start = 0; start < kMaxTries && !m_aborted; ++start) {
+        if (start > 0 && !redo())
+            return;
+        if (!addressStage(channel))
+            return;
+        Walk walk = Walk::Done;
+        while (true) {
+            walk = walkMenu(channel);
+            if (walk != Walk::Done || !m_plan.fourChannels || channel >= m_plan.channels)
+                break;
+            ++channel;
+            if (!nextChannel(channel))
+                return;
+        }
+        if (walk == Walk::Stop)
+            return;
+        if (walk == Walk::Restart)
+            continue; // a unit that lost its trigger gets it again with the first query
+        bool saved = false;
+        if (!finishing(saved) || saved)
+            return;
+        if (m_plan.fourChannels)
+            channel = m_plan.channels; // only the last channel's menu ends with Save Configuration
+    }
+    if (!m_aborted && window.isVisible())
+        problem(QStringLiteral("the run could not be finished after %1 starts; last value line \"%2\"")
+                    .arg(kMaxTries)
+                    .arg(m_lastValueLine));
+}
+
+bool ScriptedRun::redo()
+{
+    if (!c<QPushButton>(ctl::cmdRedo)->isEnabled()) {
+        problem(QStringLiteral("Redo from Start disabled"));
+        return false;
+    }
+    begin(Act::Redo, configBox());
+    click(ctl::cmdRedo);
+    finish();
+    if (!lines().isEmpty() || !c<QLineEdit>(ctl::txtAddr)->text().isEmpty() ||
+        !c<QPushButton>(ctl::cmdSet)->isEnabled() || c<QPushButton>(ctl::cmdEnter)->isEnabled() ||
+        c<QPushButton>(ctl::cmdSav)->isEnabled()) {
+        problem(QStringLiteral("Redo from Start did not return to the address stage"));
+        return false;
+    }
+    return true;
+}
+
+bool ScriptedRun::addressStage(int channel)
+{
+    for (int attempt = 0; attempt < kMaxTries && !m_aborted; ++attempt) {
+        if (!c<QPushButton>(ctl::cmdSet)->isEnabled()) {
+            problem(QStringLiteral("Set Address disabled in the address stage"));
+            return false;
+        }
+        type(ctl::txtAddr, QString::number(m_plan.address));
+        m_channelExpected = m_plan.fourChannels;
+        m_answerChannel = channel;
+        begin(Act::SetAddress, configBox());
+        click(ctl::cmdSet);
+        finish();
+        m_channelExpected = false;
+        if (m_aborted)
+            return false;
+        if (menuStarted())
+            return true;
+        if (reportTitleOf(shownReport(configBox())) == QLatin1String("DevClear Error"))
+            continue;
+        problem(QStringLiteral("Set Address neither started the menu nor reported a failed device clear"));
+        return false;
+    }
+    if (!m_aborted)
+        problem(QStringLiteral("the menu never started after %1 presses of Set Address").arg(kMaxTries));
+    return false;
+}
+
+bool ScriptedRun::nextChannel(int channel)
+{
+    auto* next = c<QPushButton>(ctl::cmdNextCh);
+    if (next->isHidden() || !next->isEnabled()) {
+        problem(QStringLiteral("Next Channel not offered after channel %1").arg(channel - 1));
+        return false;
+    }
+    m_channelExpected = true;
+    m_answerChannel = channel;
+    begin(Act::NextChannel, configBox());
+    click(ctl::cmdNextCh);
+    finish();
+    m_channelExpected = false;
+    if (m_aborted)
+        return false;
+    if (menuStarted())
+        return true;
+    if (reportTitleOf(shownReport(configBox())) == QLatin1String("DevClear Error"))
+        return addressStage(channel);
+    problem(QStringLiteral("Next Channel neither started the menu nor reported a failed device clear"));
+    return false;
+}
+
+ScriptedRun::Walk ScriptedRun::setValue(int channel)
+{
+    const QString expected = listLine(m_plan.prompt(m_plan.setRow), m_plan.shownFor(channel));
+    for (int attempt = 0; attempt < kMaxTries && !m_aborted; ++attempt) {
+        type(ctl::txtChoice, m_plan.valueFor(channel));
+        begin(Act::EnterValue, configBox());
+        click(ctl::cmdEnter);
+        finish();
+        m_lastValueLine = lines().isEmpty() ? QString() : lines().last();
+        if (m_lastValueLine == expected)
+            return Walk::Done;
+        // "No response", "Error - retry" or the old value: the operator types it again.
+    }
+    return m_aborted ? Walk::Stop : Walk::Restart;
+}
+
+ScriptedRun::Walk ScriptedRun::walkMenu(int channel)
+{
+    const int n = static_cast<int>(m_plan.rows.size());
+    for (int f = 1; f <= n && !m_aborted; ++f) {
+        if (f > 1) {
+            if (!c<QPushButton>(ctl::cmdEnter)->isEnabled()) {
+                problem(QStringLiteral("Enter disabled at function %1").arg(f));
+                return Walk::Stop;
+            }
+            begin(Act::EnterEmpty, configBox());
+            click(ctl::cmdEnter);
+            finish();
+        }
+        const QStringList shown = lines();
+        const QString prompt = m_plan.prompt(f);
+        const QString head = prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' '));
+        if (shown.isEmpty() || !shown.last().startsWith(head)) {
+            problem(QStringLiteral("function %1 not shown; the list ends with \"%2\"")
+                        .arg(f)
+                        .arg(shown.isEmpty() ? QString() : shown.last()));
+            return Walk::Stop;
+        }
+        if (f == m_plan.setRow) {
+            if (const Walk walk = setValue(channel); walk != Walk::Done)
+                return walk;
+        }
+    }
+    if (m_aborted)
+        return Walk::Stop;
+    begin(Act::EnterPastEnd, configBox());
+    click(ctl::cmdEnter);
+    finish();
+    const bool last = !m_plan.fourChannels || channel >= m_plan.channels;
+    if (c<QPushButton>(ctl::cmdEnter)->isEnabled() || c<QPushButton>(ctl::cmdSav)->isEnabled() != last) {
+        problem(QStringLiteral("the end of the menu did not offer the finishing buttons"));
+        return Walk::Stop;
+    }
+    if (m_plan.lock && !(c<QPushButton>(ctl::cmdSRQ)->isEnabled() && c<QPushButton>(ctl::cmdNoSRQ)->isEnabled() &&
+                         c<QPushButton>(ctl::cmdLock)->isEnabled()))
+        problem(QStringLiteral("the lock group is not offered at the end of the menu"));
+    return Walk::Done;
+}
+
+bool ScriptedRun::finishing(bool& saved)
+{
+    saved = false;
+    if (m_plan.lock) {
+        for (const auto& [act, name] : {std::pair{Act::NoSRQ, ctl::cmdNoSRQ}, std::pair{Act::SRQ, ctl::cmdSRQ}}) {
+            for (int attempt = 0; attempt < kMaxTries && !m_aborted; ++attempt) {
+                if (!c<QPushButton>(name)->isEnabled()) {
+                    problem(QStringLiteral("%1 disabled").arg(QLatin1String(actName(act))));
+                    break;
+                }
+                begin(act, configBox());
+                click(name);
+                finish();
+                if (reportTitleOf(shownReport(configBox())) != QLatin1String("Send ESE Error"))
+                    break;
+            }
+        }
+    }
+    if (m_aborted)
+        return false;
+    begin(Act::Save, configBox());
+    click(ctl::cmdSav);
+    finish();
+    if (c<QPushButton>(ctl::cmdSav)->isEnabled())
+        problem(QStringLiteral("Save Configuration still enabled after it was pressed"));
+    const bool failed = m_lastSaveFailed;
+
+    begin(Act::Done, configBox());
+    click(ctl::cmdDone);
+    finish();
+    if (!failed) {
+        if (m_window->isVisible()) {
+            problem(QStringLiteral("Done did not close the window after a successful save"));
+            click(ctl::cmdDone);
+        }
+        saved = true;
+        m_result.completed = true;
+        return true;
+    }
+    if (!m_window->isVisible()) {
+        problem(QStringLiteral("Done closed the window at once after a failed save"));
+        return false;
+    }
+    if (!configBox()->toPlainText().contains(kConfirm))
+        problem(QStringLiteral("Done after a failed save did not ask for confirmation; the box shows \"%1\"")
+                    .arg(configBox()->toPlainText()));
+    return true;
+}
+
+} // namespace gpibconfig::sweep
