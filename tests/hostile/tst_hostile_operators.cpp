@@ -186,23 +186,50 @@ private slots:
     }
 
     // -1 is the driver's "no address": a device clear there clears every unit on the bus, not the
-    // one being configured.
-    void minusOneDoesNotClearEveryUnitOnTheBus()
+    // one being configured, and a unit that needs a trigger then gets 0x1F as its "listen address".
+    void minusOneStaysOffTheBus_data()
     {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("clearsEveryUnit");
+        QTest::newRow("7321") << "7321" << true;
+        QTest::newRow("7374A, triggered at the start") << "7374A" << true;
+        QTest::newRow("7379, channel 1 behind it") << "7379" << false;
+    }
+
+    void minusOneStaysOffTheBus()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, clearsEveryUnit);
         Harness h;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+        h.channelAnswers = {QStringLiteral("1"), QStringLiteral("1")};
+        const auto plan = *sweep::planFor(entry);
+        h.configure(entry, [&](ConfigWindow& window) {
             Run run{window};
             const std::size_t before = h.bench->trace().size();
             run.setAddress(QStringLiteral("-1"));
             bool clearedAll = false;
-            for (const auto& call : callsFrom(h, before))
+            QStringList strayCommands;
+            for (const auto& call : callsFrom(h, before)) {
                 clearedAll = clearedAll || (call.name == QLatin1String("DevClear") && call.address == 0xFFFF && !call.failed());
-            QEXPECT_FAIL("", "a negative address goes to the driver unchanged; -1 is NOADDR (DCL to every device)", Continue);
+                if (call.name == QLatin1String("SendCmds")) {
+                    for (const QString& byte : call.commands.split(QLatin1Char(' '))) {
+                        const int b = byte.toInt(nullptr, 16);
+                        if (b != 0x3F && b != 0x08 && (b < 0x20 || b > 0x3E))
+                            strayCommands << byte;
+                    }
+                }
+            }
+            if (clearsEveryUnit)
+                QEXPECT_FAIL("", "a negative address goes to the driver unchanged; -1 is NOADDR (DCL to every device)", Continue);
             QVERIFY2(!clearedAll, "DevClear(0, 0xFFFF) cleared every unit on the bus");
+            if (plan.routine->triggerAtStart)
+                QEXPECT_FAIL("", "the trigger sequence addresses 0x20 + -1", Continue);
+            QVERIFY2(strayCommands.isEmpty(), qPrintable(strayCommands.join(QLatin1Char(' '))));
             // Whatever the clear did, what follows is reported and the run is recovered.
             QVERIFY(run.visible(ctl::txtGPIBErr));
             QVERIFY(!title(run.gpibError()).isEmpty());
-            finishAfresh(h, run, QStringLiteral("5"));
+            run.click(ctl::cmdDone);
+            run.click(ctl::cmdDone);
         });
         QVERIFY(h.configWindowOpened);
     }
