@@ -304,6 +304,68 @@ private slots:
         QVERIFY(h.bench->unit(unit).triggered || !h.bench->unit(unit).needsTrigger);
     }
 
+    // The start actions are not examined. A unit left locked whose unlock was refused answers every
+    // query and refuses every setting: the window shows "Error - retry" and no report. A unit that
+    // missed its trigger answers nothing but common commands: each query is reported as a failed
+    // receive and a setting leaves an empty line. Set Address again repeats the start actions.
+    void refusedStartActions_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("lockedBefore");
+        QTest::addColumn<int>("failAt"); // driver call of Set Address that is refused
+        QTest::addColumn<bool>("queriesFail");
+        QTest::addColumn<QString>("afterSetting");
+
+        QTest::newRow("7317 locked, unlock refused") << "7317" << true << 3 << false << "Error - retry";
+        QTest::newRow("7374A, trigger refused") << "7374A" << false << 6 << true << blanks(17);
+        QTest::newRow("7370A, trigger refused") << "7370A" << false << 6 << true << blanks(17);
+    }
+
+    void refusedStartActions()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, lockedBefore);
+        QFETCH(int, failAt);
+        QFETCH(bool, queriesFail);
+        QFETCH(QString, afterSetting);
+        const sweep::EntryPlan p = plan(qPrintable(entry));
+        const QString address = QString::number(p.address);
+        Harness h;
+        const auto unit = h.bench->unitId(p.model);
+        std::size_t start = 0;
+        std::set<std::size_t> ours;
+        h.configure(entry, [&](ConfigWindow& window) {
+            Run run{window};
+            start = h.bench->trace().size();
+            if (lockedBefore) { // someone locked it on an earlier day
+                static constexpr char kLock[] = "CAL:LOCK ON";
+                ours.insert(h.bench->trace().size());
+                h.bench->board().Send(0, static_cast<Addr4882>(p.address), reinterpret_cast<const std::uint8_t*>(kLock),
+                                      sizeof kLock - 1, eot::NLend);
+                QVERIFY(h.bench->unit(unit).locked);
+            }
+            h.bench->resetCallCount();
+            h.bench->failCallAt(failAt, err::ENOL);
+            run.setAddress(address);
+            for (int f = 1; f <= p.setRow; ++f) {
+                if (f > 1)
+                    run.enter();
+                if (queriesFail)
+                    QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
+                else
+                    QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            }
+            run.enter(p.valueFor(0));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            QCOMPARE(run.lines().last(), listLine(p.prompt(p.setRow), afterSetting));
+
+            finishAfresh(h, run, address);
+        });
+        QVERIFY(h.configWindowOpened);
+        QCOMPARE(malformedSends(h, p, start, {p.valueFor(0)}, ours), QStringList());
+        QVERIFY(!h.bench->unit(unit).locked);
+    }
+
     // Lock Settings on a bus that refuses one of its two messages: a refused lock is reported as
     // such and nothing more is sent; a refused save after it is reported as a failed save. Lock
     // never arms Done, and Lock Settings stays available for another try.
