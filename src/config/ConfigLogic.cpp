@@ -4,6 +4,8 @@
 #include "core/QtText.h"
 #include "models/ModelFamily.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace gpibconfig {
@@ -20,9 +22,15 @@ constexpr std::int64_t kRefusedBits = 4 | 16 | 32;
 
 QString blanks() { return QString(kReplyLength, QLatin1Char(' ')); }
 
-// The whole number 0..30 a typed bus address stands for, if it is one.
+// The whole number 0..30 a typed bus address stands for, if it is one. Only a plain decimal
+// number counts: the unit reads "&H1C" or "28abc" differently from us (or refuses it), and
+// following it would leave the program talking to an address where nobody is.
 std::optional<std::int16_t> busAddress(const QString& typed)
 {
+    static const QRegularExpression plainNumber(
+        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([Ee][+-]?\\d+)?\\s*$"));
+    if (!plainNumber.match(typed).hasMatch())
+        return std::nullopt;
     const NumberScan scan = scanNumber(typed);
     if (!scan.found)
         return std::nullopt;
@@ -128,10 +136,12 @@ void ConfigLogic::cmdSet_Click()
     m_screen.setVisible(ctl::txtGPIBErr, false);
 
     const auto typed = textToInt16(m_screen.text(ctl::txtAddr));
-    // Out of range: 31..99, 3000 and more, anything that does not fit 16 bits, and a secondary
-    // address above 31 in the primary * 100 + secondary form, which the address word cannot hold.
-    const bool outOfRange = !typed || *typed >= 3000 || (*typed >= 31 && *typed <= 99) ||
-                            (*typed >= 100 && *typed % 100 > 31);
+    // Out of range: 31..99, 3000 and more, anything that does not fit 16 bits, a secondary
+    // address above 31 in the primary * 100 + secondary form, which the address word cannot hold,
+    // and negative numbers: as address words they are the driver's own values (-1 is "no address",
+    // a device clear of every unit on the bus).
+    const bool outOfRange = !typed || *typed < 0 || *typed >= 3000 ||
+                            (*typed >= 31 && *typed <= 99) || (*typed >= 100 && *typed % 100 > 31);
     if (outOfRange) {
         m_screen.setText(ctl::txtErrMsg, QStringLiteral("Address out of range, re-enter"));
         m_screen.setVisible(ctl::txtErrMsg, true);
@@ -234,7 +244,11 @@ void ConfigLogic::cmdEnter_Click()
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
     m_app.state.run.MenuPhase = 1;
-    m_app.state.run.ChoiceText = m_screen.text(ctl::txtChoice);
+    // A pasted line break would end the message inside the value and hand the unit the rest as a
+    // second message: the value stays one message, its line breaks become blanks.
+    QString choice = m_screen.text(ctl::txtChoice);
+    choice.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    m_app.state.run.ChoiceText = choice;
     m_screen.setText(ctl::txtChoice, QString());
     LOOP2();
 }
@@ -356,9 +370,11 @@ void ConfigLogic::setStep()
     if (st.run.ReplyText == blanks()) {
         st.run.ReplyText = QStringLiteral("No response");
     } else {
-        const double e = roundHalfEven(readNumber(st.run.ReplyText));
-        // A value that cannot be an event status register is no confirmation either.
-        const bool refused = !std::isfinite(e) || std::fabs(e) > 2147483647.0 ||
+        const NumberScan status = scanNumber(st.run.ReplyText);
+        const double e = roundHalfEven(status.value);
+        // A reply that holds no number, or one that cannot be an event status register, is no
+        // confirmation either.
+        const bool refused = !status.found || !std::isfinite(e) || std::fabs(e) > 2147483647.0 ||
                              (static_cast<std::int64_t>(e) & kRefusedBits) != 0;
         if (refused) {
             st.run.ReplyText = QStringLiteral("Error - retry");

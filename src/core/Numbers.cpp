@@ -59,6 +59,29 @@ NumberScan readRadixInteger(Cursor& cur, int base)
     return scan;
 }
 
+// The power of ten of the first significant digit of a plain "ddd.ddde[+-]ddd" text: 0 for 1..9,
+// 2 for 100..999, -1 for 0.1..0.9. Only its sign matters to the caller.
+long decimalMagnitude(const std::string& number)
+{
+    const std::size_t ePos = number.find('e');
+    const std::string mantissa = number.substr(0, ePos);
+    long exponent = 0;
+    if (ePos != std::string::npos) {
+        const std::string e = number.substr(ePos + 1);
+        std::from_chars(e.data() + (e[0] == '+' ? 1 : 0), e.data() + e.size(), exponent);
+    }
+    const std::size_t point = mantissa.find('.');
+    const std::string whole = mantissa.substr(0, point);
+    const std::size_t firstWhole = whole.find_first_not_of('0');
+    if (firstWhole != std::string::npos)
+        return static_cast<long>(whole.size() - firstWhole) - 1 + exponent;
+    const std::string fraction = point == std::string::npos ? std::string() : mantissa.substr(point + 1);
+    const std::size_t firstFraction = fraction.find_first_not_of('0');
+    if (firstFraction == std::string::npos)
+        return std::numeric_limits<long>::min(); // zero
+    return -static_cast<long>(firstFraction) - 1 + exponent;
+}
+
 } // namespace
 
 double readNumber(std::u16string_view text) { return scanNumber(text).value; }
@@ -116,15 +139,18 @@ NumberScan scanNumber(std::u16string_view text)
             cur.next();
         }
         bool expDigit = false;
+        std::string digits;
         while (isDigit(cur.peek())) {
-            // Keep the exponent short enough for from_chars; anything beyond saturates anyway.
-            if (exponent.size() < 8)
-                exponent += static_cast<char>(cur.peek());
+            // Leading zeros say nothing; beyond six digits every exponent saturates the result.
+            if (!(digits.empty() && cur.peek() == u'0'))
+                digits += static_cast<char>(cur.peek());
             expDigit = true;
             cur.next();
         }
+        if (digits.size() > 6)
+            digits = "999999";
         if (expDigit)
-            number += exponent;
+            number += exponent + (digits.empty() ? std::string("0") : digits);
     }
 
     double value = 0;
@@ -132,10 +158,9 @@ NumberScan scanNumber(std::u16string_view text)
     const auto* last = number.data() + number.size();
     const auto [ptr, ec] = std::from_chars(first, last, value);
     if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone on overflow or underflow: decide which it was.
-        const auto ePos = number.find('e');
-        const bool tiny = ePos != std::string::npos && number[ePos + 1] == '-';
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        // from_chars leaves the value alone on overflow or underflow: tell which it was from the
+        // number's decimal magnitude, since many digits can outweigh the exponent's sign.
+        value = decimalMagnitude(number) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     } else if (ec != std::errc()) {
         value = 0;
     }

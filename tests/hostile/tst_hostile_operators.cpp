@@ -115,8 +115,8 @@ private slots:
         QTest::newRow("&HFFFF") << "&HFFFF" << int(Refused) << 0 << 0;
         QTest::newRow("&O777777") << "&O777777" << int(Refused) << 0 << 0;
         QTest::newRow("&H without digits") << "&H" << int(DevClearError) << 0 << 0;
-        QTest::newRow("-5 goes to the driver") << "-5" << int(DevClearError) << 0xFFFB << 0;
-        QTest::newRow("-32768") << "-32768" << int(DevClearError) << 0x8000 << 0;
+        QTest::newRow("-5 is no address") << "-5" << int(Refused) << 0 << 0;
+        QTest::newRow("-32768") << "-32768" << int(Refused) << 0 << 0;
         QTest::newRow("-32769") << "-32769" << int(Refused) << 0 << 0;
         QTest::newRow("-0") << "-0" << int(DevClearError) << 0 << 0;
         QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << int(DevClearError) << 0 << 0;
@@ -172,62 +172,40 @@ private slots:
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdSet);
             const bool refused = run.visible(ctl::txtErrMsg) && run.errorMessage() == kOutOfRange;
-            QEXPECT_FAIL("", "scanNumber decides overflow or underflow by the exponent's sign alone", Continue);
             QCOMPARE(refused, outcome == Refused);
             if (outcome == DevClearError) {
-                QEXPECT_FAIL("", "the tiny number reads as infinity", Continue);
                 QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
             } else {
-                QEXPECT_FAIL("", "the huge number reads as 0 and is sent as address 0", Continue);
                 QVERIFY(callsFrom(h, before).empty());
             }
             finishAfresh(h, run, QStringLiteral("5"));
         });
     }
 
-    // -1 is the driver's "no address": a device clear there clears every unit on the bus, not the
-    // one being configured, and a unit that needs a trigger then gets 0x1F as its "listen address".
+    // -1 is the driver's "no address": a device clear there would clear every unit on the bus, and
+    // a unit that needs a trigger would get 0x1F as its "listen address". Negative addresses are
+    // refused before anything goes on the bus.
     void minusOneStaysOffTheBus_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("clearsEveryUnit");
-        QTest::newRow("7321") << "7321" << true;
-        QTest::newRow("7374A, triggered at the start") << "7374A" << true;
-        QTest::newRow("7379, channel 1 behind it") << "7379" << false;
+        QTest::newRow("7321") << "7321";
+        QTest::newRow("7374A, triggered at the start") << "7374A";
+        QTest::newRow("7379, channel 1 behind it") << "7379";
     }
 
     void minusOneStaysOffTheBus()
     {
         QFETCH(QString, entry);
-        QFETCH(bool, clearsEveryUnit);
         Harness h;
         h.channelAnswers = {QStringLiteral("1"), QStringLiteral("1")};
-        const auto plan = *sweep::planFor(entry);
         h.configure(entry, [&](ConfigWindow& window) {
             Run run{window};
             const std::size_t before = h.bench->trace().size();
             run.setAddress(QStringLiteral("-1"));
-            bool clearedAll = false;
-            QStringList strayCommands;
-            for (const auto& call : callsFrom(h, before)) {
-                clearedAll = clearedAll || (call.name == QLatin1String("DevClear") && call.address == 0xFFFF && !call.failed());
-                if (call.name == QLatin1String("SendCmds")) {
-                    for (const QString& byte : call.commands.split(QLatin1Char(' '))) {
-                        const int b = byte.toInt(nullptr, 16);
-                        if (b != 0x3F && b != 0x08 && (b < 0x20 || b > 0x3E))
-                            strayCommands << byte;
-                    }
-                }
-            }
-            if (clearsEveryUnit)
-                QEXPECT_FAIL("", "a negative address goes to the driver unchanged; -1 is NOADDR (DCL to every device)", Continue);
-            QVERIFY2(!clearedAll, "DevClear(0, 0xFFFF) cleared every unit on the bus");
-            if (plan.routine->triggerAtStart)
-                QEXPECT_FAIL("", "the trigger sequence addresses 0x20 + -1", Continue);
-            QVERIFY2(strayCommands.isEmpty(), qPrintable(strayCommands.join(QLatin1Char(' '))));
-            // Whatever the clear did, what follows is reported and the run is recovered.
-            QVERIFY(run.visible(ctl::txtGPIBErr));
-            QVERIFY(!title(run.gpibError()).isEmpty());
+            QVERIFY(callsFrom(h, before).empty());
+            QCOMPARE(run.errorMessage(), kOutOfRange);
+            QVERIFY(run.visible(ctl::txtErrMsg));
+            QVERIFY(!run.enabled(ctl::cmdEnter));
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
         });
@@ -332,8 +310,6 @@ private slots:
             const auto calls = callsFrom(h, before);
             QVERIFY(!calls.empty());
             QVERIFY(calls.front().bytes.startsWith("*ESE 16"));
-            QEXPECT_FAIL("", "the pasted CR LF is sent inside the message; the unit takes \"17\" as a second message",
-                         Continue);
             QVERIFY2(!calls.front().bytes.contains('\n'), qPrintable(calls.front().raw));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             finishAfresh(h, run, QStringLiteral("5"));
@@ -341,10 +317,10 @@ private slots:
         QVERIFY(h.configWindowOpened);
     }
 
-    // The address function: the program follows the unit to a whole number 0..30 that the text
-    // reads as, not to 31, and not where the text holds no such number. Where the unit refuses a
-    // form that the program reads as an address (&H, trailing letters), the program follows all the
-    // same: the status query then finds nobody there and the line says "No response".
+    // The address function: the program follows the unit to a whole number 0..30 typed as a plain
+    // decimal number, not to 31, and not where the text holds no such number. Forms the unit does
+    // not take as an address (&H, trailing letters) are sent but not followed, so the program
+    // keeps talking to the unit, which answers "Error - retry".
     void addressFunctionValue_data()
     {
         QTest::addColumn<QString>("text");
@@ -365,8 +341,8 @@ private slots:
         QTest::newRow("blanks") << "   " << 5 << 5 << kRetry;
         QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << 5 << 5 << kRetry;
         QTest::newRow("10,000 characters") << repeat(QStringLiteral("x"), 10000) << 5 << 5 << kRetry;
-        QTest::newRow("&H1C, refused by the unit") << "&H1C" << 5 << 28 << "No response";
-        QTest::newRow("28abc, refused by the unit") << "28abc" << 5 << 28 << "No response";
+        QTest::newRow("&H1C, refused by the unit") << "&H1C" << 5 << 5 << kRetry;
+        QTest::newRow("28abc, refused by the unit") << "28abc" << 5 << 5 << kRetry;
     }
 
     void addressFunctionValue()

@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"4.5", true, 0x0004}, AddressCase{"5.5", true, 0x0006},
                       AddressCase{"&H1A", true, 0x001A}, AddressCase{"100", true, 0x6001},
                       AddressCase{"512", true, 0x6C05}, AddressCase{"2930", true, 0x7E1D},
-                      AddressCase{"2931", true, 0x7F1D}, AddressCase{"-5", true, 0xFFFB},
+                      AddressCase{"2931", true, 0x7F1D}, AddressCase{"-5", false, 0}, AddressCase{"-1", false, 0}, AddressCase{"-0", true, 0x0000},
                       AddressCase{"31", false, 0}, AddressCase{"50", false, 0},
                       AddressCase{"99", false, 0}, AddressCase{"3000", false, 0},
                       AddressCase{"1550", false, 0}, AddressCase{"132", false, 0},

@@ -59,6 +59,26 @@ TEST(ReadNumber, OverflowGivesInfinityNotGarbage)
     EXPECT_EQ(readNumber(u"&H" + std::u16string(400, u'F')), std::numeric_limits<double>::infinity());
 }
 
+TEST(ReadNumber, ManyDigitsOutweighTheExponentsSign)
+{
+    // A huge mantissa with a small negative exponent is still huge, a fraction with thousands of
+    // leading zeros and a small positive exponent still tiny.
+    EXPECT_EQ(readNumber(u"1" + std::u16string(400, u'0') + u"E-10"),
+              std::numeric_limits<double>::infinity());
+    EXPECT_EQ(readNumber(u"0." + std::u16string(9997, u'0') + u"5"), 0.0);
+    EXPECT_EQ(readNumber(u"0." + std::u16string(500, u'0') + u"5E+10"), 0.0);
+    EXPECT_DOUBLE_EQ(readNumber(u"0." + std::u16string(300, u'0') + u"5E+300"), 0.5);
+}
+
+TEST(ReadNumber, ExponentsWithLeadingZerosAndManyDigits)
+{
+    EXPECT_DOUBLE_EQ(readNumber(u"1E0000000005"), 1e5);
+    EXPECT_DOUBLE_EQ(readNumber(u"2E-00000001"), 0.2);
+    EXPECT_EQ(readNumber(u"1E123456789012"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(readNumber(u"1E-123456789012"), 0.0);
+    EXPECT_DOUBLE_EQ(readNumber(u"5E0"), 5);
+}
+
 TEST(ReadNumber, LongTextsOfDigitsAndNoiseDoNotBreakIt)
 {
     std::u16string noise(10000, u' ');
