@@ -84,6 +84,9 @@ void Bench::powerCycle(UnitId id)
 void Bench::setFaults(UnitId id, const UnitFaults& faults)
 {
     at(id).faults() = faults;
+    // A delay that is not a number or below zero means no delay; an infinite one, never.
+    if (!(faults.replyDelay > 0))
+        at(id).faults().replyDelay = 0;
     m_changed = true;
     notifyIfChanged();
 }

@@ -345,7 +345,8 @@ Checked checkChannelList(std::string_view text, int bound)
     if (text.size() < 4 || text.substr(0, 2) != "(@" || text.back() != ')')
         return executionError();
     std::string_view items = text.substr(2, text.size() - 3);
-    std::string canonical = "(@";
+    // The unit keeps the list as a set of channels and answers it in its shortest form.
+    std::array<bool, 32> chosen{};
     while (true) {
         const std::size_t comma = items.find(',');
         const std::string_view item = scpi::trim(items.substr(0, comma));
@@ -354,18 +355,35 @@ Checked checkChannelList(std::string_view text, int bound)
         const auto last = colon == std::string_view::npos
                               ? first
                               : smallNumber(scpi::trim(item.substr(colon + 1)), 3);
-        if (!first || !last || *first < 1 || *last > bound || *first > *last)
+        if (!first || !last || *first < 1 || *last > bound || *last >= int(chosen.size()) ||
+            *first > *last)
             return executionError();
-        if (canonical.size() > 2)
-            canonical += ',';
-        canonical += std::to_string(*first);
-        if (colon != std::string_view::npos)
-            canonical += ':' + std::to_string(*last);
+        for (int c = *first; c <= *last; ++c)
+            chosen.at(static_cast<std::size_t>(c)) = true;
         if (comma == std::string_view::npos)
             break;
         items.remove_prefix(comma + 1);
     }
-    return accepted(canonical + ')');
+    std::string canonical = "(@";
+    for (int c = 1; c < int(chosen.size()); ++c) {
+        if (!chosen.at(static_cast<std::size_t>(c)))
+            continue;
+        int end = c;
+        while (end + 1 < int(chosen.size()) && chosen.at(static_cast<std::size_t>(end + 1)))
+            ++end;
+        if (canonical.size() > 2)
+            canonical += ',';
+        canonical += std::to_string(c);
+        if (end > c)
+            canonical += ':' + std::to_string(end);
+        c = end;
+    }
+    canonical += ')';
+    // A list whose answer would not fit a reply (17 characters before the line feed) is more
+    // than the unit can hold.
+    if (canonical.size() > 17)
+        return executionError();
+    return accepted(canonical);
 }
 
 bool leapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -456,7 +474,8 @@ Checked checkText16(std::string_view text)
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
         text.back() == text.front())
         text = text.substr(1, text.size() - 2);
-    if (text.size() != 16)
+    // The table is answered unquoted, so blanks at its ends would not come back as they went.
+    if (text.size() != 16 || text.front() == ' ' || text.back() == ' ')
         return executionError();
     for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)

@@ -1,6 +1,8 @@
 // The fault switches that tests of the program's error handling rely on.
 #include "BenchHarness.h"
 
+#include <limits>
+
 namespace gpibconfig::sim::test {
 namespace {
 
@@ -73,6 +75,22 @@ TEST_F(BenchTest, SlowUnitRepliesAfterItsDelayAndTheReplyOutlivesATimeout)
     EXPECT_NEAR(bench->clock().now() - start, 1.0, 1e-9);
     EXPECT_EQ(receive(at(5)).data, "0\n");
     EXPECT_NEAR(bench->clock().now() - start, 1.5, 1e-9);
+}
+
+TEST_F(BenchTest, DelaysThatAreNoNumberOrNegativeMeanNoDelayAndInfiniteNever)
+{
+    // Found by fuzzing: a NaN delay made a Receive wait for ever.
+    const auto id = bench->unitId("7321");
+    prepare();
+    for (const double delay : {std::numeric_limits<double>::quiet_NaN(), -3.0}) {
+        bench->setReplyDelay(id, delay);
+        const double start = bench->clock().now();
+        EXPECT_EQ(query(at(5), "*ESE?"), "0\n");
+        EXPECT_EQ(bench->clock().now(), start);
+    }
+    bench->setReplyDelay(id, std::numeric_limits<double>::infinity());
+    send(at(5), "*ESE?");
+    EXPECT_EQ(receive(at(5)).iberr, err::EABO);
 }
 
 TEST_F(BenchTest, GarbageRepliesComeAsGivenAndLongOnesOverflowTheBuffer)

@@ -2,6 +2,7 @@
 // behaviour the program relies on (event status, save and power-on, lock, address moves,
 // trigger, secondary addresses).
 #include "BenchHarness.h"
+#include "sim/Catalogue.h"
 
 namespace gpibconfig::sim::test {
 namespace {
@@ -410,3 +411,26 @@ TEST_F(BenchTest, ChangeListenersHearAboutUnitChanges)
 
 } // namespace
 } // namespace gpibconfig::sim::test
+
+namespace {
+
+// Found by fuzzing: answers the unit could not give back within a reply, or not as they went.
+TEST(UnitFirmwareRegressions, ChannelListsAnswerInTheirShortestFormOrAreRefused)
+{
+    using namespace gpibconfig::sim;
+    const ValueRule rule{ValueKind::ChannelList};
+    EXPECT_EQ(checkValue(rule, "(@1,2,3,4,5,6,7,8)", 16).value, "(@1:8)");
+    EXPECT_EQ(checkValue(rule, "(@5,1:3,2)", 16).value, "(@1:3,5)");
+    EXPECT_EQ(checkValue(rule, "(@1,3,5,7,9,11,13,15)", 16).verdict, Verdict::ExecutionError);
+}
+
+TEST(UnitFirmwareRegressions, TranslationTablesWithBlanksAtTheirEndsAreRefused)
+{
+    using namespace gpibconfig::sim;
+    const ValueRule rule{ValueKind::Text16};
+    EXPECT_EQ(checkValue(rule, "\" 123456789ABCDE\"", 0).verdict, Verdict::ExecutionError);
+    EXPECT_EQ(checkValue(rule, "\"0123456789ABCDE \"", 0).verdict, Verdict::ExecutionError);
+    EXPECT_EQ(checkValue(rule, "\"0123456 89ABCDEF\"", 0).value, "0123456 89ABCDEF");
+}
+
+} // namespace
