@@ -474,8 +474,10 @@ Checked checkText16(std::string_view text)
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
         text.back() == text.front())
         text = text.substr(1, text.size() - 2);
-    // The table is answered unquoted, so blanks at its ends would not come back as they went.
-    if (text.size() != 16 || text.front() == ' ' || text.back() == ' ')
+    // The table is answered unquoted, so blanks or quotes at its ends would not come back as they
+    // went.
+    const auto awkward = [](char c) { return c == ' ' || c == '"' || c == '\''; };
+    if (text.size() != 16 || awkward(text.front()) || awkward(text.back()))
         return executionError();
     for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)

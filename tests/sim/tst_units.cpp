@@ -430,6 +430,7 @@ TEST(UnitFirmwareRegressions, TranslationTablesWithBlanksAtTheirEndsAreRefused)
     const ValueRule rule{ValueKind::Text16};
     EXPECT_EQ(checkValue(rule, "\" 123456789ABCDE\"", 0).verdict, Verdict::ExecutionError);
     EXPECT_EQ(checkValue(rule, "\"0123456789ABCDE \"", 0).verdict, Verdict::ExecutionError);
+    EXPECT_EQ(checkValue(rule, "\"'0123456789ABCD'\"", 0).verdict, Verdict::ExecutionError);
     EXPECT_EQ(checkValue(rule, "\"0123456 89ABCDEF\"", 0).value, "0123456 89ABCDEF");
 }
 
