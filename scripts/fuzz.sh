@@ -162,15 +162,39 @@ for target in "${targets[@]}"; do
         failed=1
     fi
 done
+# What an input breaks: the place of the property or the sanitizer's summary, and its message.
+finding() {
+    local out
+    out=$(timeout 60 "$bin/$1" -timeout=10 "$2" 2>&1 || true)
+    if grep -q '^property failed' <<<"$out"; then
+        grep -A2 -m1 '^property failed' <<<"$out" | sed -n '2s/^ *at //p;3s/^ */    /p' |
+            paste -sd ' ' | cut -c1-220
+    elif grep -q '^SUMMARY:' <<<"$out"; then
+        grep -m1 '^SUMMARY:' <<<"$out" | cut -c1-220
+    else
+        echo "passes now"
+    fi
+}
+
 for target in "${targets[@]}"; do
-    if [ "${result[$target]}" -ne 0 ] ||
-        [ "$(find "$work/artifacts/$target" -type f 2>/dev/null | wc -l)" -gt 0 ]; then
-        echo >&2
-        echo "---- $target (whole log: $work/logs/$target.log)" >&2
+    artifacts=$(find "$work/artifacts/$target" -type f 2>/dev/null | wc -l)
+    [ "${result[$target]}" -eq 0 ] && [ "$artifacts" -eq 0 ] && continue
+    echo >&2
+    echo "---- $target (whole log: $work/logs/$target.log)" >&2
+    grep -E 'regression failed' "$work/logs/$target.log" >&2 || true
+    if [ $smoke -eq 1 ]; then
         # The findings without their stack frames; the log has everything.
         grep -v -E '^ *#[0-9]+ |^#[0-9]+' "$work/logs/$target.log" | grep -E -A3 \
-            'property failed|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error|ALARM|regression failed|Test unit written' \
-            | head -60 >&2 || true
+            'property failed|ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error|ALARM' \
+            | head -40 >&2 || true
+    elif [ "$artifacts" -gt 0 ]; then
+        # Fork mode keeps little of each crash in the log: replay the inputs and count them by
+        # the place they fail at.
+        echo "inputs in $work/artifacts/$target, by what they break (count, place, example):" >&2
+        find "$work/artifacts/$target" -type f | head -50 | while read -r input; do
+            finding "$target" "$input"
+        done | sort | awk '{ place = $1; count[place]++; if (!(place in example)) example[place] = $0 }
+            END { for (p in count) printf "%6d  %s\n", count[p], example[p] }' >&2
     fi
 done
 exit $failed
