@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Builds the program and runs every test (widget tests run headless).
+# Builds the program and runs every test: the whole suite (widget tests headless), the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every fuzz target with
+# its regression inputs. Set GPIBCONFIG_QUICK=1 to run only the first.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/build.sh"
 cd "$root"
 export QT_QPA_PLATFORM=offscreen
 ctest --preset "${GPIBCONFIG_PRESET:-default}" --parallel "$(nproc)"
+if [ "${GPIBCONFIG_QUICK:-0}" = 1 ]; then
+    exit 0
+fi
+"$root/scripts/sanitize.sh"
+"$root/scripts/fuzz-smoke.sh"
