@@ -63,15 +63,30 @@ void MainLogic::cmdConfig_Click()
     }
 
     m_screen.setVisible(ctl::txtGPIBErr, false);
-    struct Busy {
-        bool& flag;
-        explicit Busy(bool& f) : flag(f) { flag = true; }
-        ~Busy() { flag = false; }
-    } busy(m_busy);
+    if (!prepareBoard())
+        return;
+
+    if (needsPowerCycle(st.ModelCode)) {
+        showMessage(QStringLiteral("Turn unit off and back on") + m_lineBreak +
+                    QStringLiteral("Press Continue when RDY LED on."));
+        m_screen.setEnabled(ctl::cmdContinue, true);
+        return;
+    }
+    m_host.openConfigWindow();
+}
+
+bool MainLogic::prepareBoard()
+{
+    ProgramState& st = m_app.state;
+    m_busy = true;
+    const auto done = [this](bool ok) {
+        m_busy = false;
+        return ok;
+    };
     m_app.gpib.SendIFC(st.BoardIndex);
     if (st.status.failed()) {
         showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
-        return;
+        return done(false);
     }
     m_app.gpib.ibsre(st.BoardIndex, 1);
     const GpibStatus afterRemoteEnable = st.status;
@@ -82,17 +97,9 @@ void MainLogic::cmdConfig_Click()
         st.status = afterRemoteEnable;
     if (st.status.failed()) {
         showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
-        return;
+        return done(false);
     }
-
-    if (needsPowerCycle(st.ModelCode)) {
-        showMessage(QStringLiteral("Turn unit off and back on") + m_lineBreak +
-                    QStringLiteral("Press Continue when RDY LED on."));
-        m_screen.setEnabled(ctl::cmdContinue, true);
-        return;
-    }
-    m_busy = false;
-    m_host.openConfigWindow();
+    return done(true);
 }
 
 void MainLogic::cmdContinue_Click()

@@ -33,6 +33,8 @@ public:
 
 private:
     void showMessage(const QString& text);
+    // Interface clear, remote enable and the one-second time-out; false after a reported failure.
+    bool prepareBoard();
 
     AppContext& m_app;
     Screen& m_screen;
