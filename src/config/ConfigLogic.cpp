@@ -5,7 +5,7 @@
 #include "models/ModelFamily.h"
 
 #include <QRegularExpression>
-
+#include <array>
 #include <cmath>
 
 namespace gpibconfig {
@@ -19,32 +19,63 @@ constexpr double kPauseSeconds = 0.2;
 // Status bits of the standard event status register that mean a setting was refused: query
 // error, execution error, command error. The device-dependent error (8) is left to the unit.
 constexpr std::int64_t kRefusedBits = 4 | 16 | 32;
+// A save is trusted only without any error bit: a device-dependent error during *SAV means the
+// memory was not written.
+constexpr std::int64_t kSaveRefusedBits = 4 | 8 | 16 | 32;
 
 QString blanks() { return QString(kReplyLength, QLatin1Char(' ')); }
 
-// The whole number 0..30 a typed bus address stands for, if it is one. Only a plain decimal
-// number counts: the unit reads "&H1C" or "28abc" differently from us (or refuses it), and
-// following it would leave the program talking to an address where nobody is.
+// The bus address 0..30 a value typed for the address function stands for, if it is one. Only
+// plain decimal digits count: the unit reads "&H1C", "28abc", "28.4" or "2.8E1" differently from
+// us (or refuses them), and following such a value would leave the program talking to an address
+// where nobody listens.
 std::optional<std::int16_t> busAddress(const QString& typed)
 {
-    static const QRegularExpression plainNumber(
-        QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)([Ee][+-]?\\d+)?\\s*$"));
-    if (!plainNumber.match(typed).hasMatch())
+    static const QRegularExpression plainDigits(QStringLiteral("^[ \\t]*([0-9]+)[ \\t]*$"));
+    const QRegularExpressionMatch match = plainDigits.match(typed);
+    if (!match.hasMatch())
         return std::nullopt;
-    const NumberScan scan = scanNumber(typed);
-    if (!scan.found)
+    // Leading zeros are fine ("07"); a long run of digits is simply not an address.
+    const QString digits = match.captured(1);
+    bool ok = false;
+    const int n = digits.size() <= 4 ? digits.toInt(&ok) : -1;
+    if (!ok || n < 0 || n > 30)
         return std::nullopt;
-    const auto n = toInt16(scan.value);
-    if (!n || *n < 0 || *n > 30)
-        return std::nullopt;
-    return n;
+    return static_cast<std::int16_t>(n);
 }
+
+// What an answer to "*ESR?" says: nothing came (the buffer is still blank), no usable number
+// (text, or a value no 8-bit register can hold), or the register's value.
+struct EventStatus {
+    enum class Kind { NoAnswer, NoNumber, Value };
+    Kind kind = Kind::NoAnswer;
+    std::int64_t value = 0;
+
+    static EventStatus read(const QString& reply)
+    {
+        if (reply == blanks())
+            return {};
+        const NumberScan scan = scanNumber(reply);
+        const double e = roundHalfEven(scan.value);
+        if (!scan.found || !std::isfinite(e) || std::fabs(e) > 2147483647.0)
+            return {Kind::NoNumber, 0};
+        return {Kind::Value, static_cast<std::int64_t>(e)};
+    }
+    bool confirms(std::int64_t refusedBits) const
+    {
+        return kind == Kind::Value && (value & refusedBits) == 0;
+    }
+};
 
 } // namespace
 
 class ConfigLogic::BusyScope {
 public:
-    explicit BusyScope(ConfigLogic& logic) : m_logic(logic) { ++m_logic.m_busy; }
+    explicit BusyScope(ConfigLogic& logic)
+        : m_logic(logic)
+    {
+        ++m_logic.m_busy;
+    }
     ~BusyScope() { --m_logic.m_busy; }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;
@@ -80,8 +111,8 @@ void ConfigLogic::Form_Load()
     m_screen.setText(ctl::txtAddr, QString());
     m_screen.setEnabled(ctl::txtAddr, true);
     m_screen.setEnabled(ctl::cmdSet, true);
-    for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav,
-                                ctl::cmdRedo})
+    for (const QString& name :
+         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav, ctl::cmdRedo})
         m_screen.setEnabled(name, false);
     m_screen.setVisible(ctl::labelChoice, false);
     m_app.state.run.EsrQuery = QStringLiteral("*ESR?");
@@ -128,7 +159,9 @@ void ConfigLogic::Pause() { m_app.clock.pause(kPauseSeconds); }
 // ---------------------------------------------------------------------------------------------
 // Address entry and dispatch
 
-void ConfigLogic::cmdSet_Click()
+void ConfigLogic::cmdSet_Click() { enterAddress(); }
+
+ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
 {
     BusyScope busy(*this);
     ProgramState& st = m_app.state;
@@ -146,37 +179,44 @@ void ConfigLogic::cmdSet_Click()
         m_screen.setText(ctl::txtErrMsg, QStringLiteral("Address out of range, re-enter"));
         m_screen.setVisible(ctl::txtErrMsg, true);
         m_app.notifier.beep();
-        return;
+        return AddressOutcome::Refused;
     }
-    unit.PrimaryAddress = *typed;
     m_screen.setVisible(ctl::txtErrMsg, false);
 
-    if (unit.PrimaryAddress < 100) {
-        unit.DeviceAddress = unit.PrimaryAddress;
+    // The new address is worked out aside and only replaces the running one once the channel is
+    // known: a channel dialog closed without Continue leaves the run talking to the unit it was
+    // talking to.
+    UnitAddress next = unit;
+    if (*typed < 100) {
+        next.PrimaryAddress = *typed;
+        next.DeviceAddress = *typed;
     } else {
-        const std::int16_t number = unit.PrimaryAddress;
-        unit.PrimaryAddress = static_cast<std::int16_t>(number / 100);
-        unit.SecondaryAddress = static_cast<std::int16_t>(number - 100 * unit.PrimaryAddress);
-        unit.DeviceAddress =
-            static_cast<std::int16_t>(unit.PrimaryAddress + (0x60 + unit.SecondaryAddress) * 256);
+        next.PrimaryAddress = static_cast<std::int16_t>(*typed / 100);
+        next.SecondaryAddress = static_cast<std::int16_t>(*typed - 100 * next.PrimaryAddress);
+        next.DeviceAddress = addressWord(next.PrimaryAddress, next.SecondaryAddress);
     }
 
     if (st.ModelCode == 7379) {
-        // Closing the channel dialog without Continue cancels this Set Address: nothing goes on
-        // the bus.
-        if (!m_host.askChannel())
-            return;
+        // The dialog hands its channel back through the program state, also when the operator
+        // typed a bad one and then closed it.
+        const double before = unit.ChannelNumber;
+        const bool chosen = m_host.askChannel();
+        const double channel = unit.ChannelNumber;
+        unit.ChannelNumber = before;
+        if (!chosen)
+            return AddressOutcome::Cancelled;
         // The dialog only accepts 0 < channel <= 4, so the secondary address is 10..14.
-        unit.SecondaryAddress = toInt16(unit.ChannelNumber + 10).value_or(0);
-        unit.DeviceAddress =
-            static_cast<std::int16_t>(unit.PrimaryAddress + (0x60 + unit.SecondaryAddress) * 256);
+        next.ChannelNumber = channel;
+        next.SecondaryAddress = toInt16(channel + 10).value_or(0);
+        next.DeviceAddress = addressWord(next.PrimaryAddress, next.SecondaryAddress);
     }
+    unit = next;
 
     m_app.gpib.SendIFC(st.BoardIndex);
     m_app.gpib.DevClear(st.BoardIndex, unit.DeviceAddress);
     if (st.status.failed()) {
         report(QStringLiteral("DevClear Error"));
-        return;
+        return AddressOutcome::Failed;
     }
 
     m_screen.setEnabled(ctl::cmdEnter, true);
@@ -189,9 +229,15 @@ void ConfigLogic::cmdSet_Click()
         m_screen.setVisible(ctl::txtErrMsg, true);
         Pause();
         m_host.closeConfigWindow();
-        return;
+        return AddressOutcome::Failed;
     }
     runModelRoutine(*routine);
+    return AddressOutcome::Started;
+}
+
+std::int16_t ConfigLogic::addressWord(std::int16_t primary, std::int16_t secondary)
+{
+    return static_cast<std::int16_t>(primary + (0x60 + secondary) * 256);
 }
 
 void ConfigLogic::runModelRoutine(const ModelRoutine& routine)
@@ -247,7 +293,8 @@ void ConfigLogic::cmdEnter_Click()
     // A pasted line break would end the message inside the value and hand the unit the rest as a
     // second message: the value stays one message, its line breaks become blanks.
     QString choice = m_screen.text(ctl::txtChoice);
-    choice.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    choice.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
     m_app.state.run.ChoiceText = choice;
     m_screen.setText(ctl::txtChoice, QString());
     LOOP2();
@@ -357,9 +404,7 @@ void ConfigLogic::setStep()
         if (const auto n = busAddress(choice)) {
             st.unit.PrimaryAddress = *n;
             st.unit.DeviceAddress =
-                st.ModelCode == 7379
-                    ? static_cast<std::int16_t>(*n + (0x60 + st.unit.SecondaryAddress) * 256)
-                    : *n;
+                st.ModelCode == 7379 ? addressWord(*n, st.unit.SecondaryAddress) : *n;
         }
         Pause();
     }
@@ -367,27 +412,22 @@ void ConfigLogic::setStep()
 
     send(st.run.EsrQuery);
     receive();
-    if (st.run.ReplyText == blanks()) {
+    const EventStatus status = EventStatus::read(st.run.ReplyText);
+    if (status.kind == EventStatus::Kind::NoAnswer) {
         st.run.ReplyText = QStringLiteral("No response");
-    } else {
-        const NumberScan status = scanNumber(st.run.ReplyText);
-        const double e = roundHalfEven(status.value);
+    } else if (!status.confirms(kRefusedBits)) {
         // A reply that holds no number, or one that cannot be an event status register, is no
         // confirmation either.
-        const bool refused = !status.found || !std::isfinite(e) || std::fabs(e) > 2147483647.0 ||
-                             (static_cast<std::int64_t>(e) & kRefusedBits) != 0;
-        if (refused) {
-            st.run.ReplyText = QStringLiteral("Error - retry");
-        } else {
-            send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char('?'));
-            receive();
-            st.run.ReplyText = TrimReply(st.run.ReplyText);
-            if (i == table.AddressFunc) {
-                const double v = readNumber(st.run.ReplyText.left(2));
-                st.run.ReplyText = v >= 32 ? decimalText(v - 32) + QStringLiteral("/31\n")
-                                           : decimalText(v) + QStringLiteral("\n");
-                st.run.ReplyText = withoutLeadingBlanks(st.run.ReplyText);
-            }
+        st.run.ReplyText = QStringLiteral("Error - retry");
+    } else {
+        send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char('?'));
+        receive();
+        st.run.ReplyText = TrimReply(st.run.ReplyText);
+        if (i == table.AddressFunc) {
+            const double v = readNumber(st.run.ReplyText.left(2));
+            st.run.ReplyText = v >= 32 ? decimalText(v - 32) + QStringLiteral("/31\n")
+                                       : decimalText(v) + QStringLiteral("\n");
+            st.run.ReplyText = withoutLeadingBlanks(st.run.ReplyText);
         }
     }
 
@@ -440,9 +480,53 @@ void ConfigLogic::cmdSav_Click()
 {
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
-    if (sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")))
+    // Only a save the unit confirms counts: after a failed or refused one, Save Configuration
+    // stays available so the operator can try again, and Done still asks.
+    if (clearStatus() && sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")) &&
+        saveConfirmed(QStringLiteral("Save"))) {
         m_doneArmed = 1;
-    m_screen.setEnabled(ctl::cmdSav, false);
+        m_screen.setEnabled(ctl::cmdSav, false);
+    }
+}
+
+bool ConfigLogic::clearStatus()
+{
+    // The event status register keeps what happened since it was last read: a reply an earlier
+    // bus failure left unread, for one. Cleared first, what it holds after the save is the
+    // save's own verdict.
+    return sendChecked(QStringLiteral("*CLS"), QStringLiteral("Send CLS Error"));
+}
+
+bool ConfigLogic::saveConfirmed(const QString& what)
+{
+    ProgramState& st = m_app.state;
+    if (!sendChecked(st.run.EsrQuery, QStringLiteral("Send ESR Error")))
+        return false;
+    receive();
+    if (st.status.failed()) {
+        report(QStringLiteral("Receive ESR Error"));
+        return false;
+    }
+    const EventStatus status = EventStatus::read(st.run.ReplyText);
+    if (status.confirms(kSaveRefusedBits))
+        return true;
+    QString line;
+    switch (status.kind) {
+    case EventStatus::Kind::NoAnswer:
+        line = what + QStringLiteral(" not confirmed by the unit: no answer to *ESR?");
+        break;
+    case EventStatus::Kind::NoNumber:
+        line =
+            what + QStringLiteral(" not confirmed by the unit: no number in its answer to *ESR?");
+        break;
+    case EventStatus::Kind::Value:
+        line =
+            what + QStringLiteral(" refused by the unit: ESR = ") + QString::number(status.value);
+        break;
+    }
+    m_screen.setText(ctl::txtGPIBErr, line);
+    m_screen.setVisible(ctl::txtGPIBErr, true);
+    return false;
 }
 
 void ConfigLogic::cmdSRQ_Click()
@@ -465,9 +549,14 @@ void ConfigLogic::cmdLock_Click()
     m_screen.setVisible(ctl::txtGPIBErr, false);
     // A refused lock is reported and nothing more is sent, so the report stays the one that
     // explains it; the operator can press Lock Settings again.
-    if (!sendChecked(QStringLiteral("CAL:LOCK ON"), QStringLiteral("Send LOCK Error")))
+    if (!clearStatus() ||
+        !sendChecked(QStringLiteral("CAL:LOCK ON"), QStringLiteral("Send LOCK Error")))
         return;
-    sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error"));
+    // The lock's save stores the settings as Save Configuration does, so a confirmed one lets
+    // Done close without asking. The unit's register cannot tell which of the two it refused.
+    if (sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")) &&
+        saveConfirmed(QStringLiteral("Lock or save")))
+        m_doneArmed = 1;
 }
 
 void ConfigLogic::cmdDone_Click()
@@ -491,12 +580,24 @@ void ConfigLogic::cmdRedo_Click()
     m_screen.setEnabled(ctl::txtAddr, true);
     m_screen.setFocus(ctl::txtAddr);
     m_screen.setEnabled(ctl::cmdSet, true);
-    for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+    for (const QString& name :
+         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
         m_screen.setEnabled(name, false);
 }
 
 void ConfigLogic::cmdNextCh_Click()
 {
+    // What the end of this channel's menu showed, to put back if the operator closes the channel
+    // dialog instead of choosing the next channel.
+    const QStringList lines = m_screen.lines(ctl::lstFunction);
+    const int selected = m_screen.selectedLine(ctl::lstFunction);
+    const QString address = m_screen.text(ctl::txtAddr);
+    const std::array buttons{ctl::txtAddr, ctl::cmdSet,   ctl::cmdEnter, ctl::cmdLock,
+                             ctl::cmdSRQ,  ctl::cmdNoSRQ, ctl::cmdSav};
+    std::array<bool, buttons.size()> wasEnabled{};
+    for (std::size_t k = 0; k < buttons.size(); ++k)
+        wasEnabled[k] = m_screen.enabled(buttons[k]);
+
     m_screen.clearLines(ctl::lstFunction);
     m_screen.setText(ctl::txtAddr, decimalText(static_cast<int>(m_app.state.unit.PrimaryAddress)));
     m_screen.setEnabled(ctl::txtAddr, true);
@@ -504,7 +605,14 @@ void ConfigLogic::cmdNextCh_Click()
     m_screen.setEnabled(ctl::cmdEnter, true);
     for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
         m_screen.setEnabled(name, false);
-    cmdSet_Click();
+    if (enterAddress() != AddressOutcome::Cancelled)
+        return;
+
+    m_screen.setLines(ctl::lstFunction, lines);
+    m_screen.selectLine(ctl::lstFunction, selected);
+    m_screen.setText(ctl::txtAddr, address);
+    for (std::size_t k = 0; k < buttons.size(); ++k)
+        m_screen.setEnabled(buttons[k], wasEnabled[k]);
 }
 
 } // namespace gpibconfig

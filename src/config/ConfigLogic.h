@@ -63,6 +63,17 @@ public:
 private:
     class BusyScope;
 
+    enum class AddressOutcome { Refused, Cancelled, Failed, Started };
+    // Set Address: checks the typed address, asks the four-channel unit for its channel, clears
+    // the device and starts the model's menu.
+    AddressOutcome enterAddress();
+    static std::int16_t addressWord(std::int16_t primary, std::int16_t secondary);
+    // Clears the unit's status before a save; false after a reported failure.
+    bool clearStatus();
+    // Reads *ESR? after a save that went out; false (and a line in the status box) unless the
+    // unit confirms it.
+    bool saveConfirmed(const QString& what);
+
     void queryStep();
     void setStep();
     void endOfMenu();

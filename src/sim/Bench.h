@@ -45,7 +45,9 @@ class Unit;
 //   answered in SCPI short form ("ASC", "EVEN"), voltages as +dd.dddd, dates as mm/dd/yyyy.
 // - Judging values: text where a number belongs, a missing value or an unknown header sets the
 //   command error bit (32); a number out of range, an unknown choice, a malformed channel list,
-//   date or hex value, or a setting while locked sets the execution error bit (16).
+//   date or hex value, or a setting while locked sets the execution error bit (16). *SAV 0 is
+//   taken while locked (it stores the lock with the settings); a unit with the refuseSave fault
+//   stores nothing and sets the device-dependent error bit (8).
 // - Units that need a trigger ignore everything but common commands ("*...") until a GET
 //   reaches them, without error bits.
 // - Default addresses 28-30 are free; moving a unit onto an occupied address makes both listen.

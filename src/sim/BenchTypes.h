@@ -23,6 +23,9 @@ struct UnitFaults {
     // Text answered to *ESR? instead of the register, followed by a line feed. The register is
     // still read and cleared as usual.
     std::optional<std::string> esrReply;
+    // *SAV 0 fails as a worn-out settings memory would: nothing is stored and the
+    // device-dependent error bit (8) is set.
+    bool refuseSave = false;
 };
 
 // Snapshot of one unit for display and for tests (see Bench::units()).

@@ -220,8 +220,12 @@ void Unit::executeCommon(Device& d, std::string_view name, bool query, std::stri
             m_changed = true;
         }
     } else if (is("SAV") && !query) {
-        // One memory location: 0. Settings and the lock go in together, for every channel.
-        if (judge(kSaveRule)) {
+        // One memory location: 0. Settings and the lock go in together, for every channel, so a
+        // locked unit takes *SAV: that is how its lock is kept over a power cycle.
+        const auto location = judge(kSaveRule);
+        if (location && m_faults.refuseSave) {
+            flag(d, kDeviceError);
+        } else if (location) {
             for (Device& each : m_devices)
                 each.saved = each.values;
             m_everSaved = true;

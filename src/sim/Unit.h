@@ -28,6 +28,7 @@ namespace gpibconfig::sim {
 class Unit {
 public:
     static constexpr int kQueryError = 4;
+    static constexpr int kDeviceError = 8;
     static constexpr int kExecutionError = 16;
     static constexpr int kCommandError = 32;
     static constexpr int kPowerOn = 128;

@@ -107,6 +107,8 @@ QString faultsText(const UnitFaults& faults)
         parts << QStringLiteral("answers garbage");
     if (faults.esrReply)
         parts << QStringLiteral("answers *ESR? with \"%1\"").arg(text(*faults.esrReply));
+    if (faults.refuseSave)
+        parts << QStringLiteral("refuses *SAV");
     return parts.join(QStringLiteral(", "));
 }
 

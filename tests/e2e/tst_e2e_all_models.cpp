@@ -359,7 +359,9 @@ private slots:
         QCOMPARE(queries, expectedQueries);
 
         const QString unitWord = fourChannels ? QStringLiteral("0x6E19") : word;
-        QCOMPARE(h.messages(start).last(), unitWord + QStringLiteral(" *SAV 0"));
+        QCOMPARE(h.messages(start).mid(h.messages(start).size() - 3),
+                 QStringList({unitWord + QStringLiteral(" *CLS"), unitWord + QStringLiteral(" *SAV 0"),
+                              unitWord + QStringLiteral(" *ESR?")}));
         QCOMPARE(flow.at(0), QStringLiteral("IFC"));
         QCOMPARE(flow.at(1), QStringLiteral("DevClear ") + (fourChannels ? QStringLiteral("0x6B19") : word));
         QStringList start3 = flow.mid(2, 8);

@@ -82,7 +82,8 @@ private slots:
                               "Receive " + word, a + "*ESE?", "Receive " + word, a + "*ESE 999",
                               "Pause(0.2)", a + "*ESR?", "Receive " + word, a + "*SRE?",
                               "Receive " + word, a + "*SRE 32", "Pause(0.2)", a + "*ESR?",
-                              "Receive " + word + " TIMEOUT", a + "*SAV 0"}));
+                              "Receive " + word + " TIMEOUT", a + "*CLS", a + "*SAV 0", a + "*ESR?",
+                              "Receive " + word}));
         const auto view = h.bench->unit(unit);
         QCOMPARE(view.channels.at(0).ese, 16);
         QCOMPARE(view.channels.at(0).sre, 32);
@@ -119,22 +120,19 @@ private slots:
             run.click(ctl::cmdNoSRQ);
             run.click(ctl::cmdLock);
             QVERIFY2(run.enabled(ctl::cmdSav), "Lock Settings changes no button");
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
             run.click(ctl::cmdDone);
-            QVERIFY2(window.isVisible(), "Lock does not arm Done");
-            QVERIFY(run.visible(ctl::txtGPIBErr));
-            QCOMPARE(run.gpibError(), QStringLiteral("\nExit without saving? Press Done again to exit"));
-            run.click(ctl::cmdDone);
-            QVERIFY(!window.isVisible());
+            QVERIFY2(!window.isVisible(), "the lock's confirmed save arms Done");
         });
         const QStringList msgs = h.messages(start);
         QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:SLOPe?")));
         QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit?")));
         QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT?")));
         QCOMPARE(msgs.indexOf(QStringLiteral("0x000F VOLT?")), msgs.indexOf(QStringLiteral("0x000F VOLT:POL?")) + 1);
-        QCOMPARE(msgs.mid(msgs.size() - 5),
-                 QStringList({"0x000F *PSC 0", "0x000F *PSC 0", "0x000F *PSC 1",
-                              "0x000F CAL:LOCK ON", "0x000F *SAV 0"}));
-        QCOMPARE(h.notifier.beeps, 1);
+        QCOMPARE(msgs.mid(msgs.size() - 7),
+                 QStringList({"0x000F *PSC 0", "0x000F *PSC 0", "0x000F *PSC 1", "0x000F *CLS",
+                              "0x000F CAL:LOCK ON", "0x000F *SAV 0", "0x000F *ESR?"}));
+        QCOMPARE(h.notifier.beeps, 0);
         const auto view = h.bench->unit(unit);
         QVERIFY(view.locked);
         QVERIFY(view.powerOnClear); // the last choice was Don't Save SRE
@@ -326,6 +324,55 @@ private slots:
         QCOMPARE(h.notifier.beeps, 3);
         QCOMPARE(h.flow(start).mid(0, 3),
                  QStringList({"IFC", "DevClear 0x6C19", "0x6C19 SYST:COMM:GPIB:ADDR?"}));
+    }
+
+    void channelDialogClosedMidMenuKeepsTheUnitsAddress()
+    {
+        Harness h;
+        h.channelAnswers = {"1", "<close>"};
+        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("25"));
+            run.enter();
+            run.enter();
+            const QStringList lines = run.lines();
+            run.setAddress(QStringLiteral("7")); // then the channel dialog is closed
+            QCOMPARE(run.lines(), lines);
+            const std::size_t before = h.bench->trace().size();
+            run.enter();
+            const QStringList sent = h.messages(before);
+            QVERIFY(!sent.isEmpty());
+            QCOMPARE(sent.first().left(6), QStringLiteral("0x6B19"));
+            QCOMPARE(run.lines().size(), lines.size() + 1);
+        });
+    }
+
+    void refusedSaveKeepsSaveOfferedUntilTheUnitTakesIt()
+    {
+        Harness h;
+        const auto unit = h.bench->unitId("7357");
+        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("17"));
+            for (int f = 0; f < 3; ++f)
+                run.enter();
+            sim::UnitFaults faults;
+            faults.refuseSave = true;
+            h.bench->setFaults(unit, faults);
+            run.click(ctl::cmdSav);
+            QCOMPARE(run.gpibError(), QStringLiteral("Save refused by the unit: ESR = 8"));
+            QVERIFY(run.enabled(ctl::cmdSav));
+            QVERIFY(!h.bench->unit(unit).everSaved);
+
+            h.bench->setFaults(unit, {});
+            run.click(ctl::cmdSav);
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
+            QVERIFY(!run.enabled(ctl::cmdSav));
+            QVERIFY(h.bench->unit(unit).everSaved);
+            run.click(ctl::cmdDone);
+            QVERIFY(!window.isVisible());
+        });
+        QCOMPARE(h.notifier.beeps, 0);
     }
 };
 

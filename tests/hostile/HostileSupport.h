@@ -66,7 +66,7 @@ inline void pasteInto(QLineEdit* edit, const QString& text)
 
 // Starts over at `address` and takes the menu to a successful save, the way an operator recovers
 // from whatever happened before: Redo from Start when it is offered, Set Address, Enter through
-// every function, Save Configuration, Done.
+// every function, Save Configuration (which the unit confirms), Done.
 inline void finishAfresh(Harness& h, Run& run, const QString& address)
 {
     if (run.enabled(ctl::cmdRedo))
@@ -82,8 +82,9 @@ inline void finishAfresh(Harness& h, Run& run, const QString& address)
     run.click(ctl::cmdSav);
     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
     const auto calls = sweep::parseCalls(h.bench->trace().lines(), before);
-    QCOMPARE(calls.size(), std::size_t{1});
-    QVERIFY(calls.front().isSend("*SAV 0") && !calls.front().failed());
+    QCOMPARE(calls.size(), std::size_t{4}); // status cleared, the save, the unit's confirmation
+    QVERIFY(calls.at(0).isSend("*CLS") && calls.at(1).isSend("*SAV 0") && !calls.at(1).failed());
+    QVERIFY(calls.at(2).isSend("*ESR?") && calls.at(3).name == QLatin1String("Receive"));
     run.click(ctl::cmdDone);
     QVERIFY2(!run.w.isVisible(), "Done closes at once after a successful save");
 }

@@ -317,10 +317,12 @@ private slots:
         QVERIFY(h.configWindowOpened);
     }
 
-    // The address function: the program follows the unit to a whole number 0..30 typed as a plain
-    // decimal number, not to 31, and not where the text holds no such number. Forms the unit does
+    // The address function: the program follows the unit to a whole number 0..30 typed in plain
+    // decimal digits, not to 31, and not where the text holds no such number. Forms the unit does
     // not take as an address (&H, trailing letters) are sent but not followed, so the program
-    // keeps talking to the unit, which answers "Error - retry".
+    // keeps talking to the unit, which answers "Error - retry". Forms the unit does take but the
+    // program does not follow (a fraction, an exponent) leave the program at the old address,
+    // where nobody answers any more; Set Address with the new address puts it right.
     void addressFunctionValue_data()
     {
         QTest::addColumn<QString>("text");
@@ -329,9 +331,10 @@ private slots:
         QTest::addColumn<QString>("shown");
 
         QTest::newRow("28") << "28" << 28 << 28 << "28";
-        QTest::newRow("2.8E1") << "2.8E1" << 28 << 28 << "28";
-        QTest::newRow("28.4") << "28.4" << 28 << 28 << "28";
-        QTest::newRow("1E-300 is 0") << "1E-300" << 0 << 0 << "0";
+        QTest::newRow("028") << "028" << 28 << 28 << "28";
+        QTest::newRow("2.8E1") << "2.8E1" << 28 << 5 << "No response";
+        QTest::newRow("28.4") << "28.4" << 28 << 5 << "No response";
+        QTest::newRow("1E-300") << "1E-300" << 0 << 5 << "No response";
         QTest::newRow("31: back to the switches") << "31" << 5 << 5 << "5/31";
         QTest::newRow("32") << "32" << 5 << 5 << kRetry;
         QTest::newRow("1E300") << "1E300" << 5 << 5 << kRetry;
@@ -522,10 +525,11 @@ private slots:
             run.enter();
             run.enter();
             run.enter();
-            if (saveFails)
-                h.bench->failNext(sim::Call::Send, err::ENOL);
+            sim::UnitFaults faults;
+            faults.refuseSave = saveFails;
+            h.bench->setFaults(h.bench->unitId("7357"), faults);
             run.click(ctl::cmdSav);
-            QCOMPARE(title(run.gpibError()), saveFails ? QStringLiteral("Send SAV Error") : QString());
+            QCOMPARE(run.visible(ctl::txtGPIBErr), saveFails);
             if (newMenuAfterSave) {
                 run.click(ctl::cmdRedo);
                 run.setAddress(QStringLiteral("17"));

@@ -239,7 +239,8 @@ private slots:
                 QVERIFY2(call.address == -1 || call.address == 5, qPrintable(call.raw));
 
             finishAfresh(h, run, QStringLiteral("28"));
-            QCOMPARE(h.messages(beforeRedo).last(), QStringLiteral("0x001C *SAV 0"));
+            QCOMPARE(h.messages(beforeRedo).mid(h.messages(beforeRedo).size() - 3),
+                     QStringList({"0x001C *CLS", "0x001C *SAV 0", "0x001C *ESR?"}));
         });
         QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), start, {QStringLiteral("16")}, {moved}), QStringList());
@@ -366,18 +367,24 @@ private slots:
         QVERIFY(!h.bench->unit(unit).locked);
     }
 
-    // Lock Settings on a bus that refuses one of its two messages: a refused lock is reported as
-    // such and nothing more is sent; a refused save after it is reported as a failed save. Lock
-    // never arms Done, and Lock Settings stays available for another try.
+    // Lock Settings on a bus that refuses one of its messages: a refused lock is reported as such
+    // and nothing more is sent; a refused save after it is reported as a failed save, and a save
+    // the bus took is confirmed through *ESR?. Only a confirmed save arms Done, and Lock Settings
+    // stays available for another try.
     void lockSettingsOnARefusingBus_data()
     {
-        QTest::addColumn<int>("failAt"); // 0: nothing fails; 1: "CAL:LOCK ON"; 2: "*SAV 0"
+        // 0: nothing fails; 1: "*CLS"; 2: "CAL:LOCK ON"; 3: "*SAV 0"; 4, 5: the *ESR? exchange
+        QTest::addColumn<int>("failAt");
         QTest::addColumn<QString>("reported");
         QTest::addColumn<QStringList>("sent");
 
-        QTest::newRow("accepted") << 0 << QString() << QStringList({"CAL:LOCK ON", "*SAV 0"});
-        QTest::newRow("lock refused") << 1 << "Send LOCK Error" << QStringList({"CAL:LOCK ON"});
-        QTest::newRow("save refused") << 2 << "Send SAV Error" << QStringList({"CAL:LOCK ON", "*SAV 0"});
+        const QStringList all = {"*CLS", "CAL:LOCK ON", "*SAV 0", "*ESR?"};
+        QTest::newRow("accepted") << 0 << QString() << all;
+        QTest::newRow("status clear refused") << 1 << "Send CLS Error" << QStringList({"*CLS"});
+        QTest::newRow("lock refused") << 2 << "Send LOCK Error" << QStringList({"*CLS", "CAL:LOCK ON"});
+        QTest::newRow("save refused") << 3 << "Send SAV Error" << QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"});
+        QTest::newRow("status query refused") << 4 << "Send ESR Error" << all;
+        QTest::newRow("status reply lost") << 5 << "Receive ESR Error" << all;
     }
 
     void lockSettingsOnARefusingBus()
@@ -417,15 +424,19 @@ private slots:
             QVERIFY(run.enabled(ctl::cmdSav));
 
             run.click(ctl::cmdDone);
-            QVERIFY2(window.isVisible(), "Lock Settings does not arm Done");
+            if (failAt == 0) {
+                QVERIFY2(!window.isVisible(), "a confirmed lock arms Done");
+                return;
+            }
+            QVERIFY2(window.isVisible(), "an unconfirmed lock does not arm Done");
             QVERIFY(run.gpibError().contains(QStringLiteral("Exit without saving? Press Done again to exit")));
 
-            if (failAt > 0) { // the operator tries again on a bus that now takes it
-                const std::size_t again = h.bench->trace().size();
-                run.click(ctl::cmdLock);
-                QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                QCOMPARE(h.messages(again), QStringList({"0x0005 CAL:LOCK ON", "0x0005 *SAV 0"}));
-            }
+            // The operator tries again on a bus that now takes it.
+            const std::size_t again = h.bench->trace().size();
+            run.click(ctl::cmdLock);
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            QCOMPARE(h.messages(again), QStringList({"0x0005 *CLS", "0x0005 CAL:LOCK ON",
+                                                     "0x0005 *SAV 0", "0x0005 *ESR?"}));
             run.click(ctl::cmdDone);
             QVERIFY(!window.isVisible());
         });

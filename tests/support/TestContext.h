@@ -3,6 +3,8 @@
 #include "config/AppContext.h"
 #include "support/FakeDriver.h"
 
+#include <ostream>
+
 namespace gpibconfig::test {
 
 class CountingNotifier final : public Notifier {
@@ -35,3 +37,6 @@ struct TestContext {
 };
 
 } // namespace gpibconfig::test
+
+// GoogleTest prints Qt's texts as text, not as arrays of 2-byte objects.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }

@@ -241,7 +241,14 @@ QString ScriptedRun::titleFor(Act act, const CallLine& call)
     case Act::SRQ:
         return n == QLatin1String("Send") ? QStringLiteral("Send ESE Error") : QString();
     case Act::Save:
-        return n == QLatin1String("Send") ? QStringLiteral("Send SAV Error") : QString();
+        // The status clear, the save, and the unit's confirmation of it.
+        if (call.isSend("*CLS"))
+            return QStringLiteral("Send CLS Error");
+        if (call.isSend("*SAV 0"))
+            return QStringLiteral("Send SAV Error");
+        if (call.isSend("*ESR?"))
+            return QStringLiteral("Send ESR Error");
+        return n == QLatin1String("Receive") ? QStringLiteral("Receive ESR Error") : QString();
     default:
         return {};
     }
@@ -291,9 +298,9 @@ void ScriptedRun::checkForm(const CallLine& call)
     if (!call.args.endsWith(QLatin1String(", 1")))
         bad(QStringLiteral("message sent without the line feed ending"));
     QStringList allowed = {QStringLiteral("*ESR?"),  QStringLiteral("*SAV 0"), QStringLiteral("*PSC 0"),
-                           QStringLiteral("*PSC 1"), QStringLiteral("CAL:LOCK ON")};
+                           QStringLiteral("*PSC 1"), QStringLiteral("CAL:LOCK ON"), QStringLiteral("*CLS")};
     if (m_plan.lock)
-        allowed << QStringLiteral("CAL:LOCK 0") << QStringLiteral("*CLS");
+        allowed << QStringLiteral("CAL:LOCK 0");
     for (int row = 1; row <= static_cast<int>(m_plan.rows.size()); ++row)
         allowed << m_plan.busHeader(row) + QLatin1Char('?');
     for (int ch = 0; ch <= m_plan.channels; ++ch)
@@ -316,9 +323,12 @@ void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdi
         problem(QStringLiteral("%1 made a driver call: %2").arg(name, calls.front().raw));
 
     if (act == Act::Save) {
-        m_lastSaveFailed = std::any_of(calls.begin(), calls.end(), [](const CallLine& c) {
-            return c.isSend("*SAV 0") && c.failed();
-        });
+        // Saved only when every call of the save went through and the unit confirmed it.
+        m_lastSaveFailed = calls.empty() || std::any_of(calls.begin(), calls.end(),
+                                                        [](const CallLine& c) { return c.failed(); });
+        const QString box = configBox()->toPlainText();
+        if (!m_lastSaveFailed && !box.isEmpty() && configBox()->isVisible())
+            problem(QStringLiteral("a save the unit confirmed shows \"%1\"").arg(box));
     }
 
     // Each examined failure is reported at once (the report takes the board offline); a failed
@@ -680,9 +690,10 @@ bool ScriptedRun::finishing(bool& saved)
     begin(Act::Save, configBox());
     click(ctl::cmdSav);
     finish();
-    if (c<QPushButton>(ctl::cmdSav)->isEnabled())
-        problem(QStringLiteral("Save Configuration still enabled after it was pressed"));
     const bool failed = m_lastSaveFailed;
+    if (c<QPushButton>(ctl::cmdSav)->isEnabled() != failed)
+        problem(failed ? QStringLiteral("Save Configuration not offered again after a failed save")
+                       : QStringLiteral("Save Configuration still enabled after a successful save"));
 
     begin(Act::Done, configBox());
     click(ctl::cmdDone);

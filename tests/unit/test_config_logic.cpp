@@ -7,6 +7,8 @@
 
 #include <QSet>
 
+#include "support/ParamNames.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -128,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"99", false, 0}, AddressCase{"3000", false, 0},
                       AddressCase{"1550", false, 0}, AddressCase{"132", false, 0},
                       AddressCase{"99999", false, 0}, AddressCase{"1E10", false, 0},
-                      AddressCase{"-99999", false, 0}, AddressCase{"32767.5", false, 0}));
+                      AddressCase{"-99999", false, 0}, AddressCase{"32767.5", false, 0}),
+    test::namedBy([](const AddressCase& c) { return std::string_view(c.typed); }));
 
 TEST_F(ConfigLogicTest, SecondaryAddressReachesTheDeviceClearOnlyThenTheMenuUsesThePrimary)
 {
@@ -198,6 +201,33 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogCancelsTheSetAddress)
     EXPECT_TRUE(driver.calls.isEmpty());
     EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
     EXPECT_TRUE(screen.enabled(ctl::cmdSet));
+}
+
+TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
+{
+    open(QStringLiteral("7379"));
+    host.channel = 1;
+    setAddress(QStringLiteral("25"));
+    enter();
+    enter();
+    const QStringList lines = screen.lines(ctl::lstFunction);
+    const int index = ctx.state.run.FuncIndex;
+
+    host.channel.reset();
+    ctx.state.unit.ChannelNumber = 7; // what a bad entry leaves before the dialog is closed
+    host.channel.reset();
+    setAddress(QStringLiteral("7"));
+    EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6B19);
+    EXPECT_EQ(ctx.state.unit.PrimaryAddress, 25);
+    EXPECT_EQ(ctx.state.unit.SecondaryAddress, 11);
+    EXPECT_EQ(ctx.state.unit.ChannelNumber, 7) << "the channel is what it was before the dialog";
+    EXPECT_EQ(ctx.state.run.FuncIndex, index);
+    EXPECT_EQ(screen.lines(ctl::lstFunction), lines);
+
+    driver.calls.clear();
+    enter();
+    ASSERT_FALSE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.first().startsWith(QStringLiteral("Send(0, 0x6b19,"))) << driver.calls.first().toStdString();
 }
 
 // ----- dispatch -----------------------------------------------------------------------------
@@ -296,7 +326,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, AddressDisplay,
                                            AddressDisplayCase{"  7\n", "7"},
                                            AddressDisplayCase{"31\n", "31"},
                                            AddressDisplayCase{"abc\n", "abc"},
-                                           AddressDisplayCase{"40.5\n", "8.5/31"}));
+                                           AddressDisplayCase{"40.5\n", "8.5/31"}),
+    test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
 
 TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
 {
@@ -351,7 +382,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SetCase{"128\n", "16\n", "16"}, SetCase{"32\n", "", "Error - retry"},
                       SetCase{"16\n", "", "Error - retry"}, SetCase{"4\n", "", "Error - retry"},
                       SetCase{"36\n", "", "Error - retry"}, SetCase{"", "", "No response"},
-                      SetCase{"1E300\n", "", "Error - retry"}));
+                      SetCase{"1E300\n", "", "Error - retry"}),
+    test::namedBy([](const SetCase& c) { return std::string("ESR ") + c.esr; }));
 
 TEST_F(ConfigLogicTest, SettingTheAddressFunctionFollowsTheUnitExceptFor31)
 {
@@ -372,21 +404,24 @@ TEST_F(ConfigLogicTest, SettingTheAddressFunctionFollowsTheUnitExceptFor31)
     EXPECT_EQ(valueOf(lastLine()), QStringLiteral("7/31"));
 }
 
-TEST_F(ConfigLogicTest, AddressValuesNoUnitCanHaveAreSentButNotFollowed)
+TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
 {
     open(QStringLiteral("7357"));
     driver.replies = {"5\n"};
     setAddress(QStringLiteral("5"));
-    for (const QString& typed : {QStringLiteral("-1"), QStringLiteral("45"), QStringLiteral("99999"),
-                                 QStringLiteral("abc"), QStringLiteral("30.6")}) {
+    // Sent as typed, but the unit reads none of these as a bus address of ours.
+    for (const char* typed : {"-1", "45", "99999", "abc", "30.6", "28.4", "2.8E1", "29.6", "+7",
+                              "&H1C", "28abc", "7 7", "000000000000000000007"}) {
         driver.replies = {"16\n"};
-        enter(typed);
-        EXPECT_EQ(ctx.state.unit.DeviceAddress, 5) << typed.toStdString();
-        EXPECT_TRUE(sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + typed));
+        enter(QString::fromLatin1(typed));
+        EXPECT_EQ(ctx.state.unit.DeviceAddress, 5) << typed;
+        EXPECT_TRUE(sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + QLatin1String(typed)));
     }
-    driver.replies = {"0\n", "30\n"};
-    enter(QStringLiteral("29.6"));
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 30) << "rounded to a whole bus address";
+    for (const auto& [typed, followed] : {std::pair{" 07 ", 7}, std::pair{"\t30", 30}, std::pair{"0", 0}}) {
+        driver.replies = {"0\n", "0\n"};
+        enter(QString::fromLatin1(typed));
+        EXPECT_EQ(ctx.state.unit.DeviceAddress, followed) << typed;
+    }
 }
 
 TEST_F(ConfigLogicTest, FourChannelUnitKeepsItsSecondaryWhenTheAddressMoves)
@@ -478,26 +513,98 @@ struct FinishTest : ConfigLogicTest {
 TEST_F(FinishTest, SaveThenDoneClosesAtOnce)
 {
     runToEnd();
+    driver.replies = {"0\n"};
     logic.cmdSav_Click();
-    EXPECT_EQ(sends(), QStringList({"*SAV 0"}));
+    EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0", "*ESR?"}));
     EXPECT_FALSE(screen.enabled(ctl::cmdSav));
+    EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
     EXPECT_TRUE(logic.doneArmed());
     logic.cmdDone_Click();
     EXPECT_EQ(host.closed, 1);
     EXPECT_EQ(ctx.notifier.beeps, 0);
 }
 
-TEST_F(FinishTest, FailedSaveIsReportedAndDoneStillAsks)
+TEST_F(FinishTest, FailedSaveIsReportedAndCanBeTriedAgain)
 {
     runToEnd();
-    driver.statusFor = test::failing({QStringLiteral("Send")}, err::ENOL);
+    driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
     logic.cmdSav_Click();
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send SAV Error ibsta")));
-    EXPECT_FALSE(screen.enabled(ctl::cmdSav));
+    EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0"})) << "nothing to confirm after a failed send";
+    EXPECT_TRUE(screen.enabled(ctl::cmdSav));
     EXPECT_FALSE(logic.doneArmed());
     logic.cmdDone_Click();
     EXPECT_EQ(host.closed, 0);
     EXPECT_EQ(ctx.notifier.beeps, 1);
+}
+
+// What the unit's answer to *ESR? after *SAV 0 makes of Save Configuration and Lock Settings.
+struct SaveCheckCase {
+    const char* esr;
+    const char* saveLine; // status box after Save Configuration; empty: confirmed
+    const char* lockLine; // ... after Lock Settings
+};
+
+class SaveCheck : public FinishTest, public ::testing::WithParamInterface<SaveCheckCase> {};
+
+TEST_P(SaveCheck, OnlyAConfirmedSaveArmsDone)
+{
+    const SaveCheckCase c = GetParam();
+    const bool confirmed = QByteArray(c.saveLine).isEmpty();
+    for (const bool lock : {false, true}) {
+        SCOPED_TRACE(lock ? "Lock Settings" : "Save Configuration");
+        runToEnd();
+        driver.replies = {QByteArray(c.esr)};
+        if (lock) {
+            logic.cmdLock_Click();
+            EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0", "*ESR?"}));
+        } else {
+            logic.cmdSav_Click();
+            EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0", "*ESR?"}));
+        }
+        EXPECT_EQ(logic.doneArmed(), confirmed);
+        EXPECT_EQ(screen.visible(ctl::txtGPIBErr), !confirmed);
+        if (!confirmed) {
+            EXPECT_EQ(screen.text(ctl::txtGPIBErr), QString::fromLatin1(lock ? c.lockLine : c.saveLine));
+        }
+        EXPECT_EQ(screen.enabled(ctl::cmdSav), lock || !confirmed) << "Save stays offered until it is confirmed";
+        EXPECT_FALSE(driver.calls.contains(QStringLiteral("ibonl(0, 0)"))) << "not a bus failure";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, SaveCheck,
+    ::testing::Values(SaveCheckCase{"0\n", "", ""}, SaveCheckCase{"128\n", "", ""},
+                      SaveCheckCase{"1\n", "", ""},
+                      SaveCheckCase{"16\n", "Save refused by the unit: ESR = 16",
+                                    "Lock or save refused by the unit: ESR = 16"},
+                      SaveCheckCase{"8\n", "Save refused by the unit: ESR = 8",
+                                    "Lock or save refused by the unit: ESR = 8"},
+                      SaveCheckCase{"4\n", "Save refused by the unit: ESR = 4",
+                                    "Lock or save refused by the unit: ESR = 4"},
+                      SaveCheckCase{"160\n", "Save refused by the unit: ESR = 160",
+                                    "Lock or save refused by the unit: ESR = 160"},
+                      SaveCheckCase{"", "Save not confirmed by the unit: no answer to *ESR?",
+                                    "Lock or save not confirmed by the unit: no answer to *ESR?"},
+                      SaveCheckCase{"OK\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                                    "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
+                      SaveCheckCase{"1E300\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                                    "Lock or save not confirmed by the unit: no number in its answer to *ESR?"}),
+    test::namedBy([](const SaveCheckCase& c) { return std::string("ESR ") + c.esr; }));
+
+TEST_F(FinishTest, AFailedSaveCheckOnTheBusIsReportedUnderItsOwnTitle)
+{
+    for (const auto& [failing, title] : {std::pair{"Send(0, 0x0005, \"*CLS\"", "Send CLS Error ibsta"},
+                                         std::pair{"Send(0, 0x0005, \"*ESR?\"", "Send ESR Error ibsta"},
+                                         std::pair{"Receive", "Receive ESR Error ibsta"}}) {
+        runToEnd();
+        driver.statusFor = test::failing({QString::fromLatin1(failing)}, err::EABO);
+        logic.cmdSav_Click();
+        EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QLatin1String(title))) << title;
+        EXPECT_FALSE(logic.doneArmed());
+        EXPECT_TRUE(screen.enabled(ctl::cmdSav));
+        driver.statusFor = nullptr;
+    }
 }
 
 TEST_F(FinishTest, PowerOnStatusButtonsRepeatAndReportUnderTheirTitle)
@@ -513,15 +620,15 @@ TEST_F(FinishTest, PowerOnStatusButtonsRepeatAndReportUnderTheirTitle)
     EXPECT_TRUE(screen.enabled(ctl::cmdNoSRQ));
 }
 
-TEST_F(FinishTest, LockSendsLockAndSaveButDoesNotArmDone)
+TEST_F(FinishTest, AConfirmedLockClosesLikeASave)
 {
     runToEnd();
+    driver.replies = {"0\n"};
     logic.cmdLock_Click();
-    EXPECT_EQ(sends(), QStringList({"CAL:LOCK ON", "*SAV 0"}));
+    EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0", "*ESR?"}));
     logic.cmdDone_Click();
-    EXPECT_EQ(host.closed, 0) << "confirmation first";
-    logic.cmdDone_Click();
-    EXPECT_EQ(host.closed, 1);
+    EXPECT_EQ(host.closed, 1) << "the lock saved the settings";
+    EXPECT_EQ(ctx.notifier.beeps, 0);
 }
 
 TEST_F(FinishTest, LockFailuresAreReported)
@@ -530,13 +637,14 @@ TEST_F(FinishTest, LockFailuresAreReported)
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"CAL:LOCK ON\"")}, err::ENOL);
     logic.cmdLock_Click();
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send LOCK Error ibsta")));
-    EXPECT_EQ(sends(), QStringList({"CAL:LOCK ON"}));
+    EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON"}));
 
     driver.calls.clear();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
     logic.cmdLock_Click();
-    EXPECT_EQ(sends(), QStringList({"CAL:LOCK ON", "*SAV 0"}));
+    EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"}));
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send SAV Error ibsta")));
+    EXPECT_FALSE(logic.doneArmed());
 }
 
 TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
@@ -557,6 +665,7 @@ TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
 TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
 {
     runToEnd();
+    driver.replies = {"0\n"};
     logic.cmdSav_Click();
     ASSERT_TRUE(logic.doneArmed());
     logic.cmdRedo_Click();
@@ -590,7 +699,7 @@ TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
     }
     driver.calls.clear();
     logic.cmdSav_Click();
-    EXPECT_EQ(driver.calls.first(), QStringLiteral("Send(0, 0x6e19, \"*SAV 0\", 6, 1)"));
+    EXPECT_EQ(driver.calls.value(1), QStringLiteral("Send(0, 0x6e19, \"*SAV 0\", 6, 1)"));
 }
 
 TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
@@ -600,10 +709,35 @@ TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
     setAddress(QStringLiteral("25"));
     for (int f = 0; f < 14; ++f)
         enter();
-    host.channel.reset();
+    driver.calls.clear();
+    host.channel = 2;
     logic.cmdNextCh_Click();
     EXPECT_EQ(screen.text(ctl::txtAddr), QStringLiteral(" 25"));
-    EXPECT_EQ(screen.lineCount(ctl::lstFunction), 0);
+    EXPECT_TRUE(driver.calls.contains(QStringLiteral("DevClear(0, 0x6c19)")));
+}
+
+TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
+{
+    open(QStringLiteral("7379"));
+    host.channel = 1;
+    setAddress(QStringLiteral("25"));
+    for (int f = 0; f < 14; ++f)
+        enter();
+    const QStringList lines = screen.lines(ctl::lstFunction);
+    const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav, ctl::cmdNextCh};
+    QList<bool> enabled;
+    for (const QString& name : controls)
+        enabled << screen.enabled(name);
+    driver.calls.clear();
+
+    host.channel.reset();
+    logic.cmdNextCh_Click();
+    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_EQ(screen.lines(ctl::lstFunction), lines);
+    for (qsizetype k = 0; k < controls.size(); ++k)
+        EXPECT_EQ(screen.enabled(controls[k]), enabled[k]) << controls[k].toStdString();
+    EXPECT_TRUE(screen.visible(ctl::cmdNextCh));
+    EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6B19);
 }
 
 } // namespace

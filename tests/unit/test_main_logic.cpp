@@ -4,6 +4,8 @@
 #include "models/ModelList.h"
 #include "support/TestContext.h"
 
+#include "support/ParamNames.h"
+
 #include <gtest/gtest.h>
 
 using namespace gpibconfig;
@@ -88,7 +90,8 @@ TEST_P(PowerCyclePath, AsksForAPowerCycleAndWaitsForContinue)
 
 INSTANTIATE_TEST_SUITE_P(Models, PowerCyclePath,
                          ::testing::Values("7314A", "7314B", "7370A", "7370B", "7374A", "7374B",
-                                           "7376"));
+                                           "7376"),
+    test::namedBy([](const char* model) { return std::string_view(model); }));
 
 TEST_F(MainLogicTest, ContinueUsesTheModelOfTheLastConfigureNotTheNewSelection)
 {

@@ -1,8 +1,11 @@
 #include "core/Numbers.h"
 
+#include "support/ParamNames.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -49,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{u"&X12", 0},
         // huge and tiny values
         ReadCase{u"1E308", 1e308}, ReadCase{u"1E-320", 1e-320}, ReadCase{u"1E-400", 0},
-        ReadCase{u"-1E-400", 0}, ReadCase{u"99999999999999999999", 1e20}));
+        ReadCase{u"-1E-400", 0}, ReadCase{u"99999999999999999999", 1e20}),
+    test::namedBy([](const ReadCase& c) { return std::u16string_view(c.text); }));
 
 TEST(ReadNumber, OverflowGivesInfinityNotGarbage)
 {
@@ -111,7 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundCase{-32769, std::nullopt}, RoundCase{1e300, std::nullopt},
                       RoundCase{std::numeric_limits<double>::infinity(), std::nullopt},
                       RoundCase{-std::numeric_limits<double>::infinity(), std::nullopt},
-                      RoundCase{std::numeric_limits<double>::quiet_NaN(), std::nullopt}));
+                      RoundCase{std::numeric_limits<double>::quiet_NaN(), std::nullopt}),
+    test::namedBy([](const RoundCase& c) {
+        char shortest[32];
+        std::snprintf(shortest, sizeof shortest, "%g", c.value);
+        return std::string(shortest);
+    }));
 
 TEST(DecimalForm, LeadingBlankForZeroAndPositive)
 {

@@ -2,6 +2,8 @@
 #include "gpib/StatusReport.h"
 #include "support/FakeDriver.h"
 
+#include "support/ParamNames.h"
+
 #include <gtest/gtest.h>
 
 using namespace gpibconfig;
@@ -66,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{16, " ESRQ <SRQ stuck on>"},
                       ErrorCase{20, " ETAB <Table Overflow>"}, ErrorCase{8, ""}, ErrorCase{9, ""},
                       ErrorCase{13, ""}, ErrorCase{17, ""}, ErrorCase{18, ""}, ErrorCase{19, ""},
-                      ErrorCase{21, ""}, ErrorCase{-1, ""}, ErrorCase{32767, ""}));
+                      ErrorCase{21, ""}, ErrorCase{-1, ""}, ErrorCase{32767, ""}),
+    test::namedBy([](const ErrorCase& c) { return "iberr " + std::to_string(c.code); }));
 
 TEST(StatusReport, UnnamedErrorGoesStraightToTheCount)
 {

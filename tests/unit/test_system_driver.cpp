@@ -1,5 +1,7 @@
 #include "gpib/SystemDriver.h"
 
+#include "support/ParamNames.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -171,7 +173,13 @@ INSTANTIATE_TEST_SUITE_P(
                       EotCase{DriverFlavour::LinuxGpib, eot::DABend, 1},
                       EotCase{DriverFlavour::LinuxGpib, eot::NULLend, 0},
                       EotCase{DriverFlavour::Ni4882, eot::NLend, 1},
-                      EotCase{DriverFlavour::Ni4882, eot::DABend, 2}));
+                      EotCase{DriverFlavour::Ni4882, eot::DABend, 2}),
+    test::namedBy([](const EotCase& c) {
+        const char* library = c.flavour == DriverFlavour::LinuxGpib ? "linux gpib"
+                              : c.flavour == DriverFlavour::Ni4882  ? "ni4882"
+                                                                    : "gpib 32";
+        return std::string(library) + " mode " + std::to_string(c.programMode);
+    }));
 
 TEST_F(SystemDriverTest, LinuxGpibCallsPassThroughWithTheirStatus)
 {
