@@ -77,6 +77,21 @@ void Bench::powerCycle(UnitId id)
     m_trace.addEvent(std::string(unit.model()) + " at " + std::to_string(unit.primary()) +
                      ": power cycle");
     unit.powerCycle();
+    unit.setPoweredOn(true);
+    m_board->forget(unit);
+    notifyIfChanged();
+}
+
+void Bench::setPower(UnitId id, bool on)
+{
+    Unit& unit = at(id);
+    if (unit.poweredOn() == on)
+        return;
+    m_trace.addEvent(std::string(unit.model()) + " at " + std::to_string(unit.primary()) +
+                     (on ? ": switched on" : ": switched off"));
+    if (on)
+        unit.powerCycle();
+    unit.setPoweredOn(on);
     m_board->forget(unit);
     notifyIfChanged();
 }

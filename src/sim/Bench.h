@@ -50,7 +50,9 @@ class Unit;
 //   stores nothing and sets the device-dependent error bit (8).
 // - Units that need a trigger ignore everything but common commands ("*...") until a GET
 //   reaches them, without error bits.
-// - Default addresses 28-30 are free; moving a unit onto an occupied address makes both listen.
+// - Default addresses 28-30 are free: a device clear or command bytes there succeed (every unit
+//   takes part in the handshake), a Send fails with ENOL, a Receive times out. Moving a unit onto
+//   an occupied address makes both listen.
 class Bench {
 public:
     using Timing = BenchClock::Mode;
@@ -92,6 +94,12 @@ public:
     // needs a trigger waits for one again. Recorded as "# <model> at <address>: power cycle",
     // with the address it had before.
     void powerCycle(UnitId id);
+    // Switches the unit off (it leaves the bus: it takes no message, answers nothing and takes
+    // no part in the handshake of command bytes, so with every unit off DevClear and SendCmds
+    // fail with ENOL) or on again, which works as a power cycle. Recorded as "# <model> at
+    // <address>: switched off" or "...: switched on"; switching it to the state it is in does
+    // nothing. A power cycle of a unit that is off leaves it on.
+    void setPower(UnitId id, bool on);
 
     // --- Faults ------------------------------------------------------------------------------
     void setFaults(UnitId id, const UnitFaults& faults);

@@ -52,6 +52,7 @@ struct UnitView {
     bool locked = false;
     bool powerOnClear = true; // *PSC: clear ESE and SRE at power-on
     bool everSaved = false;   // *SAV 0 was received at least once
+    bool poweredOn = true;    // switched off, it is not on the bus
     UnitFaults faults;
     std::vector<Channel> channels; // one, or four for the 7379
 };

@@ -140,6 +140,15 @@ void Board::forget(const Unit& unit)
 // ---------------------------------------------------------------------------------------------
 // The bus
 
+bool Board::anyDeviceOnBus() const
+{
+    for (const auto& unit : m_units) {
+        if (unit->poweredOn())
+            return true;
+    }
+    return false;
+}
+
 void Board::addListener(DeviceRef device)
 {
     for (const DeviceRef& listener : m_listeners) {
@@ -166,7 +175,7 @@ void Board::command(std::uint8_t byte)
         if (primary == kBoardPrimary)
             m_lacs = true;
         for (const auto& unit : m_units) {
-            if (unit->primary() == primary && !unit->usesSecondaries())
+            if (unit->poweredOn() && unit->primary() == primary && !unit->usesSecondaries())
                 addListener({unit.get(), 0});
         }
         m_pendingRole = Addressed::Listener;
@@ -177,7 +186,8 @@ void Board::command(std::uint8_t byte)
         m_talker.reset();
         m_tacs = primary == kBoardPrimary;
         for (const auto& unit : m_units) {
-            if (unit->primary() == primary && !unit->usesSecondaries() && !m_talker)
+            if (unit->poweredOn() && unit->primary() == primary && !unit->usesSecondaries() &&
+                !m_talker)
                 m_talker = DeviceRef{unit.get(), 0};
         }
         m_pendingRole = Addressed::Talker;
@@ -185,7 +195,7 @@ void Board::command(std::uint8_t byte)
     } else if (byte >= kSCG && byte < 0x7F) {
         const int secondary = byte - kSCG;
         for (const auto& unit : m_units) {
-            if (unit->primary() != m_pendingPrimary)
+            if (!unit->poweredOn() || unit->primary() != m_pendingPrimary)
                 continue;
             const auto channel = unit->channelAt(secondary);
             if (!channel)
@@ -209,6 +219,8 @@ void Board::command(std::uint8_t byte)
             listener.unit->deviceClear(listener.channel);
     } else if (byte == kDCL) {
         for (const auto& unit : m_units) {
+            if (!unit->poweredOn())
+                continue;
             for (std::size_t channel = 0; channel < unit->channelCount(); ++channel)
                 unit->deviceClear(channel);
         }
@@ -256,14 +268,16 @@ void Board::DevClear(int board, Addr4882 address)
             return fail(err::EARG);
         if (!m_cic)
             return fail(err::ECIC);
+        if (!anyDeviceOnBus())
+            return fail(err::ENOL);
         if (!where) {
             m_atn = true;
             command(kDCL);
             return finish(0, 0);
         }
+        // Every unit on the bus accepts the command bytes, so the clear is sent whether or not a
+        // unit listens at the address; SDC then reaches no one.
         this->address(Addressed::Listener, *where);
-        if (m_listeners.empty())
-            return fail(err::ENOL);
         command(kSDC);
         finish(0, 0);
     };
@@ -284,6 +298,8 @@ void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long cou
             return fail(err::EARG);
         if (!m_cic)
             return fail(err::ECIC);
+        if (!anyDeviceOnBus())
+            return fail(err::ENOL);
         m_atn = true;
         command(kUNL);
         command(kTAD + kBoardPrimary);
@@ -332,6 +348,8 @@ void Board::doReceive(Addr4882 address, std::uint8_t* buffer, long count, int te
         return fail(err::EARG);
     if (!m_cic)
         return fail(err::ECIC);
+    if (!anyDeviceOnBus())
+        return fail(err::ENOL);
     this->address(Addressed::Talker, *where);
     m_atn = false;
     if (count == 0)
@@ -382,6 +400,8 @@ void Board::SendCmds(int board, const std::uint8_t* commands, long count)
             return fail(err::EARG);
         if (!m_cic)
             return fail(err::ECIC);
+        if (!bytes.empty() && !anyDeviceOnBus())
+            return fail(err::ENOL);
         m_atn = true;
         for (const std::uint8_t byte : bytes)
             command(byte);

@@ -33,9 +33,22 @@ class Unit;
 // - Errors: ENEB for a board other than 0, EDVR for ibonl/ibsre/ibtmo on a descriptor other
 //   than 0, EARG for a bad address word (primary above 30, high byte neither 0 nor 0x60-0x7E),
 //   a negative count, an unknown end-of-transmission mode or termination, an ibtmo code outside
-//   0-17; ENOL for Send or DevClear when no unit listens there; ERR+TIMO with EABO for a Receive
-//   that gets no complete reply within the time-out (ibcntl = the bytes that did arrive). With
-//   time-out code 0 (none) a Receive that would wait for ever fails at once with EABO alone.
+//   0-17; ENOL for the data of a Send when no unit listens at its address; ERR+TIMO with EABO
+//   for a Receive that gets no complete reply within the time-out (ibcntl = the bytes that did
+//   arrive), whether or not a unit sits at its address. With time-out code 0 (none) a Receive
+//   that would wait for ever fails at once with EABO alone.
+// - Command bytes and an empty bus: every device on the bus takes part in the handshake of
+//   command bytes (ATN asserted), whatever address the bytes name, so DevClear and SendCmds
+//   succeed at an address where no unit listens (SDC or GET then reach no one). They fail only
+//   when no device at all is on the bus: the first command byte finds no acceptor. NI's table
+//   of GPIB error codes gives ENOL (2, "no Listeners") for two cases: a data write such as
+//   ibwrt with no addressed listeners, and a command byte operation such as ibcmd or SendCmds
+//   with no devices connected. linux-gpib's iberr page words it as "write data or command
+//   bytes, but there are no listeners". The bench follows NI: when no unit is switched on,
+//   DevClear (also NOADDR), SendCmds with at least one byte and the addressing that Send and
+//   Receive begin with fail with ENOL and ibcntl 0 before any byte is sent. A switched-off unit
+//   is not on the bus. SendIFC pulses the IFC line without a handshake and succeeds on an empty
+//   bus too.
 // - ibonl(0, 0) takes the board offline (ibsta shows only CMPL). The next call brings it back
 //   online with the time-out, remote enable and controller role it had.
 // - Command bytes (SendCmds, and the addressing inside Send, Receive and DevClear) are
@@ -85,7 +98,7 @@ public:
     // Seconds of a time-out code 0-17 (0: none); 0 for codes outside.
     static double timeoutSeconds(int code);
 
-    // The unit was switched off and on: it is no longer addressed.
+    // The unit was switched off (and maybe on again): it is no longer addressed.
     void forget(const Unit& unit);
 
 private:
@@ -107,6 +120,8 @@ private:
     long stateBits() const;
     static std::optional<BusAddress> decode(Addr4882 address);
 
+    // At least one unit is switched on, so command bytes find an acceptor.
+    bool anyDeviceOnBus() const;
     void command(std::uint8_t byte);
     void address(Addressed role, BusAddress where);
     void addListener(DeviceRef device);

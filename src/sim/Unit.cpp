@@ -318,6 +318,7 @@ UnitView Unit::view() const
     view.locked = locked();
     view.powerOnClear = m_powerOnClear;
     view.everSaved = m_everSaved;
+    view.poweredOn = m_poweredOn;
     view.faults = m_faults;
     const std::vector<SettingRow>& rows = family().rows;
     for (std::size_t channel = 0; channel < m_devices.size(); ++channel) {

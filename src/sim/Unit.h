@@ -61,6 +61,15 @@ public:
 
     // Bench side.
     void powerCycle();
+    // A unit switched off is not on the bus: the board neither addresses it nor counts it among
+    // the devices that accept command bytes. Switching it on again is the bench's business (a
+    // power cycle brings back its saved settings).
+    bool poweredOn() const { return m_poweredOn; }
+    void setPoweredOn(bool on)
+    {
+        m_changed = m_changed || m_poweredOn != on;
+        m_poweredOn = on;
+    }
     UnitFaults& faults() { return m_faults; }
     const UnitFaults& faults() const { return m_faults; }
     UnitView view() const;
@@ -106,6 +115,7 @@ private:
     bool m_triggered = false;
     bool m_powerOnClear = true;
     bool m_everSaved = false;
+    bool m_poweredOn = true;
     UnitFaults m_faults;
 };
 

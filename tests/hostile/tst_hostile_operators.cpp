@@ -20,7 +20,9 @@ const QString kSrePrompt = QStringLiteral("SRE Enable Bits - 0 to 255");
 const QString kOutOfRange = QStringLiteral("Address out of range, re-enter");
 const QString kRetry = QStringLiteral("Error - retry");
 
-enum Outcome { Refused, DevClearError, MenuRuns };
+// NoUnitThere: the address is accepted and cleared, but no unit answers it, so the first query
+// times out as on a real bus.
+enum Outcome { Refused, DevClearError, NoUnitThere, MenuRuns };
 
 sweep::EntryPlan plan(const char* entry) { return *sweep::planFor(QLatin1String(entry)); }
 
@@ -43,7 +45,9 @@ class HostileOperators : public QObject {
 
     // Types `text` into txtAddr and presses Set Address on the 7321 (at 5), then checks the
     // outcome: refused with the message and a beep and nothing on the bus; a device clear at
-    // `clearWord` that fails and is reported; or the menu at `clearWord`, talking to `menuWord`.
+    // `clearWord` that fails and is reported; a device clear that succeeds at an address where no
+    // unit answers, and the first query's time-out reported; or the menu at `clearWord`, talking
+    // to `menuWord`.
     void checkAddress(const QString& text, Outcome outcome, int clearWord, int menuWord)
     {
         Harness h;
@@ -75,6 +79,17 @@ class HostileOperators : public QObject {
                 QVERIFY(!run.enabled(ctl::cmdEnter));
                 QVERIFY(run.lines().isEmpty());
                 break;
+            case NoUnitThere:
+                QVERIFY(!run.visible(ctl::txtErrMsg));
+                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
+                QCOMPARE(calls.at(1).address, clearWord);
+                QVERIFY(!calls.at(1).failed());
+                QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
+                QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  6 EABO")));
+                QCOMPARE(run.lines().size(), 1);
+                QCOMPARE(h.messages(before).last(),
+                         word(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                break;
             case MenuRuns:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
                 QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
@@ -97,11 +112,11 @@ private slots:
         QTest::addColumn<int>("clearWord");
         QTest::addColumn<int>("menuWord");
 
-        QTest::newRow("empty: address 0") << "" << int(DevClearError) << 0 << 0;
-        QTest::newRow("blanks only") << "     " << int(DevClearError) << 0 << 0;
+        QTest::newRow("empty: address 0") << "" << int(NoUnitThere) << 0 << 0;
+        QTest::newRow("blanks only") << "     " << int(NoUnitThere) << 0 << 0;
         QTest::newRow("tab before the number") << "\t5" << int(MenuRuns) << 5 << 5;
         QTest::newRow("1E300") << "1E300" << int(Refused) << 0 << 0;
-        QTest::newRow("1E-300 reads as 0") << "1E-300" << int(DevClearError) << 0 << 0;
+        QTest::newRow("1E-300 reads as 0") << "1E-300" << int(NoUnitThere) << 0 << 0;
         QTest::newRow("99999999999999999999") << "99999999999999999999" << int(Refused) << 0 << 0;
         QTest::newRow("5E0") << "5E0" << int(MenuRuns) << 5 << 5;
         QTest::newRow("0.5E1") << "0.5E1" << int(MenuRuns) << 5 << 5;
@@ -114,24 +129,26 @@ private slots:
         QTest::newRow("&H1F is 31") << "&H1F" << int(Refused) << 0 << 0;
         QTest::newRow("&HFFFF") << "&HFFFF" << int(Refused) << 0 << 0;
         QTest::newRow("&O777777") << "&O777777" << int(Refused) << 0 << 0;
-        QTest::newRow("&H without digits") << "&H" << int(DevClearError) << 0 << 0;
+        QTest::newRow("&H without digits") << "&H" << int(NoUnitThere) << 0 << 0;
         QTest::newRow("-5 is no address") << "-5" << int(Refused) << 0 << 0;
         QTest::newRow("-32768") << "-32768" << int(Refused) << 0 << 0;
         QTest::newRow("-32769") << "-32769" << int(Refused) << 0 << 0;
-        QTest::newRow("-0") << "-0" << int(DevClearError) << 0 << 0;
-        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << int(DevClearError) << 0 << 0;
-        QTest::newRow("euro sign") << QStringLiteral(u"\u20AC") << int(DevClearError) << 0 << 0;
-        QTest::newRow("emoji") << QStringLiteral(u"\U0001F600") << int(DevClearError) << 0 << 0;
-        QTest::newRow("fullwidth digit five") << QStringLiteral(u"\uFF15") << int(DevClearError) << 0 << 0;
+        QTest::newRow("-0") << "-0" << int(NoUnitThere) << 0 << 0;
+        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << int(NoUnitThere) << 0 << 0;
+        QTest::newRow("euro sign") << QStringLiteral(u"\u20AC") << int(NoUnitThere) << 0 << 0;
+        QTest::newRow("emoji") << QStringLiteral(u"\U0001F600") << int(NoUnitThere) << 0 << 0;
+        QTest::newRow("fullwidth digit five")
+            << QStringLiteral(u"\uFF15") << int(NoUnitThere) << 0 << 0;
         QTest::newRow("5 then micro sign") << QStringLiteral(u"5\u00B5") << int(MenuRuns) << 5 << 5;
         // A carriage return ends the number; line feeds are skipped like blanks.
         QTest::newRow("pasted 5 CR LF 6") << "5\r\n6" << int(MenuRuns) << 5 << 5;
         QTest::newRow("pasted 5 LF 6 reads 56") << "5\n6" << int(Refused) << 0 << 0;
-        QTest::newRow("pasted CR LF 5") << "\r\n5" << int(DevClearError) << 0 << 0;
+        QTest::newRow("pasted CR LF 5") << "\r\n5" << int(NoUnitThere) << 0 << 0;
         QTest::newRow("10,000 characters after 5") << "5" + repeat(QStringLiteral("x"), 9999) << int(MenuRuns) << 5 << 5;
         QTest::newRow("10,000 characters ending in 5") << repeat(QStringLiteral(" "), 9999) + "5" << int(MenuRuns) << 5 << 5;
         QTest::newRow("10,000 nines") << repeat(QStringLiteral("9"), 10000) << int(Refused) << 0 << 0;
-        QTest::newRow("10,000 letters") << repeat(QStringLiteral("x"), 10000) << int(DevClearError) << 0 << 0;
+        QTest::newRow("10,000 letters")
+            << repeat(QStringLiteral("x"), 10000) << int(NoUnitThere) << 0 << 0;
         QTest::newRow("512: secondary 12 for the clear only") << "512" << int(MenuRuns) << 0x6C05 << 5;
         QTest::newRow("532: secondary above 31") << "532" << int(Refused) << 0 << 0;
         QTest::newRow("531: secondary 31, refused by the driver") << "531" << int(DevClearError) << 0x7F05 << 0;
@@ -158,7 +175,7 @@ private slots:
         QTest::newRow("1 and 400 zeros, E-10 (1E390)")
             << "1" + repeat(QStringLiteral("0"), 400) + "E-10" << int(Refused);
         QTest::newRow("0. and 9,997 zeros, 5 (10,000 characters, 5E-9998)")
-            << "0." + repeat(QStringLiteral("0"), 9997) + "5" << int(DevClearError);
+            << "0." + repeat(QStringLiteral("0"), 9997) + "5" << int(NoUnitThere);
     }
 
     void numbersBeyondADoubleReadAsTheirValue()
@@ -173,8 +190,8 @@ private slots:
             run.click(ctl::cmdSet);
             const bool refused = run.visible(ctl::txtErrMsg) && run.errorMessage() == kOutOfRange;
             QCOMPARE(refused, outcome == Refused);
-            if (outcome == DevClearError) {
-                QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
+            if (outcome == NoUnitThere) {
+                QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
             } else {
                 QVERIFY(callsFrom(h, before).empty());
             }
@@ -402,7 +419,8 @@ private slots:
         QTest::newRow("pasted 3 CR LF") << "3\r\n" << 0x6D19 << true;
         QTest::newRow("4 then 9,999 letters") << "4" + repeat(QStringLiteral("x"), 9999) << 0x6E19 << true;
         QTest::newRow("3.5 rounds to secondary 14") << "3.5" << 0x6E19 << true;
-        // Accepted as channels, but secondary 10 has no channel behind it.
+        // Accepted as channels, but secondary 10 has no channel behind it: the clear goes out, the
+        // first query times out.
         QTest::newRow("0.5") << "0.5" << 0x6A19 << false;
         QTest::newRow("1E-300") << "1E-300" << 0x6A19 << false;
     }
@@ -449,8 +467,10 @@ private slots:
                     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
                     QCOMPARE(h.messages(before).first(), word(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 } else {
-                    QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
-                    QVERIFY(run.lines().isEmpty());
+                    QVERIFY(!calls.at(1).failed());
+                    QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
+                    QCOMPARE(run.lines().size(), 1);
+                    run.click(ctl::cmdRedo); // the operator starts over
                 }
             }
             // The operator answers the dialog properly now.

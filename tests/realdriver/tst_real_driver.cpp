@@ -154,8 +154,11 @@ private slots:
         auto* list = child<QListWidget>(&main, ctl::listUnit);
         list->setCurrentRow(4); // 7321
         click(child(&main, ctl::cmdConfig));
-        QVERIFY2(report.startsWith(QStringLiteral("DevClear Error ibsta = &H8130 <   ERR CMPL CIC ATN >iberr =  2 ENOL <No Listener>ibcnt =  0")),
-                 qPrintable(report));
+        // Nothing answers at 28: the device clear goes through, the first query times out.
+        QVERIFY2(
+            report.startsWith(QStringLiteral("Receive Error ibsta = &HC124 <   ERR TIMO CMPL CIC "
+                                             "LACS >iberr =  6 EABO <Op. aborted>ibcnt =  0")),
+            qPrintable(report));
         // linux-gpib's board is reset, not closed.
         QVERIFY(f.traceLines().last().startsWith(QStringLiteral("ibonl(0, 1)")));
     }

@@ -2,6 +2,9 @@
 // driver call, as the program's access layer and error reports depend on them.
 #include "BenchHarness.h"
 
+#include <functional>
+#include <utility>
+
 namespace gpibconfig::sim::test {
 namespace {
 
@@ -58,16 +61,121 @@ TEST_F(BenchTest, CallsThatNeedControlFailWithEcicBeforeInterfaceClear)
     EXPECT_EQ(esr(at(5)), 128);
 }
 
-TEST_F(BenchTest, DataToAnAddressWithoutUnitFailsWithNoListener)
+// A wrong address on a bus with units: the command bytes are taken by every unit, so the clear
+// succeeds; only the data finds no listener, and the reply never comes.
+TEST_F(BenchTest, AtAnAddressWithoutUnitCommandsPassDataFindsNoListenerAndReceiveTimesOut)
 {
     prepare();
-    driver().DevClear(0, at(29));
-    EXPECT_EQ(driver().ThreadIbsta(), sta::ERR | kIdle);
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    driver().DevClear(0, at(28));
+    EXPECT_EQ(driver().ThreadIbsta(), kIdle);
+    EXPECT_EQ(driver().ThreadIbcntl(), 0);
+    EXPECT_EQ(commands({0x3F, 0x20 + 28, 0x08}), kIdle); // a trigger no one hears
+    EXPECT_EQ(driver().ThreadIbcntl(), 3);
 
-    EXPECT_EQ(send(at(29), "*CLS"), sta::ERR | sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(send(at(28), "*CLS"), sta::ERR | sta::CMPL | sta::CIC | sta::TACS);
     EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
     EXPECT_EQ(driver().ThreadIbcntl(), 0);
+
+    const double before = bench->clock().now();
+    const Received r = receive(at(28));
+    EXPECT_EQ(r.ibsta, sta::ERR | sta::TIMO | sta::CMPL | sta::CIC | sta::LACS);
+    EXPECT_EQ(r.iberr, err::EABO);
+    EXPECT_EQ(r.ibcntl, 0);
+    EXPECT_NEAR(bench->clock().now() - before, 1.0, 1e-9);
+}
+
+// With no unit on the bus the first command byte finds no acceptor: every call that sends command
+// bytes fails with ENOL at once, having sent nothing. The interface clear needs no handshake.
+TEST(EmptyBus, CommandBytesFailWithNoListenerWhenNoUnitIsOnTheBus)
+{
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<Bench>()> make;
+    };
+    const Case cases[] = {
+        {"no units", [] { return std::make_unique<Bench>(); }},
+        {"every unit switched off",
+         [] {
+             auto bench = makeDefaultBench();
+             for (Bench::UnitId id = 0; id < bench->unitCount(); ++id)
+                 bench->setPower(id, false);
+             return bench;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto bench = c.make();
+        Driver& driver = bench->driver();
+        driver.SendIFC(0);
+        EXPECT_EQ(driver.ThreadIbsta(), kIdle);
+        driver.ibtmo(0, 11);
+
+        const std::uint8_t unlisten = 0x3F;
+        const std::string text = "*CLS";
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+        std::uint8_t buffer[18] = {};
+        const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+            {"DevClear 28", [&] { driver.DevClear(0, at(28)); }},
+            {"DevClear 5", [&] { driver.DevClear(0, at(5)); }},
+            {"DevClear NOADDR", [&] { driver.DevClear(0, 0xFFFF); }},
+            {"SendCmds UNL", [&] { driver.SendCmds(0, &unlisten, 1); }},
+            {"Send 5", [&] { driver.Send(0, at(5), bytes, 4, eot::NLend); }},
+            {"Receive 5", [&] { driver.Receive(0, at(5), buffer, 18, 0); }},
+        };
+        for (const auto& [name, call] : calls) {
+            SCOPED_TRACE(name);
+            const double before = bench->clock().now();
+            call();
+            EXPECT_EQ(driver.ThreadIbsta(), sta::ERR | kIdle);
+            EXPECT_EQ(driver.ThreadIberr(), err::ENOL);
+            EXPECT_EQ(driver.ThreadIbcntl(), 0);
+            EXPECT_EQ(bench->clock().now(), before);
+        }
+        // No command byte, nothing to refuse.
+        driver.SendCmds(0, &unlisten, 0);
+        EXPECT_EQ(driver.ThreadIbsta(), kIdle);
+    }
+}
+
+// A unit switched off leaves the bus: its address is as empty as a free one, while the other
+// units keep the bus alive. Switched on again it is as after a power cycle.
+TEST_F(BenchTest, ASwitchedOffUnitIsNotOnTheBus)
+{
+    prepare();
+    const auto id = bench->unitId("7321");
+    send(at(5), "*ESE 12");
+    esr(at(5));
+    send(at(5), "*ESE?"); // a reply left waiting
+    bench->setPower(id, false);
+    EXPECT_FALSE(bench->unit(id).poweredOn);
+
+    driver().DevClear(0, at(5));
+    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+    send(at(5), "*ESE 1");
+    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_EQ(receive(at(5)).iberr, err::EABO);
+    driver().DevClear(0, 0xFFFF);
+    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+
+    bench->setPower(id, false); // already off: nothing happens
+    bench->setPower(id, true);
+    EXPECT_TRUE(bench->unit(id).poweredOn);
+    EXPECT_EQ(esr(at(5)), 128);
+    EXPECT_EQ(query(at(5), "*ESE?"), "0\n");
+
+    std::vector<std::string> events;
+    for (const std::string& line : bench->trace().lines()) {
+        if (line.starts_with("# "))
+            events.push_back(line);
+    }
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"# 7321 at 5: switched off", "# 7321 at 5: switched on"}));
+
+    // A power cycle of a unit that is off leaves it on.
+    bench->setPower(id, false);
+    bench->powerCycle(id);
+    EXPECT_TRUE(bench->unit(id).poweredOn);
+    EXPECT_EQ(esr(at(5)), 128);
 }
 
 TEST_F(BenchTest, ReceiveTimesOutAfterTheBoardTimeoutOnTheVirtualClock)
