@@ -4,6 +4,7 @@
 #include "config/WindowLayouts.h"
 
 #include <QPushButton>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
