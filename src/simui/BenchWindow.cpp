@@ -200,7 +200,7 @@ void BenchWindow::buildUi()
 {
     m_board = new QLabel(this);
     m_board->setObjectName(QStringLiteral("lblBoard"));
-    m_board->setAccessibleName(QStringLiteral("Board state"));
+    // Named by the state it shows (refreshBoard), so a screen reader reads the state itself.
     m_board->setAccessibleDescription(
         QStringLiteral("The simulated GPIB board: online, controller role, remote enable and "
                        "time-out"));
@@ -390,6 +390,7 @@ void BenchWindow::refreshBoard()
         state += parts.join(QStringLiteral(", "));
     }
     m_board->setText(state);
+    m_board->setAccessibleName(state);
 }
 
 void BenchWindow::refreshUnits()
@@ -491,16 +492,19 @@ std::vector<BenchWindow::SettingRow> BenchWindow::settingRows(const UnitView& un
 void BenchWindow::refreshSettings()
 {
     const int id = selectedUnit();
+    // The table is called what its label says, for whichever unit (or none) it shows.
+    const auto caption = [this](const QString& words) {
+        m_settingsLabel->setText(QLatin1Char('&') + words);
+        m_settings->setAccessibleName(words);
+    };
     if (id < 0 || static_cast<std::size_t>(id) >= m_bench.unitCount()) {
-        m_settingsLabel->setText(QStringLiteral("&Settings (no unit selected)"));
+        caption(QStringLiteral("Settings (no unit selected)"));
         m_settings->setRowCount(0);
         m_settingsUnit = -1;
         return;
     }
     const UnitView unit = m_bench.unit(static_cast<Bench::UnitId>(id));
-    m_settingsLabel->setText(
-        QStringLiteral("&Settings of the %1 at %2").arg(text(unit.model), addressText(unit)));
-    m_settings->setAccessibleName(QStringLiteral("Settings of the ") + text(unit.model));
+    caption(QStringLiteral("Settings of the %1 at %2").arg(text(unit.model), addressText(unit)));
 
     const std::vector<SettingRow> rows = settingRows(unit);
     m_settings->setRowCount(static_cast<int>(rows.size()));

@@ -18,6 +18,11 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmConfig"));
     m_widgets = std::make_unique<WindowBuilder>(this, configWindowDef(), m_screen);
+    m_widgets->labelWith(ctl::txtAddr, ctl::Label1);
+    m_widgets->labelWith(ctl::lstFunction, ctl::labelFunction);
+    m_widgets->labelWith(ctl::txtChoice, ctl::labelChoice);
+    m_widgets->announceMessages(ctl::txtErrMsg);
+    m_widgets->announceMessages(ctl::txtGPIBErr);
 
     connectButton(ctl::cmdSet, &ConfigLogic::cmdSet_Click);
     connectButton(ctl::cmdEnter, &ConfigLogic::cmdEnter_Click);
@@ -31,7 +36,8 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
 
     auto* list = m_widgets->get<QListWidget>(ctl::lstFunction);
     connect(list, &QListWidget::itemClicked, this, [this] { m_logic.lstFunction_Click(); });
-    connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.lstFunction_DblClick(); });
+    connect(list, &QListWidget::itemDoubleClicked, this,
+            [this] { m_logic.lstFunction_DblClick(); });
     list->installEventFilter(this);
 
     m_logic.Form_Load();

@@ -16,6 +16,8 @@ ChannelDialog::ChannelDialog(AppContext& app, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmChannels"));
     m_widgets = std::make_unique<WindowBuilder>(this, channelDialogDef(), m_screen);
+    m_widgets->labelWith(ctl::txtChNum, ctl::Label1);
+    m_widgets->announceMessages(ctl::txtErrMsg);
     auto* ok = m_widgets->get<QPushButton>(ctl::cmdChSel);
     // Continue takes Return, so a keyboard user types the digit and presses Return.
     ok->setDefault(true);

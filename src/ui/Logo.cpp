@@ -12,10 +12,18 @@ namespace {
 // on every machine and costs nothing to draw at start-up.
 void drawBlockLetter(QPainter& p, char letter, QPointF origin, double cell)
 {
-    static const char* const kZ[7] = {"#####", "    #", "   # ", "  #  ", " #   ", "#    ", "#####"};
-    static const char* const kE[7] = {"#####", "#    ", "#    ", "#### ", "#    ", "#    ", "#####"};
-    static const char* const kB[7] = {"#### ", "#   #", "#   #", "#### ", "#   #", "#   #", "#### "};
-    const char* const* rows = letter == 'Z' ? kZ : letter == 'E' ? kE : kB;
+    static const char* const kZ[7] = {"#####", "    #", "   # ", "  #  ",
+                                      " #   ", "#    ", "#####"};
+    static const char* const kE[7] = {"#####", "#    ", "#    ", "#### ",
+                                      "#    ", "#    ", "#####"};
+    static const char* const kB[7] = {"#### ", "#   #", "#   #", "#### ",
+                                      "#   #", "#   #", "#### "};
+    const char* const* rows = letter == 'Z'   ? kZ
+                              : letter == 'E' ? kE
+                              : letter == 'B' ? kB
+                                              : nullptr;
+    if (!rows)
+        return;
     QPainterPath path;
     for (int r = 0; r < 7; ++r)
         for (int c = 0; c < 5; ++c)
@@ -25,6 +33,8 @@ void drawBlockLetter(QPainter& p, char letter, QPointF origin, double cell)
 }
 
 } // namespace
+
+QString logoLettering() { return QStringLiteral("ZEB"); }
 
 QImage makeLogo()
 {
@@ -48,8 +58,8 @@ QImage makeLogo()
 
     const double cell = 25;
     double x = 300;
-    for (const char letter : {'Z', 'E', 'B'}) {
-        drawBlockLetter(p, letter, QPointF(x, 50), cell);
+    for (const QChar letter : logoLettering()) {
+        drawBlockLetter(p, letter.toLatin1(), QPointF(x, 50), cell);
         x += 6 * cell + 15;
     }
     return image;

@@ -18,6 +18,8 @@ MainWindow::MainWindow(AppContext& app, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     m_widgets = std::make_unique<WindowBuilder>(this, mainWindowDef(), m_screen);
+    m_widgets->labelWith(ctl::listUnit, ctl::labelSelect);
+    m_widgets->announceMessages(ctl::txtGPIBErr);
 
     auto* list = m_widgets->get<QListWidget>(ctl::listUnit);
     // Selecting with the mouse or the keyboard (arrows, typing a model number) is the list's click.

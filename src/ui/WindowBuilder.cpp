@@ -2,6 +2,7 @@
 
 #include "Logo.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -9,11 +10,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
-
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace gpibconfig {
 
@@ -47,6 +50,28 @@ QFont fontFor(const FontSpec& spec)
 
 namespace {
 
+AccessibilityListener& accessibilityListener()
+{
+    static AccessibilityListener listener;
+    return listener;
+}
+
+void raise(QAccessibleEvent& event)
+{
+    QAccessible::updateAccessibility(&event);
+    if (const AccessibilityListener& listener = accessibilityListener())
+        listener(event);
+}
+
+} // namespace
+
+void setAccessibilityListener(AccessibilityListener listener)
+{
+    accessibilityListener() = std::move(listener);
+}
+
+namespace {
+
 // A substitute font may still be a little wider than the original: shrink a caption's font (down
 // to three quarters of its size) until the wrapped text fits the control, so no caption is cut.
 void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int margin)
@@ -62,6 +87,48 @@ void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int ma
     }
     w->setFont(font);
 }
+
+// The logic writes line breaks as carriage return + line feed; a text box breaks at line feeds.
+QString boxText(const QString& logicText)
+{
+    QString shown = logicText;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
+// The text a control shows on the screen, whatever kind of control it is.
+QString shownText(const QWidget* w)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(w))
+        return label->pixmap().isNull() ? label->text() : logoLettering();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+        return button->text();
+    if (const auto* edit = qobject_cast<const QLineEdit*>(w))
+        return edit->text();
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(w))
+        return plain->toPlainText();
+    if (const auto* frame = qobject_cast<const QGroupBox*>(w))
+        return frame->title();
+    return {};
+}
+
+// Receives the widgets' signals on the builder's behalf, and watches the reporting boxes for the
+// moment they appear.
+class Link final : public QObject {
+public:
+    std::function<void(QWidget*)> shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // A window coming back from the task bar brings nothing new to read out.
+        if (event->type() == QEvent::Show && !event->spontaneous() && shown) {
+            if (auto* w = qobject_cast<QWidget*>(watched))
+                shown(w);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -82,9 +149,19 @@ WindowBuilder::WindowBuilder(QWidget* window, const WindowDef& def, Screen& scre
     , m_def(def)
     , m_screen(screen)
 {
+    auto link = std::make_unique<Link>();
+    link->shown = [this](QWidget* box) { announce(box); };
+    m_link = std::move(link);
     build();
-    m_screen.setObserver([this](const QString& name, Screen::Aspect aspect) { apply(name, aspect); });
+    m_screen.setObserver(
+        [this](const QString& name, Screen::Aspect aspect) { apply(name, aspect); });
     syncAll();
+}
+
+WindowBuilder::~WindowBuilder()
+{
+    // The window's logic outlives its widgets by a moment; what it still changes goes nowhere.
+    m_screen.setObserver({});
 }
 
 QWidget* WindowBuilder::widget(const QString& name) const
@@ -118,10 +195,13 @@ void WindowBuilder::build()
             auto* edit = new QLineEdit(parent);
             edit->setReadOnly(!c.input);
             if (c.input)
-                QObject::connect(edit, &QLineEdit::textEdited, m_window,
+                QObject::connect(edit, &QLineEdit::textEdited, m_link.get(),
                                  [this, name = c.name](const QString& text) {
                                      m_screen.userEditedText(name, text);
                                  });
+            else
+                QObject::connect(edit, &QLineEdit::textChanged, m_link.get(),
+                                 [this, name = c.name] { keepLogicText(name); });
             w = edit;
             break;
         }
@@ -131,6 +211,8 @@ void WindowBuilder::build()
             edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
             edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             edit->document()->setDocumentMargin(2);
+            QObject::connect(edit, &QPlainTextEdit::textChanged, m_link.get(),
+                             [this, name = c.name] { keepLogicText(name); });
             w = edit;
             break;
         }
@@ -138,7 +220,7 @@ void WindowBuilder::build()
             auto* list = new QListWidget(parent);
             list->setSelectionMode(QAbstractItemView::SingleSelection);
             list->setUniformItemSizes(true);
-            QObject::connect(list, &QListWidget::itemSelectionChanged, m_window,
+            QObject::connect(list, &QListWidget::itemSelectionChanged, m_link.get(),
                              [this, list, name = c.name] {
                                  const auto selected = list->selectedItems();
                                  m_screen.userSelectedLine(
@@ -172,7 +254,6 @@ void WindowBuilder::build()
         w->setProperty("designFont", w->font());
         if (!c.toolTip.isEmpty())
             w->setToolTip(c.toolTip);
-        w->setAccessibleName(!c.caption.simplified().isEmpty() ? c.caption.simplified() : c.name);
         w->setAccessibleDescription(c.toolTip);
         // Colours go through the palette: a style sheet would pull in the style-sheet engine
         // at start-up for three colours.
@@ -207,11 +288,112 @@ void WindowBuilder::build()
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    for (const ControlDef& c : m_def.controls)
+        nameAfterWhatShows(c.name);
 
-    QObject::connect(qApp, &QApplication::focusChanged, m_window, [this](QWidget*, QWidget* now) {
-        if (now && widget(now->objectName()) == now)
-            m_screen.userMovedFocus(now->objectName());
-    });
+    QObject::connect(qApp, &QApplication::focusChanged, m_link.get(),
+                     [this](QWidget*, QWidget* now) {
+                         if (now && widget(now->objectName()) == now)
+                             m_screen.userMovedFocus(now->objectName());
+                     });
+}
+
+void WindowBuilder::labelWith(const QString& control, const QString& label)
+{
+    auto* caption = get<QLabel>(label);
+    QWidget* w = widget(control);
+    if (!caption || !w)
+        return;
+    // The label becomes the control's buddy, which gives the tools the relation between the two
+    // (the captions carry no mnemonic, so the label looks and acts as before).
+    m_labelOf[control] = label;
+    nameAfterWhatShows(control);
+}
+
+void WindowBuilder::announceMessages(const QString& box)
+{
+    QWidget* w = widget(box);
+    if (!w || !m_reporting.insert(box).second)
+        return;
+    w->installEventFilter(m_link.get());
+}
+
+void WindowBuilder::nameAfterWhatShows(const QString& name)
+{
+    QWidget* w = widget(name);
+    if (!w)
+        return;
+    QString shown;
+    if (const auto it = m_labelOf.find(name); it != m_labelOf.end()) {
+        // While its label is hidden the control has no caption on the screen, nor for the tools:
+        // without the buddy Qt does not fall back on the hidden label's text either.
+        if (auto* label = get<QLabel>(it->second)) {
+            const bool captioned = !label->isHidden();
+            label->setBuddy(captioned ? w : nullptr);
+            if (captioned)
+                shown = shownText(label);
+        }
+    } else if (const auto* edit = qobject_cast<const QLineEdit*>(w);
+               qobject_cast<const QListWidget*>(w) || (edit && !edit->isReadOnly())) {
+        // What the operator types or picks is the value of the control, not its name.
+    } else {
+        shown = shownText(w);
+    }
+    // Line breaks and runs of blanks that only place a caption on the screen are read as one
+    // blank.
+    w->setAccessibleName(shown.simplified());
+}
+
+void WindowBuilder::showText(QWidget* w, const QString& text)
+{
+    const QFont designFont = w->property("designFont").value<QFont>();
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        if (label->pixmap().isNull()) {
+            label->setText(text);
+            fitCaption(label, text, designFont, 0);
+        }
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        if (edit->text() != text)
+            edit->setText(text);
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+        const QString shown = boxText(text);
+        if (plain->toPlainText() != shown)
+            plain->setPlainText(shown);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setText(text);
+        fitCaption(button, text, designFont, 4);
+    }
+}
+
+void WindowBuilder::keepLogicText(const QString& name)
+{
+    // Read-only keeps the keyboard out, not an assistive tool writing through the box's
+    // accessible interface: whatever comes in that way, the box goes back to the logic's text.
+    if (m_applying)
+        return;
+    QWidget* w = widget(name);
+    if (!w)
+        return;
+    const QSignalBlocker blocker(w);
+    const QScopedValueRollback applying(m_applying, true);
+    showText(w, m_screen.text(name));
+}
+
+void WindowBuilder::announce(QWidget* box) const
+{
+    const QString message = shownText(box).simplified();
+    if (message.isEmpty())
+        return;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Spoken on every platform, interrupting whatever the reader was saying: a report answers the
+    // operator's last action.
+    QAccessibleAnnouncementEvent announcement(box, message);
+    announcement.setPoliteness(QAccessible::AnnouncementPoliteness::Assertive);
+    raise(announcement);
+#endif
+    // The box is named by its message by now, which is what a reader speaks for an alert.
+    QAccessibleEvent alert(box, QAccessible::Alert);
+    raise(alert);
 }
 
 void WindowBuilder::syncAll()
@@ -233,26 +415,18 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
         return;
     switch (aspect) {
     case Screen::Aspect::Text: {
-        const QString text = m_screen.text(name);
-        const QFont designFont = w->property("designFont").value<QFont>();
-        if (auto* label = qobject_cast<QLabel*>(w)) {
-            if (label->pixmap().isNull()) {
-                label->setText(text);
-                fitCaption(label, text, designFont, 0);
-            }
-        } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-            if (edit->text() != text)
-                edit->setText(text);
-        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
-            // The logic writes line breaks as carriage return + line feed.
-            QString shown = text;
-            shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            plain->setPlainText(shown);
-        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            button->setText(text);
-            fitCaption(button, text, designFont, 4);
-            w->setAccessibleName(text.simplified());
+        {
+            const QScopedValueRollback applying(m_applying, true);
+            showText(w, m_screen.text(name));
         }
+        nameAfterWhatShows(name);
+        for (const auto& [control, label] : m_labelOf)
+            if (label == name)
+                nameAfterWhatShows(control);
+        // Each message the logic puts into a shown report is news, even the same words again:
+        // the operator tried once more and failed once more.
+        if (m_reporting.count(name) != 0 && w->isVisible())
+            announce(w);
         break;
     }
     case Screen::Aspect::Enabled:
@@ -260,6 +434,9 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
         break;
     case Screen::Aspect::Visible:
         w->setVisible(m_screen.visible(name));
+        for (const auto& [control, label] : m_labelOf)
+            if (label == name)
+                nameAfterWhatShows(control);
         break;
     case Screen::Aspect::Lines:
     case Screen::Aspect::Selection:

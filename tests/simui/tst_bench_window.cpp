@@ -7,8 +7,10 @@
 #include "ui/ConfigWindow.h"
 #include "ui/MainWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -358,6 +360,28 @@ private slots:
         QCOMPARE(seen, expected);
         // Closing the bench alone must not end the program.
         QVERIFY(!window->testAttribute(Qt::WA_QuitOnClose));
+    }
+
+    void screenReadersReadTheBoardAndTheSettingsCaption()
+    {
+        const auto nameOf = [](QWidget* w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        auto* board = find<QLabel>(QStringLiteral("lblBoard"));
+        QCOMPARE(nameOf(board), QStringLiteral("Board 0: online, not controller in charge, remote "
+                                               "enable off, time-out 10 s"));
+        bench->driver().SendIFC(0);
+        bench->driver().ibtmo(0, 11);
+        QTRY_COMPARE(nameOf(board), QStringLiteral("Board 0: online, controller in charge, remote "
+                                                   "enable off, time-out 1 s"));
+
+        auto* label = find<QLabel>(QStringLiteral("lblSettings"));
+        select(QStringLiteral("7379"));
+        QCOMPARE(nameOf(settings()), QStringLiteral("Settings of the 7379 at 25 / 11-14"));
+        QCOMPARE(nameOf(label), nameOf(settings()));
+        units()->clearSelection();
+        QCOMPARE(nameOf(settings()), QStringLiteral("Settings (no unit selected)"));
+        QCOMPARE(nameOf(label), nameOf(settings()));
     }
 
     void opensBesideTheMainWindow_data()
