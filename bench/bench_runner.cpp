@@ -5,8 +5,7 @@
 // Prints a Markdown table. Usage: bench_runner <startup_program> <startup_bare> <startup_label> [runs]
 #include "../tests/e2e/Harness.h"
 #include "gpib/ThreadedDriver.h"
-#include "models/ModelFamily.h"
-#include "models/ModelList.h"
+#include "models/Models.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -77,7 +76,7 @@ double cpuSeconds()
 std::vector<double> engineSteps()
 {
     std::vector<double> steps;
-    const QStringList entries = modelList();
+    const QStringList entries = modelEntries();
     for (int n = 0; n < entries.size(); ++n) {
         const QString entry = entries.at(n);
         Harness h;
@@ -97,7 +96,7 @@ std::vector<double> engineSteps()
                     timed([&] { run.setAddress(QString::number(n + 1)); });
                 else
                     timed([&] { run.click(ctl::cmdNextCh); });
-                const int count = h.state.table.FuncCount();
+                const int count = window.logic().currentModel()->menu->count();
                 for (int f = 1; f <= count; ++f)
                     timed([&] { run.enter(); });
             }

@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GPIB32 gpib(driver, status);
 
     const QString before = text;
-    gpib.Send(0, 5, text, 1);
+    (void)gpib.Send(0, 5, text, 1);
     const QByteArray expected = GPIB32::toDriverBytes(before);
     FUZZ_CHECK(text == before && driver.sentCount == before.size() &&
                    QByteArray(reinterpret_cast<const char*>(driver.sent.data()),
@@ -126,13 +126,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    .c_str());
     checkStatusCopy(driver, status, "Send");
 
-    gpib.SendCmds(0, text);
+    (void)gpib.SendCmds(0, text);
     FUZZ_CHECK(driver.sentCount == before.size(), "SendCmds(%s) gave the driver %ld bytes",
                show(before).c_str(), driver.sentCount);
 
     // A Receive: the driver writes up to the count it got; the rest of the buffer is what went in.
     const QString original = buffer;
-    gpib.Receive(0, 5, buffer, 0);
+    (void)gpib.Receive(0, 5, buffer, 0);
     const auto written = static_cast<qsizetype>(driver.ibcntl);
     bool ok = buffer.size() == original.size() && driver.receiveCount == original.size();
     for (qsizetype i = 0; ok && i < buffer.size(); ++i) {

@@ -115,7 +115,7 @@ void checkMenuLine(const QString& prompt, const QString& value)
 
 void checkTrimReply(const QString& reply)
 {
-    const QString kept = ConfigLogic::TrimReply(reply);
+    const QString kept = ConfigLogic::trimReply(reply);
     const qsizetype lf = reply.indexOf(QLatin1Char('\n'));
     const bool ok = reply.startsWith(kept) &&
                     (lf < 0 ? kept.size() == reply.size()

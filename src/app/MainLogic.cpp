@@ -2,7 +2,7 @@
 
 #include "config/Controls.h"
 #include "core/QtText.h"
-#include "models/ModelList.h"
+#include "models/Models.h"
 
 namespace gpibconfig {
 
@@ -18,24 +18,24 @@ QString MainLogic::revisionCaption()
     return QStringLiteral("Revised  ") + QStringLiteral("12-01-2008");
 }
 
-void MainLogic::Form_Load()
+void MainLogic::reset()
 {
     m_app.state.BoardIndex = 0;
     m_lineBreak = QStringLiteral("\r\n");
     m_screen.setText(ctl::labelRev, revisionCaption());
-    m_screen.setLines(ctl::listUnit, modelList());
+    m_screen.setLines(ctl::listUnit, modelEntries());
     m_screen.setEnabled(ctl::cmdConfig, false);
     m_screen.setEnabled(ctl::cmdContinue, false);
     m_screen.setEnabled(ctl::listUnit, true);
     m_screen.setVisible(ctl::txtGPIBErr, false);
 }
 
-void MainLogic::listUnit_Click() { m_screen.setEnabled(ctl::cmdConfig, true); }
+void MainLogic::modelPicked() { m_screen.setEnabled(ctl::cmdConfig, true); }
 
-void MainLogic::listUnit_DblClick()
+void MainLogic::pickAndConfigure()
 {
     m_screen.setEnabled(ctl::cmdConfig, true);
-    cmdConfig_Click();
+    configure();
 }
 
 void MainLogic::showMessage(const QString& text)
@@ -44,7 +44,7 @@ void MainLogic::showMessage(const QString& text)
     m_screen.setVisible(ctl::txtGPIBErr, true);
 }
 
-void MainLogic::cmdConfig_Click()
+void MainLogic::configure()
 {
     ProgramState& st = m_app.state;
     const int row = m_screen.selectedLine(ctl::listUnit);
@@ -66,7 +66,8 @@ void MainLogic::cmdConfig_Click()
     if (!prepareBoard())
         return;
 
-    if (needsPowerCycle(st.ModelCode)) {
+    const Model* model = modelForEntry(entry);
+    if (model && model->powerCycle) {
         showMessage(QStringLiteral("Turn unit off and back on") + m_lineBreak +
                     QStringLiteral("Press Continue when RDY LED on."));
         m_screen.setEnabled(ctl::cmdContinue, true);
@@ -83,14 +84,13 @@ bool MainLogic::prepareBoard()
         m_busy = false;
         return ok;
     };
-    m_app.gpib.SendIFC(st.BoardIndex);
-    if (st.status.failed()) {
+    if (m_app.gpib.SendIFC(st.BoardIndex).failed()) {
         showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
         return done(false);
     }
-    m_app.gpib.ibsre(st.BoardIndex, 1);
+    (void)m_app.gpib.ibsre(st.BoardIndex, 1);
     const GpibStatus afterRemoteEnable = st.status;
-    m_app.gpib.ibtmo(st.BoardIndex, 11);
+    (void)m_app.gpib.ibtmo(st.BoardIndex, 11);
     // Both calls go out back to back; a refused remote enable must not pass unnoticed just because
     // the time-out call after it succeeded, so its own status is reported then.
     if (!st.status.failed() && afterRemoteEnable.failed())
@@ -102,13 +102,13 @@ bool MainLogic::prepareBoard()
     return done(true);
 }
 
-void MainLogic::cmdContinue_Click()
+void MainLogic::continueAfterPowerCycle()
 {
     m_screen.setEnabled(ctl::cmdContinue, false);
     m_screen.setVisible(ctl::txtGPIBErr, false);
     m_host.openConfigWindow();
 }
 
-void MainLogic::cmdExit_Click() { m_host.closeMainWindow(); }
+void MainLogic::exit() { m_host.closeMainWindow(); }
 
 } // namespace gpibconfig

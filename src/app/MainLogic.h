@@ -20,12 +20,18 @@ class MainLogic {
 public:
     MainLogic(AppContext& app, Screen& screen, MainHost& host);
 
-    void Form_Load();
-    void listUnit_Click();
-    void listUnit_DblClick();
-    void cmdConfig_Click();
-    void cmdContinue_Click();
-    void cmdExit_Click();
+    // The window opens: the model list, nothing chosen yet.
+    void reset();
+    // A model was picked in the list: Configure becomes available.
+    void modelPicked();
+    // A double-click (or Return) on an entry: picked and configured at once.
+    void pickAndConfigure();
+    // Configure: checks the model, prepares the board, then asks for the power cycle or opens the
+    // configuration window.
+    void configure();
+    // Continue after the power cycle.
+    void continueAfterPowerCycle();
+    void exit();
 
     static QString revisionCaption();
     // True while Configure is on the bus: the window must not close under it.

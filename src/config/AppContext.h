@@ -28,10 +28,10 @@ struct AppContext {
     QString reportFailure(const QString& title)
     {
         const GpibStatus failed = state.status;
-        QString titleCopy = title;
-        ReportGpibError(gpib, titleCopy, state.ErrorText);
-        const QString hint = gpib.driver().explainFailure(failed.ibsta, failed.iberr, failed.ibcntl);
-        return hint.isEmpty() ? state.ErrorText : state.ErrorText + QStringLiteral("\r\n") + hint;
+        const QString report = ReportGpibError(gpib, title);
+        const QString hint =
+            gpib.driver().explainFailure(failed.ibsta, failed.iberr, failed.ibcntl);
+        return hint.isEmpty() ? report : report + QStringLiteral("\r\n") + hint;
     }
 };
 

@@ -16,28 +16,28 @@ void ChannelLogic::setChannelText(const QString& text)
 {
     // Setting the text is an edit like the operator's: it raises the change event.
     m_screen.setText(ctl::txtChNum, text);
-    txtChNum_Change();
+    channelEdited();
 }
 
-void ChannelLogic::Form_Load()
+void ChannelLogic::reset()
 {
-    m_formReady = 0;
+    m_ready = false;
     setChannelText(QString());
     m_screen.setEnabled(ctl::txtChNum, true);
     m_screen.setEnabled(ctl::cmdChSel, true);
     m_screen.setVisible(ctl::txtErrMsg, false);
-    m_formReady = 1;
+    m_ready = true;
     m_screen.setFocus(ctl::txtChNum);
 }
 
-void ChannelLogic::txtChNum_Change()
+void ChannelLogic::channelEdited()
 {
     // A channel is one digit: once it is typed, Continue is next.
-    if (m_formReady == 1)
+    if (m_ready)
         m_screen.setFocus(ctl::cmdChSel);
 }
 
-void ChannelLogic::cmdChSel_Click()
+void ChannelLogic::acceptChannel()
 {
     double& channel = m_app.state.unit.ChannelNumber;
     channel = readNumber(m_screen.text(ctl::txtChNum));

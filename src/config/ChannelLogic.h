@@ -18,9 +18,12 @@ class ChannelLogic {
 public:
     ChannelLogic(AppContext& app, Screen& screen, ChannelHost& host);
 
-    void Form_Load();
-    void txtChNum_Change();
-    void cmdChSel_Click();
+    // The dialog opens: empty channel, focus in it.
+    void reset();
+    // The channel text changed (by the operator or the program).
+    void channelEdited();
+    // Continue: a channel 1..4 closes the dialog; anything else is refused.
+    void acceptChannel();
 
 private:
     void setChannelText(const QString& text);
@@ -28,7 +31,8 @@ private:
     AppContext& m_app;
     Screen& m_screen;
     ChannelHost& m_host;
-    int m_formReady = 0;
+    // Edits made while the dialog is being set up do not move the focus.
+    bool m_ready = false;
 };
 
 } // namespace gpibconfig

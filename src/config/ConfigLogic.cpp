@@ -2,7 +2,7 @@
 
 #include "Controls.h"
 #include "core/QtText.h"
-#include "models/ModelFamily.h"
+#include "models/Models.h"
 
 #include <QRegularExpression>
 #include <array>
@@ -24,6 +24,10 @@ constexpr std::int64_t kRefusedBits = 4 | 16 | 32;
 constexpr std::int64_t kSaveRefusedBits = 4 | 8 | 16 | 32;
 
 QString blanks() { return QString(kReplyLength, QLatin1Char(' ')); }
+
+// Shown in the status box by the first press of Done when nothing is saved: an empty line, then
+// the two texts joined without anything between them.
+const QString kLineBreak = QStringLiteral("\r\n");
 
 // The bus address 0..30 a value typed for the address function stands for, if it is one. Only
 // plain decimal digits count: the unit reads "&H1C", "28abc", "28.4" or "2.8E1" differently from
@@ -96,15 +100,14 @@ QString ConfigLogic::titleFor(std::int16_t modelCode)
     return decimalText(static_cast<int>(modelCode)) + QStringLiteral("  CONFIGURATION ROUTINE");
 }
 
-QString ConfigLogic::TrimReply(const QString& reply)
+QString ConfigLogic::trimReply(const QString& reply)
 {
     const qsizetype lf = reply.indexOf(QLatin1Char('\n'));
     return lf < 0 ? reply : reply.left(lf + 1);
 }
 
-void ConfigLogic::Form_Load()
+void ConfigLogic::reset()
 {
-    m_crLf = QStringLiteral("\r\n");
     m_screen.setVisible(ctl::txtTitle, true);
     m_screen.setText(ctl::txtTitle, titleFor(m_app.state.ModelCode));
     m_screen.setVisible(ctl::txtErrMsg, false);
@@ -115,8 +118,7 @@ void ConfigLogic::Form_Load()
          {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav, ctl::cmdRedo})
         m_screen.setEnabled(name, false);
     m_screen.setVisible(ctl::labelChoice, false);
-    m_app.state.run.EsrQuery = QStringLiteral("*ESR?");
-    m_doneArmed = 0;
+    m_doneArmed = false;
 
     m_screen.setVisible(ctl::txtGPIBErr, false);
     m_screen.setVisible(ctl::cmdNextCh, false);
@@ -130,36 +132,41 @@ void ConfigLogic::report(const QString& title)
     m_screen.setVisible(ctl::txtGPIBErr, true);
 }
 
-void ConfigLogic::send(const QString& text)
+void ConfigLogic::showStatusLine(const QString& line)
 {
-    ProgramState& st = m_app.state;
-    st.run.CmdString = text;
-    m_app.gpib.Send(st.BoardIndex, st.unit.DeviceAddress, st.run.CmdString, 1);
+    m_screen.setText(ctl::txtGPIBErr, line);
+    m_screen.setVisible(ctl::txtGPIBErr, true);
 }
 
-void ConfigLogic::receive()
+GpibStatus ConfigLogic::send(const QString& text)
 {
-    ProgramState& st = m_app.state;
-    st.run.ReplyText = blanks();
-    m_app.gpib.Receive(st.BoardIndex, st.unit.DeviceAddress, st.run.ReplyText, 0);
+    const ProgramState& st = m_app.state;
+    return m_app.gpib.Send(st.BoardIndex, st.unit.DeviceAddress, text, 1);
+}
+
+QString ConfigLogic::receive()
+{
+    const ProgramState& st = m_app.state;
+    QString reply = blanks();
+    (void)m_app.gpib.Receive(st.BoardIndex, st.unit.DeviceAddress, reply, 0);
+    return reply;
 }
 
 bool ConfigLogic::sendChecked(const QString& text, const QString& errorTitle)
 {
-    send(text);
-    if (m_app.state.status.failed()) {
+    if (send(text).failed()) {
         report(errorTitle);
         return false;
     }
     return true;
 }
 
-void ConfigLogic::Pause() { m_app.clock.pause(kPauseSeconds); }
+void ConfigLogic::pause() { m_app.clock.pause(kPauseSeconds); }
 
 // ---------------------------------------------------------------------------------------------
-// Address entry and dispatch
+// Address entry
 
-void ConfigLogic::cmdSet_Click() { enterAddress(); }
+void ConfigLogic::setAddress() { enterAddress(); }
 
 ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
 {
@@ -193,10 +200,11 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
     } else {
         next.PrimaryAddress = static_cast<std::int16_t>(*typed / 100);
         next.SecondaryAddress = static_cast<std::int16_t>(*typed - 100 * next.PrimaryAddress);
-        next.DeviceAddress = addressWord(next.PrimaryAddress, next.SecondaryAddress);
+        next.DeviceAddress = UnitAddress::word(next.PrimaryAddress, next.SecondaryAddress);
     }
 
-    if (st.ModelCode == 7379) {
+    const Model* model = modelForEntry(st.ModelNumber);
+    if (model && model->multiChannel()) {
         // The dialog hands its channel back through the program state, also when the operator
         // typed a bad one and then closed it.
         const double before = unit.ChannelNumber;
@@ -208,13 +216,12 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
         // The dialog only accepts 0 < channel <= 4, so the secondary address is 10..14.
         next.ChannelNumber = channel;
         next.SecondaryAddress = toInt16(channel + 10).value_or(0);
-        next.DeviceAddress = addressWord(next.PrimaryAddress, next.SecondaryAddress);
+        next.DeviceAddress = UnitAddress::word(next.PrimaryAddress, next.SecondaryAddress);
     }
     unit = next;
 
-    m_app.gpib.SendIFC(st.BoardIndex);
-    m_app.gpib.DevClear(st.BoardIndex, unit.DeviceAddress);
-    if (st.status.failed()) {
+    (void)m_app.gpib.SendIFC(st.BoardIndex);
+    if (m_app.gpib.DevClear(st.BoardIndex, unit.DeviceAddress).failed()) {
         report(QStringLiteral("DevClear Error"));
         return AddressOutcome::Failed;
     }
@@ -223,237 +230,207 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
     m_screen.setEnabled(ctl::cmdRedo, true);
     m_screen.setVisible(ctl::labelChoice, true);
 
-    const ModelRoutine* routine = routineFor(st.ModelCode, st.ModelNumber);
-    if (!routine) {
+    if (!model) {
         m_screen.setText(ctl::txtErrMsg, QStringLiteral("Bad Model Number, Configuration halted"));
         m_screen.setVisible(ctl::txtErrMsg, true);
-        Pause();
+        pause();
         m_host.closeConfigWindow();
         return AddressOutcome::Failed;
     }
-    runModelRoutine(*routine);
+    startMenu(*model);
     return AddressOutcome::Started;
 }
 
-std::int16_t ConfigLogic::addressWord(std::int16_t primary, std::int16_t secondary)
-{
-    return static_cast<std::int16_t>(primary + (0x60 + secondary) * 256);
-}
-
-void ConfigLogic::runModelRoutine(const ModelRoutine& routine)
+void ConfigLogic::startMenu(const Model& model)
 {
     BusyScope busy(*this);
     ProgramState& st = m_app.state;
-    FunctionTable& table = st.table;
-    m_routine = &routine;
+    m_model = &model;
 
-    if (routine.hasNotice()) {
-        st.NoticeText = routine.notice();
-        m_host.showNotice();
-    }
-    if (routine.multiChannel()) {
-        table.ChannelCount = static_cast<std::int16_t>(routine.channelCount);
+    if (model.hasNotice())
+        m_host.showNotice(model.notice());
+    if (model.multiChannel()) {
         m_screen.setEnabled(ctl::cmdNextCh, false);
         m_screen.setVisible(ctl::cmdNextCh, false);
     } else {
+        // The menu talks to the primary address alone, whatever secondary was typed.
         st.unit.DeviceAddress = st.unit.PrimaryAddress;
     }
+    // The notice may have taken a while to read; the bus is cleared again after it.
+    if (model.hasNotice())
+        (void)m_app.gpib.SendIFC(st.BoardIndex);
 
-    const std::vector<MenuRow> rows = routine.rows();
-    const bool countAccepted = table.setFuncCount(static_cast<int>(rows.size()));
-    Q_ASSERT(countAccepted);
-    (void)countAccepted;
-    for (std::size_t k = 0; k < rows.size(); ++k)
-        table.setFunction(static_cast<int>(k + 1), QLatin1String(rows[k].prompt),
-                          QLatin1String(rows[k].header));
-    table.AddressFunc = static_cast<std::int16_t>(routine.addressFunc);
-    table.HeaderPrefix = QLatin1String(routine.headerPrefix);
-
-    if (routine.hasNotice())
-        m_app.gpib.SendIFC(st.BoardIndex);
-
-    table.LockSupported = static_cast<std::int16_t>(routine.lockSupported);
-    table.TriggerAtStart = static_cast<std::int16_t>(routine.triggerAtStart);
-    st.run.FuncIndex = 1;
+    m_function = 1;
     m_scrollCount = 0;
-    st.run.MenuPhase = 0;
     // Settings of this new menu are not saved yet, whatever an earlier menu of this window did.
-    m_doneArmed = 0;
-    LOOP2();
+    m_doneArmed = false;
+    queryStep();
 }
 
 // ---------------------------------------------------------------------------------------------
 // The menu engine
 
-void ConfigLogic::cmdEnter_Click()
+void ConfigLogic::enterOrAdvance()
 {
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
-    m_app.state.run.MenuPhase = 1;
     // A pasted line break would end the message inside the value and hand the unit the rest as a
     // second message: the value stays one message, its line breaks become blanks.
     QString choice = m_screen.text(ctl::txtChoice);
     choice.replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
-    m_app.state.run.ChoiceText = choice;
     m_screen.setText(ctl::txtChoice, QString());
-    LOOP2();
+
+    if (!m_model)
+        return;
+    const int count = m_model->menu->count();
+    if (m_function < 1 || m_function > count)
+        return; // before the first Set Address, or past the end of the menu
+    if (!choice.isEmpty()) {
+        // The same function stays current: the operator may send another value or move on.
+        setStep(choice);
+        return;
+    }
+    ++m_function;
+    if (m_function <= count)
+        queryStep();
+    else
+        endOfMenu();
 }
 
-void ConfigLogic::lstFunction_Click() { m_screen.setFocus(ctl::txtChoice); }
+void ConfigLogic::focusChoice() { m_screen.setFocus(ctl::txtChoice); }
 
-void ConfigLogic::lstFunction_DblClick()
+void ConfigLogic::enterFromList()
 {
     // Only while a menu runs; before Set Address or after the last function there is no function
     // to step.
     if (m_screen.enabled(ctl::cmdEnter))
-        cmdEnter_Click();
+        enterOrAdvance();
 }
 
-void ConfigLogic::LOOP2()
+// A unit on its switch address answers 32 + that address; the list shows it as "n/31".
+QString ConfigLogic::queriedAddress(const QString& reply)
 {
-    BusyScope busy(*this);
-    RunState& run = m_app.state.run;
-    const int count = m_app.state.table.FuncCount();
-    if (run.FuncIndex < 1 || run.FuncIndex > count + 1)
-        return;
-    if (run.MenuPhase == 0) {
-        queryStep();
-        return;
-    }
-    if (!run.ChoiceText.isEmpty()) {
-        setStep();
-        return;
-    }
-    if (run.FuncIndex > count)
-        return; // already past the end of the menu
-    ++run.FuncIndex;
-    if (run.FuncIndex <= count) {
-        run.MenuPhase = 0;
-        queryStep();
-    } else {
-        endOfMenu();
-    }
+    const double v = readNumber(reply);
+    return withoutLeadingBlanks(v >= 32 ? decimalText(v - 32) + QStringLiteral("/31 ") : reply);
+}
+
+// After a setting only the first two characters are read: the address is at most two digits.
+QString ConfigLogic::readBackAddress(const QString& reply)
+{
+    const double v = readNumber(reply.left(2));
+    return withoutLeadingBlanks(v >= 32 ? decimalText(v - 32) + QStringLiteral("/31\n")
+                                        : decimalText(v) + QStringLiteral("\n"));
 }
 
 void ConfigLogic::queryStep()
 {
-    ProgramState& st = m_app.state;
-    const FunctionTable& table = st.table;
-    const int i = st.run.FuncIndex;
-    if (!FunctionTable::validSlot(i) || i > table.FuncCount())
+    const ProgramState& st = m_app.state;
+    const Model& model = *m_model;
+    const int i = m_function;
+    const auto function = model.menu->function(i);
+    if (!function)
         return;
 
     if (i == 1) {
-        if (table.TriggerAtStart == 1) {
+        if (model.triggerAtStart) {
             const int listen = 0x20 + st.unit.DeviceAddress;
             const QChar unl(0x3F);
             const QChar lad(listen);
             const QChar get(0x08);
             for (const QString& commands :
                  {QString(unl), QString(lad), QString(unl), QString(lad) + get}) {
-                st.run.CmdString = commands;
-                m_app.gpib.SendCmds(st.BoardIndex, st.run.CmdString);
-                Pause();
+                (void)m_app.gpib.SendCmds(st.BoardIndex, commands);
+                pause();
             }
         }
-        if (table.LockSupported == 1) {
-            send(QStringLiteral("CAL:LOCK 0"));
-            send(QStringLiteral("*CLS"));
+        if (model.lockable) {
+            (void)send(QStringLiteral("CAL:LOCK 0"));
+            (void)send(QStringLiteral("*CLS"));
         }
     }
 
-    st.run.ReplyText = blanks();
-    send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char('?'));
-    receive();
+    (void)send(model.busHeader(*function) + QLatin1Char('?'));
+    QString reply = receive();
     if (st.status.failed()) {
         report(QStringLiteral("Receive Error"));
     } else {
-        st.run.ReplyText = TrimReply(st.run.ReplyText);
-        if (i == table.AddressFunc) {
-            const double v = readNumber(st.run.ReplyText);
-            if (v >= 32)
-                st.run.ReplyText = decimalText(v - 32) + QStringLiteral("/31 ");
-            st.run.ReplyText = withoutLeadingBlanks(st.run.ReplyText);
-        }
+        reply = trimReply(reply);
+        if (i == model.menu->addressFunction)
+            reply = queriedAddress(reply);
     }
 
     if (i > kVisibleFunctions) {
         if (m_screen.removeLine(ctl::lstFunction, 0))
             ++m_scrollCount;
     }
-    showLine(i - m_scrollCount - 1, false);
+    showLine(i - m_scrollCount - 1, reply, false);
     m_screen.selectLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction) - 1);
     m_screen.setFocus(ctl::txtChoice);
 }
 
-void ConfigLogic::setStep()
+void ConfigLogic::setStep(const QString& choice)
 {
     ProgramState& st = m_app.state;
-    const FunctionTable& table = st.table;
-    const int i = st.run.FuncIndex;
-    if (!FunctionTable::validSlot(i) || i > table.FuncCount())
+    const Model& model = *m_model;
+    const int i = m_function;
+    const auto function = model.menu->function(i);
+    if (!function)
         return;
-    const QString choice = st.run.ChoiceText;
+    const bool addressFunction = i == model.menu->addressFunction;
 
-    send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char(' ') + choice);
+    (void)send(model.busHeader(*function) + QLatin1Char(' ') + choice);
 
-    if (i == table.AddressFunc) {
+    if (addressFunction) {
         // Follow the unit to its new address only when it can have one; 31 (back to the switch
         // address) and anything that is not a bus address keep the address we talk to.
         if (const auto n = busAddress(choice)) {
             st.unit.PrimaryAddress = *n;
             st.unit.DeviceAddress =
-                st.ModelCode == 7379 ? addressWord(*n, st.unit.SecondaryAddress) : *n;
+                model.multiChannel() ? UnitAddress::word(*n, st.unit.SecondaryAddress) : *n;
         }
-        Pause();
+        pause();
     }
-    Pause();
+    pause();
 
-    send(st.run.EsrQuery);
-    receive();
-    const EventStatus status = EventStatus::read(st.run.ReplyText);
+    (void)send(QStringLiteral("*ESR?"));
+    const EventStatus status = EventStatus::read(receive());
+    QString shown;
     if (status.kind == EventStatus::Kind::NoAnswer) {
-        st.run.ReplyText = QStringLiteral("No response");
+        shown = QStringLiteral("No response");
     } else if (!status.confirms(kRefusedBits)) {
         // A reply that holds no number, or one that cannot be an event status register, is no
         // confirmation either.
-        st.run.ReplyText = QStringLiteral("Error - retry");
+        shown = QStringLiteral("Error - retry");
     } else {
-        send(table.HeaderPrefix + table.FuncHeader(i) + QLatin1Char('?'));
-        receive();
-        st.run.ReplyText = TrimReply(st.run.ReplyText);
-        if (i == table.AddressFunc) {
-            const double v = readNumber(st.run.ReplyText.left(2));
-            st.run.ReplyText = v >= 32 ? decimalText(v - 32) + QStringLiteral("/31\n")
-                                       : decimalText(v) + QStringLiteral("\n");
-            st.run.ReplyText = withoutLeadingBlanks(st.run.ReplyText);
-        }
+        (void)send(model.busHeader(*function) + QLatin1Char('?'));
+        shown = trimReply(receive());
+        if (addressFunction)
+            shown = readBackAddress(shown);
     }
 
-    showLine(i - m_scrollCount - 1, true);
+    showLine(i - m_scrollCount - 1, shown, true);
     m_screen.setFocus(ctl::txtChoice);
 }
 
-void ConfigLogic::showLine(int position, bool replace)
+void ConfigLogic::showLine(int position, const QString& value, bool replace)
 {
-    ProgramState& st = m_app.state;
-    st.MenuLine = FormatMenuLine(st.table.FuncPrompt(st.run.FuncIndex), st.run.ReplyText);
+    const auto function = m_model->menu->function(m_function);
+    const QString line =
+        FormatMenuLine(function ? QLatin1String(function->prompt) : QString(), value);
     if (replace)
         m_screen.removeLine(ctl::lstFunction, position);
-    if (!m_screen.insertLine(ctl::lstFunction, position, st.MenuLine))
-        m_screen.insertLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction), st.MenuLine);
+    if (!m_screen.insertLine(ctl::lstFunction, position, line))
+        m_screen.insertLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction), line);
 }
-
-int ConfigLogic::configuredChannel() const { return m_app.state.unit.SecondaryAddress - 10; }
 
 void ConfigLogic::endOfMenu()
 {
-    ProgramState& st = m_app.state;
-    if (st.ModelCode == 7379) {
+    const ProgramState& st = m_app.state;
+    if (m_model->multiChannel()) {
         // Compare the channel actually addressed: a fractional entry such as 3.5 addresses
         // channel 4.
-        if (configuredChannel() != st.table.ChannelCount) {
+        if (st.unit.SecondaryAddress - 10 != m_model->channelCount) {
             m_screen.setVisible(ctl::cmdNextCh, true);
             m_screen.setEnabled(ctl::cmdNextCh, true);
             m_screen.setEnabled(ctl::cmdEnter, false);
@@ -465,7 +442,7 @@ void ConfigLogic::endOfMenu()
     }
     m_screen.setEnabled(ctl::cmdSet, false);
     m_screen.setEnabled(ctl::cmdEnter, false);
-    if (st.table.LockSupported == 1) {
+    if (m_model->lockable) {
         m_screen.setEnabled(ctl::cmdLock, true);
         m_screen.setEnabled(ctl::cmdSRQ, true);
         m_screen.setEnabled(ctl::cmdNoSRQ, true);
@@ -476,7 +453,7 @@ void ConfigLogic::endOfMenu()
 // ---------------------------------------------------------------------------------------------
 // Finishing commands
 
-void ConfigLogic::cmdSav_Click()
+void ConfigLogic::saveConfiguration()
 {
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
@@ -484,7 +461,7 @@ void ConfigLogic::cmdSav_Click()
     // stays available so the operator can try again, and Done still asks.
     if (clearStatus() && sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")) &&
         saveConfirmed(QStringLiteral("Save"))) {
-        m_doneArmed = 1;
+        m_doneArmed = true;
         m_screen.setEnabled(ctl::cmdSav, false);
     }
 }
@@ -499,51 +476,47 @@ bool ConfigLogic::clearStatus()
 
 bool ConfigLogic::saveConfirmed(const QString& what)
 {
-    ProgramState& st = m_app.state;
-    if (!sendChecked(st.run.EsrQuery, QStringLiteral("Send ESR Error")))
+    if (!sendChecked(QStringLiteral("*ESR?"), QStringLiteral("Send ESR Error")))
         return false;
-    receive();
-    if (st.status.failed()) {
+    const QString reply = receive();
+    if (m_app.state.status.failed()) {
         report(QStringLiteral("Receive ESR Error"));
         return false;
     }
-    const EventStatus status = EventStatus::read(st.run.ReplyText);
+    const EventStatus status = EventStatus::read(reply);
     if (status.confirms(kSaveRefusedBits))
         return true;
-    QString line;
     switch (status.kind) {
     case EventStatus::Kind::NoAnswer:
-        line = what + QStringLiteral(" not confirmed by the unit: no answer to *ESR?");
+        showStatusLine(what + QStringLiteral(" not confirmed by the unit: no answer to *ESR?"));
         break;
     case EventStatus::Kind::NoNumber:
-        line =
-            what + QStringLiteral(" not confirmed by the unit: no number in its answer to *ESR?");
+        showStatusLine(
+            what + QStringLiteral(" not confirmed by the unit: no number in its answer to *ESR?"));
         break;
     case EventStatus::Kind::Value:
-        line =
-            what + QStringLiteral(" refused by the unit: ESR = ") + QString::number(status.value);
+        showStatusLine(what + QStringLiteral(" refused by the unit: ESR = ") +
+                       QString::number(status.value));
         break;
     }
-    m_screen.setText(ctl::txtGPIBErr, line);
-    m_screen.setVisible(ctl::txtGPIBErr, true);
     return false;
 }
 
-void ConfigLogic::cmdSRQ_Click()
+void ConfigLogic::keepEnablesAtPowerOn()
 {
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
     sendChecked(QStringLiteral("*PSC 0"), QStringLiteral("Send ESE Error"));
 }
 
-void ConfigLogic::cmdNoSRQ_Click()
+void ConfigLogic::clearEnablesAtPowerOn()
 {
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
     sendChecked(QStringLiteral("*PSC 1"), QStringLiteral("Send ESE Error"));
 }
 
-void ConfigLogic::cmdLock_Click()
+void ConfigLogic::lockSettings()
 {
     BusyScope busy(*this);
     m_screen.setVisible(ctl::txtGPIBErr, false);
@@ -556,24 +529,24 @@ void ConfigLogic::cmdLock_Click()
     // Done close without asking. The unit's register cannot tell which of the two it refused.
     if (sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")) &&
         saveConfirmed(QStringLiteral("Lock or save")))
-        m_doneArmed = 1;
+        m_doneArmed = true;
 }
 
-void ConfigLogic::cmdDone_Click()
+void ConfigLogic::leave()
 {
     m_screen.setVisible(ctl::txtGPIBErr, false);
-    if (m_doneArmed == 1) {
+    if (m_doneArmed) {
         m_host.closeConfigWindow();
         return;
     }
-    m_screen.setText(ctl::txtGPIBErr, m_crLf + QStringLiteral("Exit without saving? ") +
+    m_screen.setText(ctl::txtGPIBErr, kLineBreak + QStringLiteral("Exit without saving? ") +
                                           QStringLiteral("Press Done again to exit"));
     m_screen.setVisible(ctl::txtGPIBErr, true);
-    m_doneArmed = 1;
+    m_doneArmed = true;
     m_app.notifier.beep();
 }
 
-void ConfigLogic::cmdRedo_Click()
+void ConfigLogic::startOver()
 {
     m_screen.clearLines(ctl::lstFunction);
     m_screen.setText(ctl::txtAddr, QString());
@@ -585,7 +558,7 @@ void ConfigLogic::cmdRedo_Click()
         m_screen.setEnabled(name, false);
 }
 
-void ConfigLogic::cmdNextCh_Click()
+void ConfigLogic::nextChannel()
 {
     // What the end of this channel's menu showed, to put back if the operator closes the channel
     // dialog instead of choosing the next channel.

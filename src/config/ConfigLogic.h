@@ -5,7 +5,7 @@
 
 namespace gpibconfig {
 
-struct ModelRoutine;
+struct Model;
 
 // What the configuration window's logic needs from the toolkit: its modal dialogs and unloading.
 class ConfigHost {
@@ -15,85 +15,88 @@ public:
     virtual void closeConfigWindow() = 0;
     // Shows the channel dialog modally. False when it was closed without Continue.
     virtual bool askChannel() = 0;
-    // Shows the notice dialog modally with the state's NoticeText; returns once it has closed.
-    virtual void showNotice() = 0;
+    // Shows the notice dialog modally; returns once it has closed.
+    virtual void showNotice(const QString& notice) = 0;
 };
 
-// The configuration window's behaviour: address entry and model dispatch, the menu engine LOOP2,
-// and the finishing commands. It decides everything and touches only its Screen, the program
-// state and the bus; the window renders.
+// The configuration window's behaviour: address entry, the menu engine that walks a model's
+// functions one press at a time, and the finishing commands. It decides everything and touches
+// only its Screen, the program state and the bus; the window renders.
 class ConfigLogic {
 public:
     ConfigLogic(AppContext& app, Screen& screen, ConfigHost& host);
 
-    void Form_Load();
+    // The window opens: title, address stage, nothing armed.
+    void reset();
 
-    // Address entry and dispatch.
-    void cmdSet_Click();
+    // Set Address: checks the typed address, asks the four-channel unit for its channel, clears
+    // the device and starts the model's menu.
+    void setAddress();
 
-    // The menu engine.
-    void cmdEnter_Click();
-    void lstFunction_Click();
-    void lstFunction_DblClick();
-    void LOOP2();
+    // Enter or Advance: sends what the operator typed for the current function, or with nothing
+    // typed moves on to the next function (or past the last one).
+    void enterOrAdvance();
+    // The function list: a click puts the focus into the choice box; a double-click (or Return)
+    // is Enter or Advance while a menu runs.
+    void focusChoice();
+    void enterFromList();
 
     // Finishing commands.
-    void cmdSav_Click();
-    void cmdSRQ_Click();
-    void cmdNoSRQ_Click();
-    void cmdLock_Click();
-    void cmdDone_Click();
-    void cmdRedo_Click();
-    void cmdNextCh_Click();
+    void saveConfiguration();
+    void keepEnablesAtPowerOn();  // Save ESE and SRE: *PSC 0
+    void clearEnablesAtPowerOn(); // Don't Save SRE: *PSC 1
+    void lockSettings();
+    void leave();     // Done
+    void startOver(); // Redo from Start
+    void nextChannel();
 
-    // Runs a model routine: notice, table, second interface clear, start of the engine.
-    void runModelRoutine(const ModelRoutine& routine);
-
-    bool doneArmed() const { return m_doneArmed != 0; }
+    bool doneArmed() const { return m_doneArmed; }
     int scrollCount() const { return m_scrollCount; }
+    // The function the menu is at (1-based; one past the last once the menu has ended).
+    int currentFunction() const { return m_function; }
     // True while a handler is on the bus or pausing: the window must not close under it.
     bool busy() const { return m_busy > 0; }
-    // The routine that ran last (for tests and the bench window), or null.
-    const ModelRoutine* currentRoutine() const { return m_routine; }
+    // The model whose menu ran last (for tests and the bench window), or null.
+    const Model* currentModel() const { return m_model; }
 
     static QString titleFor(std::int16_t modelCode);
     // The reply up to and including its first line feed, or all of it.
-    static QString TrimReply(const QString& reply);
+    static QString trimReply(const QString& reply);
+    // How the list shows the address function's value: as queried, and as read back after a
+    // setting.
+    static QString queriedAddress(const QString& reply);
+    static QString readBackAddress(const QString& reply);
 
 private:
     class BusyScope;
-
     enum class AddressOutcome { Refused, Cancelled, Failed, Started };
-    // Set Address: checks the typed address, asks the four-channel unit for its channel, clears
-    // the device and starts the model's menu.
-    AddressOutcome enterAddress();
-    static std::int16_t addressWord(std::int16_t primary, std::int16_t secondary);
-    // Clears the unit's status before a save; false after a reported failure.
-    bool clearStatus();
-    // Reads *ESR? after a save that went out; false (and a line in the status box) unless the
-    // unit confirms it.
-    bool saveConfirmed(const QString& what);
 
+    AddressOutcome enterAddress();
+    void startMenu(const Model& model);
     void queryStep();
-    void setStep();
+    void setStep(const QString& choice);
     void endOfMenu();
-    void Pause();
-    void send(const QString& text);
-    void receive();
-    void showLine(int position, bool replace);
+
+    void pause();
+    [[nodiscard]] GpibStatus send(const QString& text);
+    // Receives into an 18-character buffer of blanks and returns it.
+    QString receive();
+    void showLine(int position, const QString& value, bool replace);
     void report(const QString& title);
     bool sendChecked(const QString& text, const QString& errorTitle);
-    int configuredChannel() const;
+    bool clearStatus();
+    bool saveConfirmed(const QString& what);
+    void showStatusLine(const QString& line);
 
     AppContext& m_app;
     Screen& m_screen;
     ConfigHost& m_host;
-    const ModelRoutine* m_routine = nullptr;
+    const Model* m_model = nullptr;
 
     // Fields of the window itself; they live as long as the window.
-    std::int16_t m_scrollCount = 0;
-    std::int16_t m_doneArmed = 0;
-    QString m_crLf;
+    int m_function = 0;
+    int m_scrollCount = 0;
+    bool m_doneArmed = false;
     int m_busy = 0;
 };
 

@@ -27,47 +27,47 @@ QByteArray GPIB32::toDriverBytes(const QString& text)
     return bytes;
 }
 
-void GPIB32::SendIFC(std::int16_t board)
+GpibStatus GPIB32::SendIFC(std::int16_t board)
 {
     m_driver.SendIFC(board);
-    RefreshStatus();
+    return RefreshStatus();
 }
 
-void GPIB32::DevClear(std::int16_t board, std::int16_t address)
+GpibStatus GPIB32::DevClear(std::int16_t board, std::int16_t address)
 {
     m_driver.DevClear(board, addressWord(address));
-    RefreshStatus();
+    return RefreshStatus();
 }
 
-void GPIB32::Send(std::int16_t board, std::int16_t address, const QString& text,
-                  std::int16_t eotMode)
+GpibStatus GPIB32::Send(std::int16_t board, std::int16_t address, const QString& text,
+                        std::int16_t eotMode)
 {
     const long count = static_cast<long>(text.size());
     const QByteArray bytes = toDriverBytes(text);
-    m_driver.Send(board, addressWord(address), reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                  count, eotMode);
+    m_driver.Send(board, addressWord(address),
+                  reinterpret_cast<const std::uint8_t*>(bytes.constData()), count, eotMode);
     // The driver only reads the bytes, so the caller's text stays exactly as it was, also where a
     // character had no 8-bit form.
-    RefreshStatus();
+    return RefreshStatus();
 }
 
-void GPIB32::Receive(std::int16_t board, std::int16_t address, QString& buffer,
-                     std::int16_t termination)
+GpibStatus GPIB32::Receive(std::int16_t board, std::int16_t address, QString& buffer,
+                           std::int16_t termination)
 {
     const long count = static_cast<long>(buffer.size());
     QByteArray bytes = toDriverBytes(buffer);
     m_driver.Receive(board, addressWord(address), reinterpret_cast<std::uint8_t*>(bytes.data()),
                      count, termination);
     storeBack(buffer, bytes);
-    RefreshStatus();
+    return RefreshStatus();
 }
 
-void GPIB32::SendCmds(std::int16_t board, const QString& commands)
+GpibStatus GPIB32::SendCmds(std::int16_t board, const QString& commands)
 {
     const long count = static_cast<long>(commands.size());
     const QByteArray bytes = toDriverBytes(commands);
     m_driver.SendCmds(board, reinterpret_cast<const std::uint8_t*>(bytes.constData()), count);
-    RefreshStatus();
+    return RefreshStatus();
 }
 
 std::int16_t GPIB32::ibonl(std::int16_t ud, std::int16_t v)
@@ -91,13 +91,14 @@ std::int16_t GPIB32::ibtmo(std::int16_t ud, std::int16_t v)
     return static_cast<std::int16_t>(result);
 }
 
-void GPIB32::RefreshStatus()
+GpibStatus GPIB32::RefreshStatus()
 {
     // The driver's values are cut to their low 16 bits on purpose: that is the status word's size.
     m_status.ibsta = static_cast<std::int16_t>(static_cast<std::uint16_t>(m_driver.ThreadIbsta()));
     m_status.iberr = static_cast<std::int16_t>(static_cast<std::uint16_t>(m_driver.ThreadIberr()));
     m_status.ibcnt = static_cast<std::int16_t>(static_cast<std::uint16_t>(m_driver.ThreadIbcnt()));
     m_status.ibcntl = static_cast<std::int32_t>(m_driver.ThreadIbcntl());
+    return m_status;
 }
 
 } // namespace gpibconfig

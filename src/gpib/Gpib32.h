@@ -4,7 +4,6 @@
 #include "GpibStatus.h"
 
 #include <QString>
-
 #include <cstdint>
 
 namespace gpibconfig {
@@ -18,18 +17,25 @@ namespace gpibconfig {
 // a Receive never changes the length of the caller's buffer.
 class GPIB32 {
 public:
-    explicit GPIB32(Driver& driver, GpibStatus& status) : m_driver(driver), m_status(status) {}
+    explicit GPIB32(Driver& driver, GpibStatus& status)
+        : m_driver(driver)
+        , m_status(status)
+    {
+    }
 
-    void SendIFC(std::int16_t board);
-    void DevClear(std::int16_t board, std::int16_t address);
-    void Send(std::int16_t board, std::int16_t address, const QString& text, std::int16_t eotMode);
-    void Receive(std::int16_t board, std::int16_t address, QString& buffer,
-                 std::int16_t termination);
-    void SendCmds(std::int16_t board, const QString& commands);
-    std::int16_t ibonl(std::int16_t ud, std::int16_t v);
-    std::int16_t ibsre(std::int16_t ud, std::int16_t v);
-    std::int16_t ibtmo(std::int16_t ud, std::int16_t v);
-    void RefreshStatus();
+    // Each call returns the status it left, so a caller that does not look at it says so.
+    [[nodiscard]] GpibStatus SendIFC(std::int16_t board);
+    [[nodiscard]] GpibStatus DevClear(std::int16_t board, std::int16_t address);
+    [[nodiscard]] GpibStatus Send(std::int16_t board, std::int16_t address, const QString& text,
+                                  std::int16_t eotMode);
+    [[nodiscard]] GpibStatus Receive(std::int16_t board, std::int16_t address, QString& buffer,
+                                     std::int16_t termination);
+    [[nodiscard]] GpibStatus SendCmds(std::int16_t board, const QString& commands);
+    // These return ibsta, as the driver's own functions do.
+    [[nodiscard]] std::int16_t ibonl(std::int16_t ud, std::int16_t v);
+    [[nodiscard]] std::int16_t ibsre(std::int16_t ud, std::int16_t v);
+    [[nodiscard]] std::int16_t ibtmo(std::int16_t ud, std::int16_t v);
+    GpibStatus RefreshStatus();
 
     const GpibStatus& status() const { return m_status; }
     Driver& driver() const { return m_driver; }

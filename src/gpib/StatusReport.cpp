@@ -73,19 +73,18 @@ QString formatStatusReport(const QString& title, std::int16_t ibsta, std::int16_
                            std::int32_t ibcntl)
 {
     return title + QStringLiteral(" ibsta = &H") +
-           QString::number(static_cast<std::uint16_t>(ibsta), 16).toUpper() +
-           QStringLiteral(" <") + QStringLiteral("  ") + statusBitNames(ibsta) +
-           QStringLiteral(" >") + QStringLiteral("iberr = ") + signedDecimal(iberr) +
-           errorName(iberr) + QStringLiteral("ibcnt = ") + signedDecimal(ibcntl);
+           QString::number(static_cast<std::uint16_t>(ibsta), 16).toUpper() + QStringLiteral(" <") +
+           QStringLiteral("  ") + statusBitNames(ibsta) + QStringLiteral(" >") +
+           QStringLiteral("iberr = ") + signedDecimal(iberr) + errorName(iberr) +
+           QStringLiteral("ibcnt = ") + signedDecimal(ibcntl);
 }
 
-void ReportGpibError(GPIB32& gpib, QString& title, QString& errorText)
+QString ReportGpibError(GPIB32& gpib, const QString& title)
 {
     const GpibStatus& s = gpib.status();
     const QString report = formatStatusReport(title, s.ibsta, s.iberr, s.ibcntl);
-    title = report;
-    errorText = report;
-    gpib.ibonl(0, 0);
+    (void)gpib.ibonl(0, 0);
+    return report;
 }
 
 QString FormatMenuLine(const QString& prompt, const QString& value)

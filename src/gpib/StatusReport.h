@@ -18,9 +18,9 @@ QString formatStatusReport(const QString& title, std::int16_t ibsta, std::int16_
 QString statusBitNames(std::int16_t ibsta);
 QString errorName(int iberr);
 
-// Builds the report from the current status into `title` and `errorText`, then takes board 0
-// offline; the status then describes that ibonl call.
-void ReportGpibError(GPIB32& gpib, QString& title, QString& errorText);
+// The report of the current status under `title`. Takes board 0 offline after building it; the
+// status then describes that ibonl call.
+QString ReportGpibError(GPIB32& gpib, const QString& title);
 
 // One line of the function list: the prompt padded to 35 columns (at least one blank), then the
 // value less a final line feed or blank.

@@ -24,23 +24,23 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
     m_widgets->announceMessages(ctl::txtErrMsg);
     m_widgets->announceMessages(ctl::txtGPIBErr);
 
-    connectButton(ctl::cmdSet, &ConfigLogic::cmdSet_Click);
-    connectButton(ctl::cmdEnter, &ConfigLogic::cmdEnter_Click);
-    connectButton(ctl::cmdSav, &ConfigLogic::cmdSav_Click);
-    connectButton(ctl::cmdSRQ, &ConfigLogic::cmdSRQ_Click);
-    connectButton(ctl::cmdNoSRQ, &ConfigLogic::cmdNoSRQ_Click);
-    connectButton(ctl::cmdLock, &ConfigLogic::cmdLock_Click);
-    connectButton(ctl::cmdDone, &ConfigLogic::cmdDone_Click);
-    connectButton(ctl::cmdRedo, &ConfigLogic::cmdRedo_Click);
-    connectButton(ctl::cmdNextCh, &ConfigLogic::cmdNextCh_Click);
+    connectButton(ctl::cmdSet, &ConfigLogic::setAddress);
+    connectButton(ctl::cmdEnter, &ConfigLogic::enterOrAdvance);
+    connectButton(ctl::cmdSav, &ConfigLogic::saveConfiguration);
+    connectButton(ctl::cmdSRQ, &ConfigLogic::keepEnablesAtPowerOn);
+    connectButton(ctl::cmdNoSRQ, &ConfigLogic::clearEnablesAtPowerOn);
+    connectButton(ctl::cmdLock, &ConfigLogic::lockSettings);
+    connectButton(ctl::cmdDone, &ConfigLogic::leave);
+    connectButton(ctl::cmdRedo, &ConfigLogic::startOver);
+    connectButton(ctl::cmdNextCh, &ConfigLogic::nextChannel);
 
     auto* list = m_widgets->get<QListWidget>(ctl::lstFunction);
-    connect(list, &QListWidget::itemClicked, this, [this] { m_logic.lstFunction_Click(); });
+    connect(list, &QListWidget::itemClicked, this, [this] { m_logic.focusChoice(); });
     connect(list, &QListWidget::itemDoubleClicked, this,
-            [this] { m_logic.lstFunction_DblClick(); });
+            [this] { m_logic.enterFromList(); });
     list->installEventFilter(this);
 
-    m_logic.Form_Load();
+    m_logic.reset();
 }
 
 ConfigWindow::~ConfigWindow() = default;
@@ -58,7 +58,7 @@ void ConfigWindow::reject()
         return;
     }
     if (!m_logic.busy())
-        m_logic.cmdDone_Click();
+        m_logic.leave();
 }
 
 void ConfigWindow::closeConfigWindow()
@@ -75,9 +75,9 @@ bool ConfigWindow::askChannel()
     return dialog.exec() == QDialog::Accepted;
 }
 
-void ConfigWindow::showNotice()
+void ConfigWindow::showNotice(const QString& notice)
 {
-    NoticeDialog dialog(m_app.state.NoticeText, this);
+    NoticeDialog dialog(notice, this);
     if (m_noticeHook)
         m_noticeHook(dialog);
     dialog.exec();
@@ -89,7 +89,7 @@ bool ConfigWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(ctl::lstFunction)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            m_logic.lstFunction_DblClick();
+            m_logic.enterFromList();
             return true;
         }
     }

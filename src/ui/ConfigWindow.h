@@ -45,7 +45,7 @@ protected:
 private:
     void closeConfigWindow() override;
     bool askChannel() override;
-    void showNotice() override;
+    void showNotice(const QString& notice) override;
     void connectButton(const QString& name, void (ConfigLogic::*handler)());
 
     AppContext& m_app;

@@ -21,10 +21,10 @@ ChannelDialog::ChannelDialog(AppContext& app, QWidget* parent)
     auto* ok = m_widgets->get<QPushButton>(ctl::cmdChSel);
     // Continue takes Return, so a keyboard user types the digit and presses Return.
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] { m_logic.cmdChSel_Click(); });
+    connect(ok, &QPushButton::clicked, this, [this] { m_logic.acceptChannel(); });
     connect(m_widgets->get<QLineEdit>(ctl::txtChNum), &QLineEdit::textEdited, this,
-            [this] { m_logic.txtChNum_Change(); });
-    m_logic.Form_Load();
+            [this] { m_logic.channelEdited(); });
+    m_logic.reset();
 }
 
 ChannelDialog::~ChannelDialog() = default;

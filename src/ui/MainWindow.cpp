@@ -25,19 +25,19 @@ MainWindow::MainWindow(AppContext& app, QWidget* parent)
     // Selecting with the mouse or the keyboard (arrows, typing a model number) is the list's click.
     connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
         if (!list->selectedItems().isEmpty())
-            m_logic.listUnit_Click();
+            m_logic.modelPicked();
     });
-    connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.listUnit_DblClick(); });
+    connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.pickAndConfigure(); });
     list->installEventFilter(this);
 
     connect(m_widgets->get<QPushButton>(ctl::cmdConfig), &QPushButton::clicked, this,
-            [this] { m_logic.cmdConfig_Click(); });
+            [this] { m_logic.configure(); });
     connect(m_widgets->get<QPushButton>(ctl::cmdContinue), &QPushButton::clicked, this,
-            [this] { m_logic.cmdContinue_Click(); });
+            [this] { m_logic.continueAfterPowerCycle(); });
     connect(m_widgets->get<QPushButton>(ctl::cmdExit), &QPushButton::clicked, this,
-            [this] { m_logic.cmdExit_Click(); });
+            [this] { m_logic.exit(); });
 
-    m_logic.Form_Load();
+    m_logic.reset();
 }
 
 MainWindow::~MainWindow() = default;
@@ -49,7 +49,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             m_screen.selectedLine(ctl::listUnit) >= 0) {
-            m_logic.listUnit_DblClick();
+            m_logic.pickAndConfigure();
             return true;
         }
     }

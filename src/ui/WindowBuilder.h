@@ -56,7 +56,7 @@ public:
     {
         return qobject_cast<T*>(widget(name));
     }
-    // Applies every aspect of every control, e.g. after the logic's Form_Load.
+    // Applies every aspect of every control, e.g. after the logic's reset.
     void syncAll();
 
     // `label` is the caption of `control` for the operator who sees them side by side: assistive

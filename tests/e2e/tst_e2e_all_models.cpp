@@ -2,7 +2,7 @@
 // configuration. The menus expected here are written out again on purpose, from the units'
 // documentation, so that a wrong prompt or header in the program's tables makes this fail.
 #include "Harness.h"
-#include "models/ModelFamily.h"
+#include "models/Models.h"
 
 #include <QRegularExpression>
 
@@ -303,9 +303,8 @@ private slots:
                     run.setAddress(QString::number(address));
                 else
                     run.click(ctl::cmdNextCh);
-                QVERIFY(window.logic().currentRoutine());
-                QCOMPARE(QLatin1String(window.logic().currentRoutine()->name),
-                         QLatin1String(expected.routine));
+                QVERIFY(window.logic().currentModel());
+                QCOMPARE(QLatin1String(window.logic().currentModel()->entry), entry);
                 QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
 
                 const int n = static_cast<int>(expected.menu.size());
@@ -466,7 +465,7 @@ private slots:
             QVERIFY(!run.enabled(ctl::cmdEnter));
             QVERIFY(run.enabled(ctl::cmdSav));
             QCOMPARE(run.lines().size(), 3);
-            QCOMPARE(h.state.table.FuncCount(), 3);
+            QCOMPARE(window.logic().currentModel()->menu->count(), 3);
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
         });

@@ -1,7 +1,7 @@
 // Whole configuration runs of the analog and basic models on the simulated bench, through the
 // real widgets, checked against the bus trace.
 #include "Harness.h"
-#include "models/ModelFamily.h"
+#include "models/Models.h"
 #include "sim/Board.h"
 
 #include <QRegularExpression>

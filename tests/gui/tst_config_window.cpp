@@ -88,7 +88,6 @@ private slots:
             QVERIFY2(!w(name)->isVisible(), qPrintable(name));
         QVERIFY(qobject_cast<QLineEdit*>(w(ctl::txtAddr))->text().isEmpty());
         QTRY_COMPARE(QApplication::focusWidget(), w(ctl::txtAddr));
-        QCOMPARE(ctx->state.run.EsrQuery, QStringLiteral("*ESR?"));
         QVERIFY(driver->calls.isEmpty());
     }
 

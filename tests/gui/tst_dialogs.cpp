@@ -1,5 +1,5 @@
 #include "config/Controls.h"
-#include "models/ModelFamily.h"
+#include "models/Models.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/Dialogs.h"
@@ -96,7 +96,7 @@ private slots:
 
     void noticeShowsTheWholeTextFromItsBeginningWrapped()
     {
-        const QString notice = routineFor(7337, QStringLiteral("7337B"))->notice();
+        const QString notice = modelForEntry(QStringLiteral("7337B"))->notice();
         NoticeDialog dialog(notice);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), choice);
         QTest::keyClick(choice, Qt::Key_Return);
         QCOMPARE(window.findChild<QListWidget*>(ctl::lstFunction)->count(), 2);
-        QCOMPARE(ctx->state.run.FuncIndex, 2);
+        QCOMPARE(window.logic().currentFunction(), 2);
     }
 
     void closingTheChannelDialogLeavesTheAddressStage()

@@ -55,8 +55,8 @@ private slots:
         window->setConfigWindowHook([this](ConfigWindow& config) {
             QTimer::singleShot(0, &config, [this, &config] {
                 modelsSeenByConfigWindow << config.findChild<QLineEdit*>(ctl::txtTitle)->text();
-                config.logic().cmdDone_Click();
-                config.logic().cmdDone_Click();
+                config.logic().leave();
+                config.logic().leave();
             });
         });
         window->show();

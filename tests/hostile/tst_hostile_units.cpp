@@ -332,7 +332,7 @@ private slots:
         const sweep::EntryPlan p = plan(qPrintable(entry));
         const QString address = QString::number(p.address);
         Harness h;
-        const auto unit = h.bench->unitId(p.model);
+        const auto unit = h.bench->unitId(p.unitModel);
         std::size_t start = 0;
         std::set<std::size_t> ours;
         h.configure(entry, [&](ConfigWindow& window) {

@@ -445,9 +445,9 @@ private slots:
             QTest::mouseClick(main.windowHandle(), Qt::LeftButton, {},
                               configure->mapTo(&main, configure->rect().center()));
             mainBlocked = bench->trace().size() == before;
-            config->logic().cmdDone_Click();
+            config->logic().leave();
             if (main.configWindow())
-                config->logic().cmdDone_Click();
+                config->logic().leave();
         });
         QTest::mouseClick(configure, Qt::LeftButton);
 

@@ -1,7 +1,7 @@
 #include "ScriptedRun.h"
 
 #include "config/Controls.h"
-#include "models/ModelList.h"
+#include "models/Models.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -25,24 +25,38 @@ const QString kConfirm = QStringLiteral("Exit without saving? Press Done again t
 const QString kPowerCycle = QStringLiteral("Turn unit off and back on");
 
 struct SetFunction {
-    const char* routine;
+    const char* entries; // the list entries that share the menu, separated by blanks
     int row;
     const char* value;
     const char* shown;
 };
 
-// One setting per routine that the units take and read back in a known form.
+// One setting per menu that the units take and read back in a known form.
 constexpr SetFunction kSetFunctions[] = {
-    {"CONFIG11", 3, "(@1:2)", "(@1:2)"},        {"CONFIG55", 3, "(@1:2)", "(@1:2)"},
-    {"CONFIG28", 10, "(@1:16)", "(@1:16)"},     {"CONFIG37B", 3, "(@1:7)", "(@1:7)"},
-    {"CONFIG52A", 3, "2.5", "+02.5000"},        {"CONFIG57", 2, "16", "16"},
-    {"CONFIG62", 2, "16", "16"},                {"CONFIG21", 2, "16", "16"},
-    {"CONFIG74A", 4, "19200", "19200"},         {"CONFIG76", 4, "19200", "19200"},
-    {"CONFIG79", 2, "", ""},                    {"CONFIG25", 9, "12/25/2025", "12/25/2025"},
-    {"CONFIG85", 8, "02/29/2024", "02/29/2024"}, {"CONFIG17", 7, "2000", "2000"},
-    {"CONFIG22", 9, "0D", "0D"},                {"CONFIG70A", 1, "ZEB", "ZEB"},
-    {"CONFIG70B", 1, "ZEB", "ZEB"},
+    {"7311", 3, "(@1:2)", "(@1:2)"},
+    {"7355", 3, "(@1:2)", "(@1:2)"},
+    {"7328", 10, "(@1:16)", "(@1:16)"},
+    {"7337B", 3, "(@1:7)", "(@1:7)"},
+    {"7352A", 3, "2.5", "+02.5000"},
+    {"7357 7362 7321", 2, "16", "16"},
+    {"7314A 7314B 7374A 7374B", 4, "19200", "19200"},
+    {"7376", 4, "19200", "19200"},
+    {"7379", 2, "", ""},
+    {"7325 7325A 7340A", 9, "12/25/2025", "12/25/2025"},
+    {"7334 7334A 7385 7385A", 8, "02/29/2024", "02/29/2024"},
+    {"7317 7331 7360", 7, "2000", "2000"},
+    {"7322", 9, "0D", "0D"},
+    {"7370A", 1, "ZEB", "ZEB"},
+    {"7370B", 1, "ZEB", "ZEB"},
 };
+
+const SetFunction* setFunctionFor(const QString& entry)
+{
+    for (const SetFunction& f : kSetFunctions)
+        if (QString::fromLatin1(f.entries).split(QLatin1Char(' ')).contains(entry))
+            return &f;
+    return nullptr;
+}
 
 QString hexWord(int word)
 {
@@ -62,7 +76,7 @@ QString listLine(const QString& prompt, const QString& value)
 
 QString EntryPlan::busHeader(int row) const
 {
-    return QLatin1String(routine->headerPrefix) +
+    return QLatin1String(model->headerPrefix) +
            QLatin1String(rows[static_cast<std::size_t>(row - 1)].header);
 }
 
@@ -75,22 +89,16 @@ QString EntryPlan::valueFor(int channel) const
 {
     if (fourChannels) // a different buffer size on each channel
         return QString::number(8 + 4 * channel);
-    for (const SetFunction& f : kSetFunctions) {
-        if (qstrcmp(f.routine, routine->name) == 0)
-            return QLatin1String(f.value);
-    }
-    return {};
+    const SetFunction* f = setFunctionFor(entry);
+    return f ? QLatin1String(f->value) : QString();
 }
 
 QString EntryPlan::shownFor(int channel) const
 {
     if (fourChannels)
         return QString::number(8 + 4 * channel);
-    for (const SetFunction& f : kSetFunctions) {
-        if (qstrcmp(f.routine, routine->name) == 0)
-            return QLatin1String(f.shown);
-    }
-    return {};
+    const SetFunction* f = setFunctionFor(entry);
+    return f ? QLatin1String(f->shown) : QString();
 }
 
 int EntryPlan::wordFor(int channel) const
@@ -100,7 +108,7 @@ int EntryPlan::wordFor(int channel) const
 
 const QStringList& allEntries()
 {
-    static const QStringList entries = modelList();
+    static const QStringList entries = modelEntries();
     return entries;
 }
 
@@ -111,19 +119,18 @@ std::optional<EntryPlan> planFor(const QString& entry)
         return std::nullopt;
     EntryPlan plan;
     plan.entry = entry;
-    plan.model = entry.toStdString();
+    plan.unitModel = entry.toStdString();
     plan.address = static_cast<int>(index) + 1;
-    plan.routine = routineFor(modelCodeOf(entry).value_or(0), entry);
-    if (!plan.routine)
+    plan.model = modelForEntry(entry);
+    if (!plan.model)
         return std::nullopt;
-    plan.rows = plan.routine->rows();
-    plan.lock = plan.routine->lockSupported == 1;
-    plan.fourChannels = plan.routine->multiChannel();
-    plan.channels = plan.fourChannels ? plan.routine->channelCount : 1;
-    for (const SetFunction& f : kSetFunctions) {
-        if (qstrcmp(f.routine, plan.routine->name) == 0)
-            plan.setRow = f.row;
-    }
+    for (int n = 1; n <= plan.model->menu->count(); ++n)
+        plan.rows.push_back(*plan.model->menu->function(n));
+    plan.lock = plan.model->lockable;
+    plan.fourChannels = plan.model->multiChannel();
+    plan.channels = plan.model->channelCount;
+    if (const SetFunction* f = setFunctionFor(entry))
+        plan.setRow = f->row;
     return plan;
 }
 
@@ -277,7 +284,7 @@ void ScriptedRun::checkForm(const CallLine& call)
     if (n == QLatin1String("SendCmds")) {
         const QString lad = QStringLiteral("%1").arg(0x20 + m_plan.address, 2, 16, QLatin1Char('0')).toUpper();
         const QStringList allowed = {QStringLiteral("3F"), lad, lad + QStringLiteral(" 08")};
-        if (!m_plan.routine->triggerAtStart || !allowed.contains(call.commands))
+        if (!m_plan.model->triggerAtStart || !allowed.contains(call.commands))
             bad(QStringLiteral("unexpected bus commands"));
         return;
     }
@@ -414,7 +421,7 @@ RunResult ScriptedRun::run()
         if (cont->isEnabled()) {
             if (!mainBox()->toPlainText().startsWith(kPowerCycle))
                 problem(QStringLiteral("Continue enabled without the power-cycle request"));
-            bench.powerCycle(bench.unitId(m_plan.model));
+            bench.powerCycle(bench.unitId(m_plan.unitModel));
             begin(Act::Continue, mainBox());
             QTest::mouseClick(cont, Qt::LeftButton);
             if (!m_windowSeen) {

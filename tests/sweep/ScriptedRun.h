@@ -10,7 +10,7 @@
 
 #include "TraceLine.h"
 #include "e2e/Harness.h"
-#include "models/ModelFamily.h"
+#include "models/Models.h"
 
 #include <QPlainTextEdit>
 
@@ -24,10 +24,10 @@ namespace gpibconfig::sweep {
 // function given a new value, and the finishing buttons it offers.
 struct EntryPlan {
     QString entry;
-    std::string model;
+    std::string unitModel; // the bench's name of the entry's unit
     int address = 0; // primary address of the entry's unit on the default bench
-    const ModelRoutine* routine = nullptr;
-    std::vector<MenuRow> rows;
+    const Model* model = nullptr;
+    std::vector<MenuFunction> rows;
     int setRow = 0;
     bool lock = false;
     bool fourChannels = false;

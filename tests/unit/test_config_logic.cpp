@@ -1,8 +1,7 @@
 #include "config/ConfigLogic.h"
 #include "config/Controls.h"
 #include "config/WindowLayouts.h"
-#include "models/ModelFamily.h"
-#include "models/ModelList.h"
+#include "models/Models.h"
 #include "support/TestContext.h"
 
 #include <QSet>
@@ -36,10 +35,10 @@ struct Host final : ConfigHost {
         state->unit.ChannelNumber = *channel;
         return true;
     }
-    void showNotice() override
+    void showNotice(const QString& notice) override
     {
         ++notices;
-        noticeShown = state->NoticeText;
+        noticeShown = notice;
         busCallsWhenNoticeShown = static_cast<int>(driver->calls.size());
     }
 };
@@ -60,17 +59,17 @@ struct ConfigLogicTest : ::testing::Test {
     {
         ctx.state.ModelNumber = model;
         ctx.state.ModelCode = modelCodeOf(model).value_or(0);
-        logic.Form_Load();
+        logic.reset();
     }
     void setAddress(const QString& text)
     {
         screen.userEditedText(ctl::txtAddr, text);
-        logic.cmdSet_Click();
+        logic.setAddress();
     }
     void enter(const QString& text = {})
     {
         screen.userEditedText(ctl::txtChoice, text);
-        logic.cmdEnter_Click();
+        logic.enterOrAdvance();
     }
     QStringList sends() const
     {
@@ -165,7 +164,7 @@ TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
 {
     ctx.state.ModelCode = 7301;
     ctx.state.ModelNumber = QStringLiteral("7301");
-    logic.Form_Load();
+    logic.reset();
     setAddress(QStringLiteral("5"));
     EXPECT_EQ(screen.text(ctl::txtErrMsg), QStringLiteral("Bad Model Number, Configuration halted"));
     EXPECT_TRUE(screen.visible(ctl::txtErrMsg));
@@ -211,7 +210,7 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
     enter();
     enter();
     const QStringList lines = screen.lines(ctl::lstFunction);
-    const int index = ctx.state.run.FuncIndex;
+    const int index = logic.currentFunction();
 
     host.channel.reset();
     ctx.state.unit.ChannelNumber = 7; // what a bad entry leaves before the dialog is closed
@@ -221,7 +220,7 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
     EXPECT_EQ(ctx.state.unit.PrimaryAddress, 25);
     EXPECT_EQ(ctx.state.unit.SecondaryAddress, 11);
     EXPECT_EQ(ctx.state.unit.ChannelNumber, 7) << "the channel is what it was before the dialog";
-    EXPECT_EQ(ctx.state.run.FuncIndex, index);
+    EXPECT_EQ(logic.currentFunction(), index);
     EXPECT_EQ(screen.lines(ctl::lstFunction), lines);
 
     driver.calls.clear();
@@ -232,41 +231,91 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
 
 // ----- dispatch -----------------------------------------------------------------------------
 
-TEST(ModelFamily, EveryListEntryReachesItsRoutine)
+// What each list entry is, written out from the units' documentation, apart from the model table.
+struct EntryFacts {
+    const char* entry;
+    int code;
+    int functions;
+    int addressFunction;
+    bool lockable;
+    bool trigger;
+    bool powerCycle;
+    const char* notice; // model named in the notice, or empty
+    int channels;
+};
+
+constexpr EntryFacts kEntries[] = {
+    {"7311", 7311, 21, 1, true, false, false, "7311", 1},
+    {"7314A", 7314, 17, 3, false, true, true, "", 1},
+    {"7314B", 7314, 17, 3, false, true, true, "", 1},
+    {"7317", 7317, 10, 1, true, false, false, "", 1},
+    {"7321", 7321, 3, 1, true, false, false, "", 1},
+    {"7322", 7322, 12, 1, true, false, false, "", 1},
+    {"7325", 7325, 9, 1, true, false, false, "", 1},
+    {"7325A", 7325, 9, 1, true, false, false, "", 1},
+    {"7328", 7328, 21, 1, true, false, false, "7328", 1},
+    {"7331", 7331, 10, 1, true, false, false, "", 1},
+    {"7334", 7334, 8, 1, true, false, false, "", 1},
+    {"7334A", 7334, 8, 1, true, false, false, "", 1},
+    {"7337B", 7337, 21, 1, true, false, false, "7337B", 1},
+    {"7340A", 7340, 9, 1, true, false, false, "", 1},
+    {"7352A", 7352, 15, 1, true, false, false, "", 1},
+    {"7355", 7355, 21, 1, true, false, false, "7355", 1},
+    {"7357", 7357, 3, 1, true, false, false, "", 1},
+    {"7360", 7360, 10, 1, true, false, false, "", 1},
+    {"7362", 7362, 3, 1, true, false, false, "", 1},
+    {"7370A", 7370, 6, 3, false, true, true, "", 1},
+    {"7370B", 7370, 7, 3, false, true, true, "", 1},
+    {"7374A", 7374, 17, 3, false, true, true, "", 1},
+    {"7374B", 7374, 17, 3, false, true, true, "", 1},
+    {"7376", 7376, 13, 3, false, true, true, "", 1},
+    {"7379", 7379, 14, 1, false, false, false, "", 4},
+    {"7385", 7385, 8, 1, true, false, false, "", 1},
+    {"7385A", 7385, 8, 1, true, false, false, "", 1},
+};
+
+TEST(ModelTable, EveryEntryIsWhatItsUnitIs)
 {
-    const std::map<QString, QString> expected = {
-        {"7311", "CONFIG11"},   {"7314A", "CONFIG74A"}, {"7314B", "CONFIG74A"}, {"7317", "CONFIG17"},
-        {"7321", "CONFIG21"},   {"7322", "CONFIG22"},   {"7325", "CONFIG25"},   {"7325A", "CONFIG25"},
-        {"7328", "CONFIG28"},   {"7331", "CONFIG17"},   {"7334", "CONFIG85"},   {"7334A", "CONFIG85"},
-        {"7337B", "CONFIG37B"}, {"7340A", "CONFIG25"},  {"7352A", "CONFIG52A"}, {"7355", "CONFIG55"},
-        {"7357", "CONFIG57"},   {"7360", "CONFIG17"},   {"7362", "CONFIG62"},   {"7370A", "CONFIG70A"},
-        {"7370B", "CONFIG70B"}, {"7374A", "CONFIG74A"}, {"7374B", "CONFIG74A"}, {"7376", "CONFIG76"},
-        {"7379", "CONFIG79"},   {"7385", "CONFIG85"},   {"7385A", "CONFIG85"}};
-    QSet<QString> reached;
-    for (const QString& entry : modelList()) {
-        const ModelRoutine* r = routineFor(*modelCodeOf(entry), entry);
-        ASSERT_NE(r, nullptr) << entry.toStdString();
-        EXPECT_EQ(QLatin1String(r->name), expected.at(entry)) << entry.toStdString();
-        reached.insert(QLatin1String(r->name));
+    ASSERT_EQ(models().size(), std::size(kEntries));
+    for (std::size_t k = 0; k < std::size(kEntries); ++k) {
+        const EntryFacts& f = kEntries[k];
+        SCOPED_TRACE(f.entry);
+        const Model& m = models()[k];
+        EXPECT_STREQ(m.entry, f.entry) << "list order";
+        EXPECT_EQ(modelForEntry(QLatin1String(f.entry)), &m);
+        EXPECT_EQ(m.code, f.code);
+        EXPECT_EQ(modelCodeOf(QLatin1String(f.entry)), f.code) << "the code is the entry's number";
+        EXPECT_EQ(m.menu->count(), f.functions);
+        EXPECT_EQ(m.menu->addressFunction, f.addressFunction);
+        EXPECT_EQ(m.lockable, f.lockable);
+        EXPECT_EQ(m.triggerAtStart, f.trigger);
+        EXPECT_EQ(m.powerCycle, f.powerCycle);
+        EXPECT_EQ(QLatin1String(m.noticeModel ? m.noticeModel : ""), QLatin1String(f.notice));
+        EXPECT_EQ(m.channelCount, f.channels);
     }
-    EXPECT_EQ(reached.size(), 17);
-    EXPECT_EQ(routineFor(7301, QStringLiteral("7301")), nullptr);
-    EXPECT_EQ(QLatin1String(routineFor(7370, QStringLiteral("7370"))->name), QLatin1String("CONFIG70A"));
+    EXPECT_EQ(modelForEntry(QStringLiteral("7301")), nullptr);
+    EXPECT_EQ(modelForEntry(QStringLiteral("7370")), nullptr) << "only whole entries";
 }
 
-TEST(ModelFamily, TablesFitTheFunctionTableAndPromptsTheListColumn)
+TEST(ModelTable, MenusFitTheListColumnAndMoveTheBusAddress)
 {
-    for (const ModelRoutine& r : allRoutines()) {
-        const auto rows = r.rows();
-        EXPECT_GE(rows.size(), 3u) << r.name;
-        EXPECT_LE(rows.size(), 25u) << r.name;
-        EXPECT_TRUE(r.addressFunc >= 1 && r.addressFunc <= static_cast<int>(rows.size())) << r.name;
-        for (const MenuRow& row : rows)
-            EXPECT_LE(std::strlen(row.prompt), 35u) << row.prompt;
-        const QString addressHeader = QLatin1String(r.headerPrefix) +
-                                      QLatin1String(rows[static_cast<std::size_t>(r.addressFunc - 1)].header);
-        EXPECT_EQ(addressHeader, QStringLiteral("SYST:COMM:GPIB:ADDR")) << r.name;
+    for (const Model& m : models()) {
+        SCOPED_TRACE(m.entry);
+        EXPECT_LE(m.menu->count(), 25);
+        for (int n = 1; n <= m.menu->count(); ++n)
+            EXPECT_LE(std::strlen(m.menu->function(n)->prompt), 35u) << n;
+        EXPECT_FALSE(m.menu->function(0));
+        EXPECT_FALSE(m.menu->function(m.menu->count() + 1));
+        EXPECT_EQ(m.busHeader(*m.menu->function(m.menu->addressFunction)),
+                  QStringLiteral("SYST:COMM:GPIB:ADDR"));
     }
+    // Two models share a menu but word their channel ranges differently.
+    EXPECT_STREQ(modelForEntry(QStringLiteral("7328"))->menu->function(3)->prompt,
+                 "Input String Bytes - (@1:16)");
+    EXPECT_STREQ(modelForEntry(QStringLiteral("7337B"))->menu->function(10)->prompt,
+                 "Output String Bytes - (@1:7)");
+    EXPECT_STREQ(modelForEntry(QStringLiteral("7311"))->menu->function(3)->prompt,
+                 "Input String Bytes - (@1:5)");
 }
 
 // ----- the engine ---------------------------------------------------------------------------
@@ -372,7 +421,7 @@ TEST_P(SetStep, EventStatusDecidesBetweenReadBackAndError)
         expected << "*ESE?";
     EXPECT_EQ(sends(), expected);
     EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
-    EXPECT_EQ(ctx.state.run.FuncIndex, 2) << "a setting does not advance";
+    EXPECT_EQ(logic.currentFunction(), 2) << "a setting does not advance";
     EXPECT_EQ(screen.lineCount(ctl::lstFunction), 2);
 }
 
@@ -481,7 +530,7 @@ TEST_F(ConfigLogicTest, NoticeComesBeforeAnythingElseThenTheSecondInterfaceClear
 TEST_F(ConfigLogicTest, DoubleClickOnTheListDoesNothingWhileEnterIsDisabled)
 {
     open(QStringLiteral("7357"));
-    logic.lstFunction_DblClick();
+    logic.enterFromList();
     EXPECT_TRUE(driver.calls.isEmpty());
     driver.replies = {"5\n", "0\n", "0\n"};
     setAddress(QStringLiteral("5"));
@@ -489,10 +538,11 @@ TEST_F(ConfigLogicTest, DoubleClickOnTheListDoesNothingWhileEnterIsDisabled)
     enter();
     enter(); // end of menu
     const auto callsAtEnd = driver.calls.size();
-    logic.lstFunction_DblClick();
-    logic.LOOP2();
+    logic.enterFromList();
+    logic.enterOrAdvance();
+    enter(QStringLiteral("7")); // the engine itself refuses a step past its menu
     EXPECT_EQ(driver.calls.size(), callsAtEnd);
-    EXPECT_EQ(ctx.state.run.FuncIndex, 4);
+    EXPECT_EQ(logic.currentFunction(), 4);
 }
 
 // ----- finishing commands ---------------------------------------------------------------------
@@ -514,12 +564,12 @@ TEST_F(FinishTest, SaveThenDoneClosesAtOnce)
 {
     runToEnd();
     driver.replies = {"0\n"};
-    logic.cmdSav_Click();
+    logic.saveConfiguration();
     EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0", "*ESR?"}));
     EXPECT_FALSE(screen.enabled(ctl::cmdSav));
     EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
     EXPECT_TRUE(logic.doneArmed());
-    logic.cmdDone_Click();
+    logic.leave();
     EXPECT_EQ(host.closed, 1);
     EXPECT_EQ(ctx.notifier.beeps, 0);
 }
@@ -528,12 +578,12 @@ TEST_F(FinishTest, FailedSaveIsReportedAndCanBeTriedAgain)
 {
     runToEnd();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
-    logic.cmdSav_Click();
+    logic.saveConfiguration();
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send SAV Error ibsta")));
     EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0"})) << "nothing to confirm after a failed send";
     EXPECT_TRUE(screen.enabled(ctl::cmdSav));
     EXPECT_FALSE(logic.doneArmed());
-    logic.cmdDone_Click();
+    logic.leave();
     EXPECT_EQ(host.closed, 0);
     EXPECT_EQ(ctx.notifier.beeps, 1);
 }
@@ -556,10 +606,10 @@ TEST_P(SaveCheck, OnlyAConfirmedSaveArmsDone)
         runToEnd();
         driver.replies = {QByteArray(c.esr)};
         if (lock) {
-            logic.cmdLock_Click();
+            logic.lockSettings();
             EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0", "*ESR?"}));
         } else {
-            logic.cmdSav_Click();
+            logic.saveConfiguration();
             EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0", "*ESR?"}));
         }
         EXPECT_EQ(logic.doneArmed(), confirmed);
@@ -599,7 +649,7 @@ TEST_F(FinishTest, AFailedSaveCheckOnTheBusIsReportedUnderItsOwnTitle)
                                          std::pair{"Receive", "Receive ESR Error ibsta"}}) {
         runToEnd();
         driver.statusFor = test::failing({QString::fromLatin1(failing)}, err::EABO);
-        logic.cmdSav_Click();
+        logic.saveConfiguration();
         EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QLatin1String(title))) << title;
         EXPECT_FALSE(logic.doneArmed());
         EXPECT_TRUE(screen.enabled(ctl::cmdSav));
@@ -610,12 +660,12 @@ TEST_F(FinishTest, AFailedSaveCheckOnTheBusIsReportedUnderItsOwnTitle)
 TEST_F(FinishTest, PowerOnStatusButtonsRepeatAndReportUnderTheirTitle)
 {
     runToEnd();
-    logic.cmdSRQ_Click();
-    logic.cmdSRQ_Click();
-    logic.cmdNoSRQ_Click();
+    logic.keepEnablesAtPowerOn();
+    logic.keepEnablesAtPowerOn();
+    logic.clearEnablesAtPowerOn();
     EXPECT_EQ(sends(), QStringList({"*PSC 0", "*PSC 0", "*PSC 1"}));
     driver.statusFor = test::failing({QStringLiteral("Send")}, err::ENOL);
-    logic.cmdNoSRQ_Click();
+    logic.clearEnablesAtPowerOn();
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send ESE Error ibsta")));
     EXPECT_TRUE(screen.enabled(ctl::cmdNoSRQ));
 }
@@ -624,9 +674,9 @@ TEST_F(FinishTest, AConfirmedLockClosesLikeASave)
 {
     runToEnd();
     driver.replies = {"0\n"};
-    logic.cmdLock_Click();
+    logic.lockSettings();
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0", "*ESR?"}));
-    logic.cmdDone_Click();
+    logic.leave();
     EXPECT_EQ(host.closed, 1) << "the lock saved the settings";
     EXPECT_EQ(ctx.notifier.beeps, 0);
 }
@@ -635,13 +685,13 @@ TEST_F(FinishTest, LockFailuresAreReported)
 {
     runToEnd();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"CAL:LOCK ON\"")}, err::ENOL);
-    logic.cmdLock_Click();
+    logic.lockSettings();
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send LOCK Error ibsta")));
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON"}));
 
     driver.calls.clear();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
-    logic.cmdLock_Click();
+    logic.lockSettings();
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"}));
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send SAV Error ibsta")));
     EXPECT_FALSE(logic.doneArmed());
@@ -650,7 +700,7 @@ TEST_F(FinishTest, LockFailuresAreReported)
 TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
 {
     runToEnd();
-    logic.cmdRedo_Click();
+    logic.startOver();
     EXPECT_TRUE(driver.calls.isEmpty());
     EXPECT_EQ(screen.lineCount(ctl::lstFunction), 0);
     EXPECT_TRUE(screen.text(ctl::txtAddr).isEmpty());
@@ -666,13 +716,13 @@ TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
 {
     runToEnd();
     driver.replies = {"0\n"};
-    logic.cmdSav_Click();
+    logic.saveConfiguration();
     ASSERT_TRUE(logic.doneArmed());
-    logic.cmdRedo_Click();
+    logic.startOver();
     driver.replies = {"5\n"};
     setAddress(QStringLiteral("5"));
     EXPECT_FALSE(logic.doneArmed());
-    logic.cmdDone_Click();
+    logic.leave();
     EXPECT_EQ(host.closed, 0);
     EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
 }
@@ -686,7 +736,7 @@ TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
             setAddress(QStringLiteral("25"));
         } else {
             ASSERT_TRUE(screen.enabled(ctl::cmdNextCh));
-            logic.cmdNextCh_Click();
+            logic.nextChannel();
         }
         EXPECT_FALSE(screen.visible(ctl::cmdNextCh));
         EXPECT_EQ(ctx.state.unit.DeviceAddress, 25 + (0x60 + 10 + channel) * 256);
@@ -698,7 +748,7 @@ TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
         EXPECT_FALSE(screen.enabled(ctl::cmdLock));
     }
     driver.calls.clear();
-    logic.cmdSav_Click();
+    logic.saveConfiguration();
     EXPECT_EQ(driver.calls.value(1), QStringLiteral("Send(0, 0x6e19, \"*SAV 0\", 6, 1)"));
 }
 
@@ -711,7 +761,7 @@ TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
         enter();
     driver.calls.clear();
     host.channel = 2;
-    logic.cmdNextCh_Click();
+    logic.nextChannel();
     EXPECT_EQ(screen.text(ctl::txtAddr), QStringLiteral(" 25"));
     EXPECT_TRUE(driver.calls.contains(QStringLiteral("DevClear(0, 0x6c19)")));
 }
@@ -731,7 +781,7 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
     driver.calls.clear();
 
     host.channel.reset();
-    logic.cmdNextCh_Click();
+    logic.nextChannel();
     EXPECT_TRUE(driver.calls.isEmpty());
     EXPECT_EQ(screen.lines(ctl::lstFunction), lines);
     for (qsizetype k = 0; k < controls.size(); ++k)

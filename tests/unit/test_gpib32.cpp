@@ -16,11 +16,11 @@ struct Fixture : ::testing::Test {
 TEST_F(Fixture, PassesArgumentsAsTheDriverExpects)
 {
     QString text = QStringLiteral("SYST:COMM:GPIB:ADDR?");
-    gpib.SendIFC(0);
-    gpib.DevClear(0, static_cast<std::int16_t>(0x6C05));
-    gpib.Send(0, 5, text, 1);
-    gpib.ibsre(0, 1);
-    gpib.ibtmo(0, 11);
+    (void)gpib.SendIFC(0);
+    (void)gpib.DevClear(0, static_cast<std::int16_t>(0x6C05));
+    (void)gpib.Send(0, 5, text, 1);
+    (void)gpib.ibsre(0, 1);
+    (void)gpib.ibtmo(0, 11);
     EXPECT_EQ(driver.calls, QStringList({
                                 "SendIFC(0)",
                                 "DevClear(0, 0x6c05)",
@@ -32,13 +32,13 @@ TEST_F(Fixture, PassesArgumentsAsTheDriverExpects)
 
 TEST_F(Fixture, NegativeAddressesReachTheDriverAsTheSameSixteenBits)
 {
-    gpib.DevClear(0, -5);
+    (void)gpib.DevClear(0, -5);
     EXPECT_EQ(driver.calls.back(), QStringLiteral("DevClear(0, 0xfffb)"));
 }
 
 TEST_F(Fixture, NegativeBoardAndArgumentsAreSignExtended)
 {
-    gpib.ibtmo(-1, -2);
+    (void)gpib.ibtmo(-1, -2);
     EXPECT_EQ(driver.calls.back(), QStringLiteral("ibtmo(-1, -2)"));
 }
 
@@ -46,7 +46,7 @@ TEST_F(Fixture, ReceiveOverwritesTheStartOfTheBufferAndKeepsItsLength)
 {
     QString buffer(18, QLatin1Char(' '));
     driver.replies.push_back("5\r\n");
-    gpib.Receive(0, 5, buffer, 0);
+    (void)gpib.Receive(0, 5, buffer, 0);
     EXPECT_EQ(buffer, QStringLiteral("5\r\n") + QString(15, QLatin1Char(' ')));
     EXPECT_EQ(buffer.size(), 18);
     EXPECT_EQ(status.ibcntl, 3);
@@ -57,7 +57,7 @@ TEST_F(Fixture, ReceiveNeverWritesBeyondTheBuffer)
 {
     QString buffer(4, QLatin1Char('.'));
     driver.replies.push_back(QByteArray(100, 'x'));
-    gpib.Receive(0, 5, buffer, 0);
+    (void)gpib.Receive(0, 5, buffer, 0);
     EXPECT_EQ(buffer, QStringLiteral("xxxx"));
 }
 
@@ -65,7 +65,7 @@ TEST_F(Fixture, NonAsciiAndNulBytesComeBackAsLatin1Characters)
 {
     QString buffer(6, QLatin1Char(' '));
     driver.replies.push_back(QByteArray("a\0\xE9\xFF", 4));
-    gpib.Receive(0, 5, buffer, 0);
+    (void)gpib.Receive(0, 5, buffer, 0);
     EXPECT_EQ(buffer.size(), 6);
     EXPECT_EQ(buffer.at(0), QLatin1Char('a'));
     EXPECT_EQ(buffer.at(1).unicode(), 0);
@@ -77,7 +77,7 @@ TEST_F(Fixture, CharactersWithoutAnEightBitFormBecomeQuestionMarksAndKeepTheCoun
 {
     QString text = QStringLiteral("A\u00E9\u20AC\U0001F600Z"); // é stays, € and the emoji do not
     const QString before = text;
-    gpib.Send(0, 5, text, 1);
+    (void)gpib.Send(0, 5, text, 1);
     EXPECT_EQ(driver.sentBytes, QByteArray("A\xE9???Z"));
     EXPECT_EQ(driver.sentBytes.size(), before.size());
     EXPECT_EQ(text, before) << "a Send leaves the caller's text alone";
@@ -88,7 +88,7 @@ TEST_F(Fixture, StatusIsCopiedAfterEveryCallAndCutToSixteenBits)
     driver.statusFor = [](const QString&) {
         return test::FakeDriver::Status{0x18100, 0x10007, 0x12345, 0x12345};
     };
-    gpib.SendIFC(0);
+    (void)gpib.SendIFC(0);
     EXPECT_EQ(static_cast<std::uint16_t>(status.ibsta), 0x8100);
     EXPECT_TRUE(status.failed());
     EXPECT_EQ(status.iberr, 7);
@@ -99,12 +99,12 @@ TEST_F(Fixture, StatusIsCopiedAfterEveryCallAndCutToSixteenBits)
 TEST_F(Fixture, AFailureStaysInTheStatusUntilTheNextCall)
 {
     driver.statusFor = test::failing({QStringLiteral("DevClear")}, err::ENOL);
-    gpib.DevClear(0, 5);
+    (void)gpib.DevClear(0, 5);
     EXPECT_TRUE(status.failed());
     EXPECT_EQ(status.iberr, err::ENOL);
     gpib.RefreshStatus();
     EXPECT_TRUE(status.failed()) << "refreshing reads the same driver status";
-    gpib.SendIFC(0);
+    (void)gpib.SendIFC(0);
     EXPECT_FALSE(status.failed());
 }
 
@@ -114,7 +114,7 @@ TEST_F(Fixture, SendCmdsPassesTheBytes)
     cmds += QChar(0x3F);
     cmds += QChar(0x25);
     cmds += QChar(0x08);
-    gpib.SendCmds(0, cmds);
+    (void)gpib.SendCmds(0, cmds);
     EXPECT_EQ(driver.calls.back(), QStringLiteral("SendCmds(0, 3f 25 08)"));
     EXPECT_EQ(status.ibcntl, 3);
 }

@@ -83,23 +83,18 @@ TEST(StatusReport, NegativeNumbersCarryAMinusInsteadOfTheBlank)
         QStringLiteral(">iberr = -3ibcnt = -70000")));
 }
 
-TEST(ReportGpibError, StoresTheReportAndTakesTheBoardOffline)
+TEST(ReportGpibError, ReturnsTheReportAndTakesTheBoardOffline)
 {
     test::FakeDriver driver;
     GpibStatus status;
     GPIB32 gpib(driver, status);
     driver.statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
-    gpib.SendIFC(0);
+    (void)gpib.SendIFC(0);
     driver.statusFor = nullptr;
-
-    QString title = QStringLiteral("SendIFC Error");
-    QString errorText;
-    ReportGpibError(gpib, title, errorText);
 
     const QString expected = QStringLiteral(
         "SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB board>ibcnt =  0");
-    EXPECT_EQ(title, expected);
-    EXPECT_EQ(errorText, expected);
+    EXPECT_EQ(ReportGpibError(gpib, QStringLiteral("SendIFC Error")), expected);
     EXPECT_EQ(driver.calls.back(), QStringLiteral("ibonl(0, 0)"));
     // Afterwards the status describes the ibonl call.
     EXPECT_FALSE(status.failed());

@@ -1,4 +1,6 @@
-#include "ModelFamily.h"
+#include "Models.h"
+
+#include "core/QtText.h"
 
 #include <array>
 
@@ -7,7 +9,7 @@ namespace gpibconfig {
 namespace {
 
 // Parallel digital interface units: string data, polarities, handshakes, data formats.
-constexpr std::array<MenuRow, 21> kParallel7311{{
+constexpr std::array<MenuFunction, 21> kParallel7311{{
     {"Bus Address - 0 to 30", "SYST:COMM:GPIB:ADDR"},
     {"Bus Address Ext - 1=On/0=Off", "SYST:COMM:GPIB:ADDR:EXT"},
     {"Input String Bytes - (@1:5)", "CONF:INP"},
@@ -31,7 +33,7 @@ constexpr std::array<MenuRow, 21> kParallel7311{{
     {"SRE Enable Bits - 0 to 255", "*SRE"},
 }};
 
-constexpr std::array<MenuRow, 21> kParallel7355{{
+constexpr std::array<MenuFunction, 21> kParallel7355{{
     {"Bus Address - 0 to 30", "SYST:COMM:GPIB:ADDR"},
     {"Bus Address Ext - 1=On/0=Off", "SYST:COMM:GPIB:ADDR:EXT"},
     {"Input String Bytes - (@1:6)", "CONF:INP"},
@@ -66,7 +68,7 @@ constexpr std::array<PromptOverride, 2> k7337BPrompts{{
 }};
 
 // Analog unit: voltage output, digital output, voltage input.
-constexpr std::array<MenuRow, 15> kAnalog7352A{{
+constexpr std::array<MenuFunction, 15> kAnalog7352A{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"Bus Address Ext Sw - 1/0", "SYST:COMM:GPIB:ADDR:EXT"},
     {"V Out Offset +/-dd.dddd", "VOLT:OFFSET"},
@@ -85,14 +87,14 @@ constexpr std::array<MenuRow, 15> kAnalog7352A{{
 }};
 
 // Units with only the bus address and the status-enable registers.
-constexpr std::array<MenuRow, 3> kBasic{{
+constexpr std::array<MenuFunction, 3> kBasic{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"ESR Enable Bits - 0 to 255", "*ESE"},
     {"SRE Enable Bits - 0 to 255", "*SRE"},
 }};
 
 // Serial units with more than one operating mode.
-constexpr std::array<MenuRow, 17> kSerial7374{{
+constexpr std::array<MenuFunction, 17> kSerial7374{{
     {"Mode - G/S", "SYST:MODE"},
     {"Emulation - ZEB/NI", "SYST:EMUL"},
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
@@ -113,7 +115,7 @@ constexpr std::array<MenuRow, 17> kSerial7374{{
 }};
 
 // Stored without the "SYST" prefix, which the engine puts in front.
-constexpr std::array<MenuRow, 13> kSerial7376{{
+constexpr std::array<MenuFunction, 13> kSerial7376{{
     {"Mode - G/S", ":MODE"},
     {"Emulation - ZEB/NI", ":EMUL"},
     {"Bus Address - 0 to 30 or 31", ":COMM:GPIB:ADDR"},
@@ -130,7 +132,7 @@ constexpr std::array<MenuRow, 13> kSerial7376{{
 }};
 
 // The four-channel unit: the same menu for every channel.
-constexpr std::array<MenuRow, 14> kSerial7379{{
+constexpr std::array<MenuFunction, 14> kSerial7379{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"GPIB Buffer - 8-52K in 4K inc", "SYST:COMM:GPIB:BUFS"},
     {"Baud - enter rate 300-115200", "SYST:COMM:SER:BAUD"},
@@ -148,7 +150,7 @@ constexpr std::array<MenuRow, 14> kSerial7379{{
 }};
 
 // Single-mode serial units with a calibration date and a settings lock.
-constexpr std::array<MenuRow, 9> kSerial7325{{
+constexpr std::array<MenuFunction, 9> kSerial7325{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"Ext Address Enable - 0/1", "SYST:COMM:GPIB:ADDR:EXT"},
     {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
@@ -160,7 +162,7 @@ constexpr std::array<MenuRow, 9> kSerial7325{{
     {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"},
 }};
 
-constexpr std::array<MenuRow, 8> kSerial7385{{
+constexpr std::array<MenuFunction, 8> kSerial7385{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
     {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
@@ -171,7 +173,7 @@ constexpr std::array<MenuRow, 8> kSerial7385{{
     {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"},
 }};
 
-constexpr std::array<MenuRow, 10> kSerial7317{{
+constexpr std::array<MenuFunction, 10> kSerial7317{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"Mode - Async/Standard/Smart", "SYST:MODE"},
     {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
@@ -184,7 +186,7 @@ constexpr std::array<MenuRow, 10> kSerial7317{{
     {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"},
 }};
 
-constexpr std::array<MenuRow, 12> kSerial7322{{
+constexpr std::array<MenuFunction, 12> kSerial7322{{
     {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
     {"Mode - Async/Standard/Smart", "SYST:MODE"},
     {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
@@ -200,7 +202,7 @@ constexpr std::array<MenuRow, 12> kSerial7322{{
 }};
 
 // Printer-port units; headers stored without the "SYST" prefix.
-constexpr std::array<MenuRow, 6> kPrinter7370A{{
+constexpr std::array<MenuFunction, 6> kPrinter7370A{{
     {"Emulation - ZEB/NI", ":EMUL"},
     {"Mode - G/P", ":MODE"},
     {"Bus Address - 0 to 30 or 31", ":COMM:GPIB:ADDR"},
@@ -209,7 +211,7 @@ constexpr std::array<MenuRow, 6> kPrinter7370A{{
     {"PMode - CONTROLLER/DEVICE/TALK ONLY", ":PMOD"},
 }};
 
-constexpr std::array<MenuRow, 7> kPrinter7370B{{
+constexpr std::array<MenuFunction, 7> kPrinter7370B{{
     {"Emulation - ZEB/NI", ":EMUL"},
     {"Mode - G/P", ":MODE"},
     {"Bus Address - 0 to 30 or 31", ":COMM:GPIB:ADDR"},
@@ -219,63 +221,136 @@ constexpr std::array<MenuRow, 7> kPrinter7370B{{
     {"PMode - CONTROLLER/DEVICE/TALK ONLY", ":PMOD"},
 }};
 
-constexpr std::span<const PromptOverride> kNone{};
+// The menus with the function that moves the unit's bus address.
+constexpr Menu kParallel7311Menu{.functions = kParallel7311, .addressFunction = 1};
+constexpr Menu kParallel7355Menu{.functions = kParallel7355, .addressFunction = 1};
+constexpr Menu kParallel7328Menu{
+    .functions = kParallel7311, .addressFunction = 1, .overrides = k7328Prompts};
+constexpr Menu kParallel7337BMenu{
+    .functions = kParallel7311, .addressFunction = 1, .overrides = k7337BPrompts};
+constexpr Menu kAnalog7352AMenu{.functions = kAnalog7352A, .addressFunction = 1};
+constexpr Menu kBasicMenu{.functions = kBasic, .addressFunction = 1};
+constexpr Menu kSerial7374Menu{.functions = kSerial7374, .addressFunction = 3};
+constexpr Menu kSerial7376Menu{.functions = kSerial7376, .addressFunction = 3};
+constexpr Menu kSerial7379Menu{.functions = kSerial7379, .addressFunction = 1};
+constexpr Menu kSerial7325Menu{.functions = kSerial7325, .addressFunction = 1};
+constexpr Menu kSerial7385Menu{.functions = kSerial7385, .addressFunction = 1};
+constexpr Menu kSerial7317Menu{.functions = kSerial7317, .addressFunction = 1};
+constexpr Menu kSerial7322Menu{.functions = kSerial7322, .addressFunction = 1};
+constexpr Menu kPrinter7370AMenu{.functions = kPrinter7370A, .addressFunction = 3};
+constexpr Menu kPrinter7370BMenu{.functions = kPrinter7370B, .addressFunction = 3};
 
-//                      name         menu            overrides      addr lock trig prefix  notice   channels
-constexpr std::array<ModelRoutine, 17> kRoutines{{
-    {"CONFIG11", kParallel7311, kNone, 1, 1, 0, "", "7311", 0},
-    {"CONFIG55", kParallel7355, kNone, 1, 1, 0, "", "7355", 0},
-    {"CONFIG28", kParallel7311, k7328Prompts, 1, 1, 0, "", "7328", 0},
-    {"CONFIG37B", kParallel7311, k7337BPrompts, 1, 1, 0, "", "7337B", 0},
-    {"CONFIG52A", kAnalog7352A, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG57", kBasic, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG62", kBasic, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG21", kBasic, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG74A", kSerial7374, kNone, 3, 0, 1, "", nullptr, 0},
-    {"CONFIG76", kSerial7376, kNone, 3, 0, 1, "SYST", nullptr, 0},
-    {"CONFIG79", kSerial7379, kNone, 1, 0, 0, "", nullptr, 4},
-    {"CONFIG25", kSerial7325, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG85", kSerial7385, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG17", kSerial7317, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG22", kSerial7322, kNone, 1, 1, 0, "", nullptr, 0},
-    {"CONFIG70A", kPrinter7370A, kNone, 3, 0, 1, "SYST", nullptr, 0},
-    {"CONFIG70B", kPrinter7370B, kNone, 3, 0, 1, "SYST", nullptr, 0},
+// One row per list entry, in list order. Unlisted fields keep the defaults of Model: no power
+// cycle, no lock, no trigger, no notice, one channel, no header prefix.
+constexpr std::array<Model, 27> kModels{{
+    {.entry = "7311",
+     .code = 7311,
+     .menu = &kParallel7311Menu,
+     .lockable = true,
+     .noticeModel = "7311"},
+    {.entry = "7314A",
+     .code = 7314,
+     .menu = &kSerial7374Menu,
+     .powerCycle = true,
+     .triggerAtStart = true},
+    {.entry = "7314B",
+     .code = 7314,
+     .menu = &kSerial7374Menu,
+     .powerCycle = true,
+     .triggerAtStart = true},
+    {.entry = "7317", .code = 7317, .menu = &kSerial7317Menu, .lockable = true},
+    {.entry = "7321", .code = 7321, .menu = &kBasicMenu, .lockable = true},
+    {.entry = "7322", .code = 7322, .menu = &kSerial7322Menu, .lockable = true},
+    {.entry = "7325", .code = 7325, .menu = &kSerial7325Menu, .lockable = true},
+    {.entry = "7325A", .code = 7325, .menu = &kSerial7325Menu, .lockable = true},
+    {.entry = "7328",
+     .code = 7328,
+     .menu = &kParallel7328Menu,
+     .lockable = true,
+     .noticeModel = "7328"},
+    {.entry = "7331", .code = 7331, .menu = &kSerial7317Menu, .lockable = true},
+    {.entry = "7334", .code = 7334, .menu = &kSerial7385Menu, .lockable = true},
+    {.entry = "7334A", .code = 7334, .menu = &kSerial7385Menu, .lockable = true},
+    {.entry = "7337B",
+     .code = 7337,
+     .menu = &kParallel7337BMenu,
+     .lockable = true,
+     .noticeModel = "7337B"},
+    {.entry = "7340A", .code = 7340, .menu = &kSerial7325Menu, .lockable = true},
+    {.entry = "7352A", .code = 7352, .menu = &kAnalog7352AMenu, .lockable = true},
+    {.entry = "7355",
+     .code = 7355,
+     .menu = &kParallel7355Menu,
+     .lockable = true,
+     .noticeModel = "7355"},
+    {.entry = "7357", .code = 7357, .menu = &kBasicMenu, .lockable = true},
+    {.entry = "7360", .code = 7360, .menu = &kSerial7317Menu, .lockable = true},
+    {.entry = "7362", .code = 7362, .menu = &kBasicMenu, .lockable = true},
+    {.entry = "7370A",
+     .code = 7370,
+     .menu = &kPrinter7370AMenu,
+     .powerCycle = true,
+     .triggerAtStart = true,
+     .headerPrefix = "SYST"},
+    {.entry = "7370B",
+     .code = 7370,
+     .menu = &kPrinter7370BMenu,
+     .powerCycle = true,
+     .triggerAtStart = true,
+     .headerPrefix = "SYST"},
+    {.entry = "7374A",
+     .code = 7374,
+     .menu = &kSerial7374Menu,
+     .powerCycle = true,
+     .triggerAtStart = true},
+    {.entry = "7374B",
+     .code = 7374,
+     .menu = &kSerial7374Menu,
+     .powerCycle = true,
+     .triggerAtStart = true},
+    {.entry = "7376",
+     .code = 7376,
+     .menu = &kSerial7376Menu,
+     .powerCycle = true,
+     .triggerAtStart = true,
+     .headerPrefix = "SYST"},
+    {.entry = "7379", .code = 7379, .menu = &kSerial7379Menu, .channelCount = 4},
+    {.entry = "7385", .code = 7385, .menu = &kSerial7385Menu, .lockable = true},
+    {.entry = "7385A", .code = 7385, .menu = &kSerial7385Menu, .lockable = true},
 }};
 
-const ModelRoutine* named(const char* name)
+// Every row must be one the windows can show: a menu of 1..25 functions (the list holds no more),
+// an address function inside it, at least one channel.
+constexpr bool soundRows()
 {
-    for (const ModelRoutine& r : kRoutines)
-        if (QLatin1String(r.name) == QLatin1String(name))
-            return &r;
-    return nullptr;
+    for (const Model& m : kModels) {
+        if (!m.menu || m.menu->count() < 1 || m.menu->count() > 25 || m.channelCount < 1 ||
+            m.menu->addressFunction < 1 || m.menu->addressFunction > m.menu->count())
+            return false;
+    }
+    return true;
 }
-
-struct Dispatch {
-    int code;
-    const char* routine;
-};
-
-constexpr std::array<Dispatch, 21> kDispatch{{
-    {7311, "CONFIG11"}, {7314, "CONFIG74A"}, {7374, "CONFIG74A"}, {7317, "CONFIG17"},
-    {7331, "CONFIG17"}, {7360, "CONFIG17"},  {7321, "CONFIG21"},  {7322, "CONFIG22"},
-    {7325, "CONFIG25"}, {7340, "CONFIG25"},  {7328, "CONFIG28"},  {7334, "CONFIG85"},
-    {7385, "CONFIG85"}, {7337, "CONFIG37B"}, {7352, "CONFIG52A"}, {7355, "CONFIG55"},
-    {7357, "CONFIG57"}, {7362, "CONFIG62"},  {7370, "CONFIG70A"}, {7376, "CONFIG76"},
-    {7379, "CONFIG79"},
-}};
+static_assert(soundRows(), "a model row the windows cannot show");
 
 } // namespace
 
-std::vector<MenuRow> ModelRoutine::rows() const
+std::optional<MenuFunction> Menu::function(int number) const
 {
-    std::vector<MenuRow> out(menu.begin(), menu.end());
+    if (number < 1 || number > count())
+        return std::nullopt;
+    MenuFunction f = functions[static_cast<std::size_t>(number - 1)];
     for (const PromptOverride& o : overrides)
-        if (o.row >= 1 && static_cast<std::size_t>(o.row) <= out.size())
-            out[static_cast<std::size_t>(o.row - 1)].prompt = o.prompt;
-    return out;
+        if (o.function == number)
+            f.prompt = o.prompt;
+    return f;
 }
 
-QString ModelRoutine::notice() const
+QString Model::busHeader(const MenuFunction& function) const
+{
+    return QLatin1String(headerPrefix) + QLatin1String(function.header);
+}
+
+QString Model::notice() const
 {
     if (!noticeModel)
         return {};
@@ -288,16 +363,25 @@ QString ModelRoutine::notice() const
            QStringLiteral("    Press Cancel when ready to continue.");
 }
 
-const ModelRoutine* routineFor(int modelCode, const QString& modelNumber)
+std::span<const Model> models() { return kModels; }
+
+const Model* modelForEntry(const QString& entry)
 {
-    if (modelCode == 7370 && modelNumber == QStringLiteral("7370B"))
-        return named("CONFIG70B");
-    for (const Dispatch& d : kDispatch)
-        if (d.code == modelCode)
-            return named(d.routine);
+    for (const Model& m : kModels)
+        if (entry == QLatin1String(m.entry))
+            return &m;
     return nullptr;
 }
 
-std::span<const ModelRoutine> allRoutines() { return kRoutines; }
+QStringList modelEntries()
+{
+    QStringList out;
+    out.reserve(static_cast<qsizetype>(kModels.size()));
+    for (const Model& m : kModels)
+        out << QLatin1String(m.entry);
+    return out;
+}
+
+std::optional<std::int16_t> modelCodeOf(const QString& entry) { return textToInt16(entry); }
 
 } // namespace gpibconfig
