@@ -10,7 +10,7 @@
 #include <sys/resource.h>
 
 #ifdef PROBE_PROGRAM
-#include "gpib/RealClock.h"
+#include "time/RealClock.h"
 #include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
 #include "ui/Application.h"

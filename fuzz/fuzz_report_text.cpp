@@ -1,8 +1,9 @@
 // The texts the program builds around driver status and unit replies: the one-line failure report,
 // the function-list line, and the reply cut after its first line feed. The input gives the status
 // words first (little end first), then the texts, split at the byte 0x00.
+#include "logic/MenuLine.h"
 #include "FuzzSupport.h"
-#include "config/ConfigLogic.h"
+#include "logic/ConfigLogic.h"
 #include "core/QtText.h"
 #include "gpib/StatusReport.h"
 

@@ -1,6 +1,6 @@
 // Takes the README's screenshots: the main window, a configuration run in progress and the bench
 // window, from the program running on the bench in virtual time. Usage: screenshots <directory>
-#include "config/Controls.h"
+#include "logic/Controls.h"
 #include "sim/Bench.h"
 #include "simui/BenchWindow.h"
 #include "support/TestContext.h"

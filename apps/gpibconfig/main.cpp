@@ -1,4 +1,4 @@
-#include "gpib/RealClock.h"
+#include "time/RealClock.h"
 #include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
 #include "ui/Application.h"

@@ -22,8 +22,4 @@ QString errorName(int iberr);
 // status then describes that ibonl call.
 QString ReportGpibError(GPIB32& gpib, const QString& title);
 
-// One line of the function list: the prompt padded to 35 columns (at least one blank), then the
-// value less a final line feed or blank.
-QString FormatMenuLine(const QString& prompt, const QString& value);
-
 } // namespace gpibconfig

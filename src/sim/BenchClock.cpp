@@ -1,7 +1,7 @@
 #include "BenchClock.h"
 
 #include "Trace.h"
-#include "gpib/RealClock.h"
+#include "time/RealClock.h"
 
 namespace gpibconfig::sim {
 

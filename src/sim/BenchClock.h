@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gpib/Clock.h"
+#include "time/Clock.h"
 
 #include <chrono>
 

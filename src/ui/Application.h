@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/AppContext.h"
+#include "logic/AppContext.h"
 
 #include <functional>
 

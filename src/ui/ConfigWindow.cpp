@@ -1,7 +1,7 @@
 #include "ConfigWindow.h"
 
 #include "Dialogs.h"
-#include "config/Controls.h"
+#include "logic/Controls.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,7 +13,6 @@ namespace gpibconfig {
 ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
     : QDialog(parent)
     , m_app(app)
-    , m_screen(configWindowDef())
     , m_logic(app, m_screen, *this)
 {
     setObjectName(QStringLiteral("frmConfig"));
@@ -36,8 +35,7 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
 
     auto* list = m_widgets->get<QListWidget>(ctl::lstFunction);
     connect(list, &QListWidget::itemClicked, this, [this] { m_logic.focusChoice(); });
-    connect(list, &QListWidget::itemDoubleClicked, this,
-            [this] { m_logic.enterFromList(); });
+    connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.enterFromList(); });
     list->installEventFilter(this);
 
     m_logic.reset();

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "config/ConfigLogic.h"
-#include "config/Screen.h"
 #include "WindowBuilder.h"
+#include "logic/ConfigLogic.h"
+#include "logic/Screen.h"
 
 #include <QDialog>
-
 #include <functional>
 #include <memory>
 
@@ -21,7 +20,7 @@ public:
     ConfigWindow(AppContext& app, QWidget* parent = nullptr);
     ~ConfigWindow() override;
 
-    Screen& screen() { return m_screen; }
+    ConfigScreen& screen() { return m_screen; }
     ConfigLogic& logic() { return m_logic; }
 
     // Called with each dialog just before it is shown modally (tests script the dialogs so).
@@ -49,7 +48,7 @@ private:
     void connectButton(const QString& name, void (ConfigLogic::*handler)());
 
     AppContext& m_app;
-    Screen m_screen;
+    ConfigScreen m_screen;
     ConfigLogic m_logic;
     std::unique_ptr<WindowBuilder> m_widgets;
     std::function<void(ChannelDialog&)> m_channelHook;

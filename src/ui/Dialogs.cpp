@@ -1,6 +1,6 @@
 #include "Dialogs.h"
 
-#include "config/Controls.h"
+#include "logic/Controls.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,7 +11,6 @@ namespace gpibconfig {
 
 ChannelDialog::ChannelDialog(AppContext& app, QWidget* parent)
     : QDialog(parent)
-    , m_screen(channelDialogDef())
     , m_logic(app, m_screen, *this)
 {
     setObjectName(QStringLiteral("frmChannels"));
@@ -33,11 +32,10 @@ void ChannelDialog::closeChannelDialog() { accept(); }
 
 NoticeDialog::NoticeDialog(const QString& notice, QWidget* parent)
     : QDialog(parent)
-    , m_screen(noticeDialogDef())
 {
     setObjectName(QStringLiteral("frmNotice"));
     m_widgets = std::make_unique<WindowBuilder>(this, noticeDialogDef(), m_screen);
-    m_screen.setText(ctl::txtNotice, notice);
+    m_screen.txtNotice.setText(notice);
     auto* text = m_widgets->get<QPlainTextEdit>(ctl::txtNotice);
     text->moveCursor(QTextCursor::Start);
     text->verticalScrollBar()->setValue(0);

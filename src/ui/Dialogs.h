@@ -1,11 +1,10 @@
 #pragma once
 
-#include "config/ChannelLogic.h"
-#include "config/Screen.h"
 #include "WindowBuilder.h"
+#include "logic/ChannelLogic.h"
+#include "logic/Screen.h"
 
 #include <QDialog>
-
 #include <memory>
 
 namespace gpibconfig {
@@ -16,18 +15,18 @@ class ChannelDialog final : public QDialog, private ChannelHost {
 public:
     ChannelDialog(AppContext& app, QWidget* parent = nullptr);
     ~ChannelDialog() override;
-    Screen& screen() { return m_screen; }
+    ChannelScreen& screen() { return m_screen; }
     ChannelLogic& logic() { return m_logic; }
 
 private:
     void closeChannelDialog() override;
 
-    Screen m_screen;
+    ChannelScreen m_screen;
     ChannelLogic m_logic;
     std::unique_ptr<WindowBuilder> m_widgets;
 };
 
-// frmNotice: shows the notice a model routine stored, until Cancel.
+// frmNotice: shows the notice of a model before its menu, until Cancel.
 class NoticeDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -35,7 +34,7 @@ public:
     ~NoticeDialog() override;
 
 private:
-    Screen m_screen;
+    NoticeScreen m_screen;
     std::unique_ptr<WindowBuilder> m_widgets;
 };
 

@@ -1,7 +1,7 @@
 #include "MainWindow.h"
 
 #include "ConfigWindow.h"
-#include "config/Controls.h"
+#include "logic/Controls.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -13,7 +13,6 @@ namespace gpibconfig {
 MainWindow::MainWindow(AppContext& app, QWidget* parent)
     : QWidget(parent)
     , m_app(app)
-    , m_screen(mainWindowDef())
     , m_logic(app, m_screen, *this)
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -48,7 +47,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(ctl::listUnit)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            m_screen.selectedLine(ctl::listUnit) >= 0) {
+            m_screen.listUnit.selectedLine() >= 0) {
             m_logic.pickAndConfigure();
             return true;
         }

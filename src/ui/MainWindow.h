@@ -1,11 +1,10 @@
 #pragma once
 
-#include "app/MainLogic.h"
-#include "config/Screen.h"
 #include "WindowBuilder.h"
+#include "logic/MainLogic.h"
+#include "logic/Screen.h"
 
 #include <QWidget>
-
 #include <functional>
 #include <memory>
 
@@ -20,7 +19,7 @@ public:
     explicit MainWindow(AppContext& app, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Screen& screen() { return m_screen; }
+    MainScreen& screen() { return m_screen; }
     MainLogic& logic() { return m_logic; }
     // The configuration window while it is open (for tests and the bench), else null.
     ConfigWindow* configWindow() const { return m_configWindow; }
@@ -36,7 +35,7 @@ private:
     void closeMainWindow() override;
 
     AppContext& m_app;
-    Screen m_screen;
+    MainScreen m_screen;
     MainLogic m_logic;
     std::unique_ptr<WindowBuilder> m_widgets;
     ConfigWindow* m_configWindow = nullptr;

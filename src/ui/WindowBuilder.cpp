@@ -153,8 +153,17 @@ WindowBuilder::WindowBuilder(QWidget* window, const WindowDef& def, Screen& scre
     link->shown = [this](QWidget* box) { announce(box); };
     m_link = std::move(link);
     build();
+    // The logic's screen starts with the captions the window was drawn with; a control the
+    // definition has and the screen has not (or the other way round) is a program fault.
+    for (const ControlDef& c : m_def.controls) {
+        Control* control = m_screen.find(c.name);
+        Q_ASSERT_X(control, "WindowBuilder", qPrintable(QStringLiteral("no control ") + c.name));
+        if (control)
+            control->setText(c.caption);
+    }
+    Q_ASSERT(m_screen.controls().size() == m_def.controls.size());
     m_screen.setObserver(
-        [this](const QString& name, Screen::Aspect aspect) { apply(name, aspect); });
+        [this](const Control& control, Screen::Aspect aspect) { apply(control.name(), aspect); });
     syncAll();
 }
 
@@ -197,7 +206,8 @@ void WindowBuilder::build()
             if (c.input)
                 QObject::connect(edit, &QLineEdit::textEdited, m_link.get(),
                                  [this, name = c.name](const QString& text) {
-                                     m_screen.userEditedText(name, text);
+                                     if (Control* control = m_screen.find(name))
+                                         control->userEditedText(text);
                                  });
             else
                 QObject::connect(edit, &QLineEdit::textChanged, m_link.get(),
@@ -223,8 +233,9 @@ void WindowBuilder::build()
             QObject::connect(list, &QListWidget::itemSelectionChanged, m_link.get(),
                              [this, list, name = c.name] {
                                  const auto selected = list->selectedItems();
-                                 m_screen.userSelectedLine(
-                                     name, selected.isEmpty() ? -1 : list->row(selected.front()));
+                                 if (Control* control = m_screen.find(name))
+                                     control->userSelectedLine(
+                                         selected.isEmpty() ? -1 : list->row(selected.front()));
                              });
             w = list;
             break;
@@ -294,7 +305,8 @@ void WindowBuilder::build()
     QObject::connect(qApp, &QApplication::focusChanged, m_link.get(),
                      [this](QWidget*, QWidget* now) {
                          if (now && widget(now->objectName()) == now)
-                             m_screen.userMovedFocus(now->objectName());
+                             if (Control* control = m_screen.find(now->objectName()))
+                                 control->userMovedFocus();
                      });
 }
 
@@ -376,7 +388,8 @@ void WindowBuilder::keepLogicText(const QString& name)
         return;
     const QSignalBlocker blocker(w);
     const QScopedValueRollback applying(m_applying, true);
-    showText(w, m_screen.text(name));
+    if (const Control* control = m_screen.find(name))
+        showText(w, control->text());
 }
 
 void WindowBuilder::announce(QWidget* box) const
@@ -398,26 +411,24 @@ void WindowBuilder::announce(QWidget* box) const
 
 void WindowBuilder::syncAll()
 {
-    for (const auto& [name, w] : m_widgets) {
-        (void)w;
-        if (!m_screen.has(name))
-            continue;
+    for (const Control* control : m_screen.controls()) {
         for (auto aspect : {Screen::Aspect::Text, Screen::Aspect::Lines, Screen::Aspect::Selection,
                             Screen::Aspect::Enabled, Screen::Aspect::Visible})
-            apply(name, aspect);
+            apply(control->name(), aspect);
     }
 }
 
 void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
 {
     QWidget* w = widget(name);
-    if (!w)
+    const Control* control = m_screen.find(name);
+    if (!w || !control)
         return;
     switch (aspect) {
     case Screen::Aspect::Text: {
         {
             const QScopedValueRollback applying(m_applying, true);
-            showText(w, m_screen.text(name));
+            showText(w, control->text());
         }
         nameAfterWhatShows(name);
         for (const auto& [control, label] : m_labelOf)
@@ -430,10 +441,10 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
         break;
     }
     case Screen::Aspect::Enabled:
-        w->setEnabled(m_screen.enabled(name));
+        w->setEnabled(control->enabled());
         break;
     case Screen::Aspect::Visible:
-        w->setVisible(m_screen.visible(name));
+        w->setVisible(control->visible());
         for (const auto& [control, label] : m_labelOf)
             if (label == name)
                 nameAfterWhatShows(control);
@@ -442,7 +453,7 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
     case Screen::Aspect::Selection:
         if (auto* list = qobject_cast<QListWidget*>(w)) {
             const QSignalBlocker blocker(list);
-            const QStringList& lines = m_screen.lines(name);
+            const QStringList& lines = control->lines();
             bool same = list->count() == lines.size();
             for (int i = 0; same && i < lines.size(); ++i)
                 same = list->item(i)->text() == lines.at(i);
@@ -450,7 +461,7 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
                 list->clear();
                 list->addItems(lines);
             }
-            const int selected = m_screen.selectedLine(name);
+            const int selected = control->selectedLine();
             if (selected >= 0 && selected < list->count()) {
                 list->setCurrentRow(selected);
                 list->scrollToItem(list->item(selected));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/Screen.h"
-#include "config/WindowLayouts.h"
+#include "logic/Screen.h"
+#include "ui/WindowDefinitions.h"
 
 #include <QPushButton>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/Controls.h"
+#include "logic/Controls.h"
 #include "sim/Bench.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
@@ -175,7 +175,7 @@ struct Run {
     {
         auto* edit = c<QLineEdit>(ctl::txtAddr);
         edit->clear();
-        w.screen().userEditedText(ctl::txtAddr, QString());
+        w.screen().txtAddr.userEditedText(QString());
         QTest::keyClicks(edit, text);
         click(ctl::cmdSet);
     }

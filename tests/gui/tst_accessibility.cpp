@@ -1,8 +1,8 @@
 // What assistive tools get from the program's windows, read through their accessible interfaces:
 // controls called by what a sighted operator reads, names that follow the text, reports read out
 // the moment they appear, and message boxes that take no text but the program's.
-#include "config/Controls.h"
-#include "config/WindowLayouts.h"
+#include "logic/Controls.h"
+#include "ui/WindowDefinitions.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/Dialogs.h"
@@ -223,7 +223,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, captioned);
         open(window);
-        screen().setText(control, text);
+        screen().find(control)->setText(text);
         QTEST(nameOf(w(control)), "name");
         if (accessible(w(control))->role() == QAccessible::EditableText)
             QCOMPARE(textOf(w(control)),
@@ -235,10 +235,11 @@ private slots:
     void aControlLosesItsCaptionWithItsLabel()
     {
         open(QStringLiteral("config"));
-        screen().setVisible(ctl::labelChoice, true);
+        ConfigScreen& config = qobject_cast<ConfigWindow*>(window.get())->screen();
+        config.labelChoice.setVisible(true);
         QCOMPARE(nameOf(w(ctl::txtChoice)),
                  QStringLiteral("Enter a new value or click Enter/Advance to keep current value"));
-        screen().setVisible(ctl::labelChoice, false);
+        config.labelChoice.setVisible(false);
         QCOMPARE(nameOf(w(ctl::txtChoice)), QString());
     }
 
@@ -289,23 +290,23 @@ private slots:
     {
         MainWindow main(ctx->app);
         QWidget* report = main.findChild<QWidget*>(ctl::txtGPIBErr);
-        main.screen().setText(ctl::txtGPIBErr, QStringLiteral("Waiting"));
-        main.screen().setVisible(ctl::txtGPIBErr, true);
+        main.screen().txtGPIBErr.setText(QStringLiteral("Waiting"));
+        main.screen().txtGPIBErr.setVisible(true);
         QVERIFY(g_alerts.empty()); // the window is not on the screen yet
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         QCOMPARE(alertsFor(report), QStringList{QStringLiteral("Waiting")});
 
-        main.screen().setVisible(ctl::txtGPIBErr, false);
-        main.screen().setText(ctl::txtGPIBErr, QStringLiteral("Later"));
+        main.screen().txtGPIBErr.setVisible(false);
+        main.screen().txtGPIBErr.setText(QStringLiteral("Later"));
         QCOMPARE(g_alerts.size(), 1u);
-        main.screen().setVisible(ctl::txtGPIBErr, true);
+        main.screen().txtGPIBErr.setVisible(true);
         QCOMPARE(alertsFor(report),
                  QStringList({QStringLiteral("Waiting"), QStringLiteral("Later")}));
         // Emptied, or shown with nothing in it: nothing to read.
-        main.screen().setText(ctl::txtGPIBErr, QString());
-        main.screen().setVisible(ctl::txtGPIBErr, false);
-        main.screen().setVisible(ctl::txtGPIBErr, true);
+        main.screen().txtGPIBErr.setText(QString());
+        main.screen().txtGPIBErr.setVisible(false);
+        main.screen().txtGPIBErr.setVisible(true);
         QCOMPARE(g_alerts.size(), 2u);
     }
 

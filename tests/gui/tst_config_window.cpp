@@ -1,5 +1,5 @@
-#include "config/Controls.h"
-#include "config/WindowLayouts.h"
+#include "logic/Controls.h"
+#include "ui/WindowDefinitions.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/WindowBuilder.h"
@@ -112,7 +112,7 @@ private slots:
         QVERIFY(w(ctl::txtGPIBErr)->isVisible());
         QCOMPARE(qobject_cast<QPlainTextEdit*>(w(ctl::txtGPIBErr))->toPlainText(),
                  QStringLiteral("\nExit without saving? Press Done again to exit"));
-        QCOMPARE(window->screen().text(ctl::txtGPIBErr),
+        QCOMPARE(window->screen().txtGPIBErr.text(),
                  QStringLiteral("\r\nExit without saving? Press Done again to exit"));
         QCOMPARE(ctx->notifier.beeps, 1);
         QTest::mouseClick(w(ctl::cmdDone), Qt::LeftButton);

@@ -1,4 +1,4 @@
-#include "config/Controls.h"
+#include "logic/Controls.h"
 #include "models/Models.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
@@ -142,7 +142,7 @@ private slots:
         });
         window.show();
         child<QLineEdit>(&window, ctl::txtAddr)->setText(QStringLiteral("25"));
-        window.screen().userEditedText(ctl::txtAddr, QStringLiteral("25"));
+        window.screen().txtAddr.userEditedText(QStringLiteral("25"));
         QTest::mouseClick(child<QPushButton>(&window, ctl::cmdSet), Qt::LeftButton);
         QVERIFY(driver->calls.isEmpty());
         QVERIFY(!child<QPushButton>(&window, ctl::cmdEnter)->isEnabled());

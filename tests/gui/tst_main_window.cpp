@@ -1,5 +1,5 @@
-#include "config/Controls.h"
-#include "config/WindowLayouts.h"
+#include "logic/Controls.h"
+#include "ui/WindowDefinitions.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/MainWindow.h"
@@ -68,6 +68,26 @@ private slots:
         window.reset();
         ctx.reset();
         driver.reset();
+    }
+
+    // The view binds each drawn control to the logic's control of the same name; one the logic
+    // does not know would silently never change.
+    void everyDrawnControlHasItsPlaceInTheLogic()
+    {
+        MainScreen mainScreen;
+        ConfigScreen configScreen;
+        ChannelScreen channelScreen;
+        NoticeScreen noticeScreen;
+        const std::pair<WindowDef, const Screen*> windows[] = {
+            {mainWindowDef(), &mainScreen},
+            {configWindowDef(), &configScreen},
+            {channelDialogDef(), &channelScreen},
+            {noticeDialogDef(), &noticeScreen}};
+        for (const auto& [def, screen] : windows) {
+            QCOMPARE(def.controls.size(), screen->controls().size());
+            for (const ControlDef& c : def.controls)
+                QVERIFY2(screen->find(c.name), qPrintable(def.title + QLatin1Char(' ') + c.name));
+        }
     }
 
     void controlsCarryTheirNamesCaptionsAndToolTips()

@@ -1,6 +1,6 @@
 // The program's system-driver path end to end: a library with linux-gpib's C interface, loaded by
 // path through the program's own loader and driven on the bus thread, configures two units.
-#include "config/Controls.h"
+#include "logic/Controls.h"
 #include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
 #include "support/TestContext.h"

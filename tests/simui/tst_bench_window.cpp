@@ -1,6 +1,6 @@
 // The bench window over a live bench: what it lists, its power switches, the trace view, the
 // selected unit's settings, keeping up with bursts, lifetimes, placement and modal windows.
-#include "config/Controls.h"
+#include "logic/Controls.h"
 #include "sim/Bench.h"
 #include "simui/BenchWindow.h"
 #include "support/TestContext.h"

@@ -1,6 +1,6 @@
 #include "ScriptedRun.h"
 
-#include "config/Controls.h"
+#include "logic/Controls.h"
 #include "models/Models.h"
 
 #include <QApplication>
@@ -160,7 +160,7 @@ void ScriptedRun::type(const QString& name, const QString& text) const
     if (!edit)
         return;
     edit->clear();
-    m_window->screen().userEditedText(name, QString());
+    m_window->screen().find(name)->userEditedText(QString());
     QTest::keyClicks(edit, text);
 }
 

@@ -1,6 +1,6 @@
-#include "config/ConfigLogic.h"
-#include "config/Controls.h"
-#include "config/WindowLayouts.h"
+#include "logic/MenuLine.h"
+#include "logic/ConfigLogic.h"
+#include "logic/Controls.h"
 #include "models/Models.h"
 #include "support/TestContext.h"
 
@@ -46,7 +46,7 @@ struct Host final : ConfigHost {
 struct ConfigLogicTest : ::testing::Test {
     test::FakeDriver driver;
     test::TestContext ctx{driver};
-    Screen screen{configWindowDef()};
+    ConfigScreen screen;
     Host host;
     ConfigLogic logic{ctx.app, screen, host};
 
@@ -63,12 +63,12 @@ struct ConfigLogicTest : ::testing::Test {
     }
     void setAddress(const QString& text)
     {
-        screen.userEditedText(ctl::txtAddr, text);
+        screen.txtAddr.userEditedText(text);
         logic.setAddress();
     }
     void enter(const QString& text = {})
     {
-        screen.userEditedText(ctl::txtChoice, text);
+        screen.txtChoice.userEditedText(text);
         logic.enterOrAdvance();
     }
     QStringList sends() const
@@ -79,7 +79,7 @@ struct ConfigLogicTest : ::testing::Test {
                 out << c.section(QLatin1Char('"'), 1, 1);
         return out;
     }
-    QString lastLine() const { return screen.lines(ctl::lstFunction).last(); }
+    QString lastLine() const { return screen.lstFunction.lines().last(); }
     QString valueOf(const QString& line) const { return line.mid(35); }
 };
 
@@ -101,18 +101,18 @@ TEST_P(AddressEntry, ReadsRangeTestsAndComposesTheAddressWord)
     setAddress(QString::fromUtf8(c.typed));
     if (!c.accepted) {
         EXPECT_TRUE(driver.calls.isEmpty()) << c.typed;
-        EXPECT_TRUE(screen.visible(ctl::txtErrMsg));
-        EXPECT_EQ(screen.text(ctl::txtErrMsg), QStringLiteral("Address out of range, re-enter"));
+        EXPECT_TRUE(screen.txtErrMsg.visible());
+        EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Address out of range, re-enter"));
         EXPECT_EQ(ctx.notifier.beeps, 1);
-        EXPECT_EQ(screen.text(ctl::txtAddr), QString::fromUtf8(c.typed)) << "the text stays";
-        EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
+        EXPECT_EQ(screen.txtAddr.text(), QString::fromUtf8(c.typed)) << "the text stays";
+        EXPECT_FALSE(screen.cmdEnter.enabled());
         return;
     }
     ASSERT_GE(driver.calls.size(), 2) << c.typed;
     EXPECT_EQ(driver.calls.at(0), QStringLiteral("SendIFC(0)"));
     EXPECT_EQ(driver.calls.at(1),
               QStringLiteral("DevClear(0, 0x%1)").arg(c.devClearWord, 4, 16, QLatin1Char('0')));
-    EXPECT_FALSE(screen.visible(ctl::txtErrMsg));
+    EXPECT_FALSE(screen.txtErrMsg.visible());
     EXPECT_EQ(ctx.notifier.beeps, 0);
 }
 
@@ -151,12 +151,12 @@ TEST_F(ConfigLogicTest, DevClearFailureIsReportedAndTheRunStaysInTheAddressStage
     open(QStringLiteral("7357"));
     driver.statusFor = test::failing({QStringLiteral("DevClear")}, err::ENOL);
     setAddress(QStringLiteral("5"));
-    EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr)
+    EXPECT_TRUE(screen.txtGPIBErr.visible());
+    EXPECT_TRUE(screen.txtGPIBErr.text()
                     .startsWith(QStringLiteral("DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
-    EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
-    EXPECT_FALSE(screen.enabled(ctl::cmdRedo));
-    EXPECT_FALSE(screen.visible(ctl::labelChoice));
+    EXPECT_FALSE(screen.cmdEnter.enabled());
+    EXPECT_FALSE(screen.cmdRedo.enabled());
+    EXPECT_FALSE(screen.labelChoice.visible());
     EXPECT_EQ(driver.calls.last(), QStringLiteral("ibonl(0, 0)"));
 }
 
@@ -166,8 +166,8 @@ TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
     ctx.state.ModelNumber = QStringLiteral("7301");
     logic.reset();
     setAddress(QStringLiteral("5"));
-    EXPECT_EQ(screen.text(ctl::txtErrMsg), QStringLiteral("Bad Model Number, Configuration halted"));
-    EXPECT_TRUE(screen.visible(ctl::txtErrMsg));
+    EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Bad Model Number, Configuration halted"));
+    EXPECT_TRUE(screen.txtErrMsg.visible());
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2}));
     EXPECT_EQ(host.closed, 1);
     EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "DevClear(0, 0x0005)"}));
@@ -198,8 +198,8 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogCancelsTheSetAddress)
     host.channel.reset();
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(driver.calls.isEmpty());
-    EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
-    EXPECT_TRUE(screen.enabled(ctl::cmdSet));
+    EXPECT_FALSE(screen.cmdEnter.enabled());
+    EXPECT_TRUE(screen.cmdSet.enabled());
 }
 
 TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
@@ -209,7 +209,7 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
     setAddress(QStringLiteral("25"));
     enter();
     enter();
-    const QStringList lines = screen.lines(ctl::lstFunction);
+    const QStringList lines = screen.lstFunction.lines();
     const int index = logic.currentFunction();
 
     host.channel.reset();
@@ -221,7 +221,7 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
     EXPECT_EQ(ctx.state.unit.SecondaryAddress, 11);
     EXPECT_EQ(ctx.state.unit.ChannelNumber, 7) << "the channel is what it was before the dialog";
     EXPECT_EQ(logic.currentFunction(), index);
-    EXPECT_EQ(screen.lines(ctl::lstFunction), lines);
+    EXPECT_EQ(screen.lstFunction.lines(), lines);
 
     driver.calls.clear();
     enter();
@@ -326,11 +326,11 @@ TEST_F(ConfigLogicTest, LockModelsUnlockAndClearBeforeTheFirstQueryOnly)
     driver.replies = {"5\n", "0\n", "0\n"};
     setAddress(QStringLiteral("5"));
     EXPECT_EQ(sends(), QStringList({"CAL:LOCK 0", "*CLS", "SYST:COMM:GPIB:ADDR?"}));
-    EXPECT_EQ(screen.lines(ctl::lstFunction),
+    EXPECT_EQ(screen.lstFunction.lines(),
               QStringList({FormatMenuLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5\n"))}));
-    EXPECT_TRUE(screen.enabled(ctl::cmdEnter));
-    EXPECT_TRUE(screen.enabled(ctl::cmdRedo));
-    EXPECT_TRUE(screen.visible(ctl::labelChoice));
+    EXPECT_TRUE(screen.cmdEnter.enabled());
+    EXPECT_TRUE(screen.cmdRedo.enabled());
+    EXPECT_TRUE(screen.labelChoice.visible());
     EXPECT_EQ(screen.focus(), ctl::txtChoice);
 
     driver.replies = {"0\n", "0\n", "0\n", "0\n"};
@@ -387,16 +387,16 @@ TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
         return test::FakeDriver::Status{};
     };
     setAddress(QStringLiteral("5"));
-    EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(
+    EXPECT_TRUE(screen.txtGPIBErr.visible());
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(
         QStringLiteral("Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
     EXPECT_EQ(lastLine(), QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
-    EXPECT_TRUE(screen.enabled(ctl::cmdEnter)) << "the menu goes on";
+    EXPECT_TRUE(screen.cmdEnter.enabled()) << "the menu goes on";
     // The next press hides the report.
     driver.statusFor = nullptr;
     driver.replies = {"0\n"};
     enter();
-    EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
+    EXPECT_FALSE(screen.txtGPIBErr.visible());
 }
 
 struct SetCase {
@@ -422,7 +422,7 @@ TEST_P(SetStep, EventStatusDecidesBetweenReadBackAndError)
     EXPECT_EQ(sends(), expected);
     EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
     EXPECT_EQ(logic.currentFunction(), 2) << "a setting does not advance";
-    EXPECT_EQ(screen.lineCount(ctl::lstFunction), 2);
+    EXPECT_EQ(screen.lstFunction.lineCount(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -493,27 +493,27 @@ TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
     for (int f = 2; f <= 21; ++f) {
         driver.replies = {QByteArray::number(f) + "\n"};
         enter();
-        EXPECT_LE(screen.lineCount(ctl::lstFunction), 14);
+        EXPECT_LE(screen.lstFunction.lineCount(), 14);
         if (f == 15) {
             EXPECT_EQ(logic.scrollCount(), 1);
         }
     }
     EXPECT_EQ(logic.scrollCount(), 7);
-    EXPECT_EQ(screen.lineCount(ctl::lstFunction), 14);
-    EXPECT_TRUE(screen.lines(ctl::lstFunction).first().startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
+    EXPECT_EQ(screen.lstFunction.lineCount(), 14);
+    EXPECT_TRUE(screen.lstFunction.lines().first().startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
         << "functions 8 to 21 remain";
-    EXPECT_EQ(screen.selectedLine(ctl::lstFunction), 13);
+    EXPECT_EQ(screen.lstFunction.selectedLine(), 13);
 
     driver.replies = {"0\n", "255\n"};
     enter(QStringLiteral("255"));
-    EXPECT_EQ(screen.lines(ctl::lstFunction).at(13),
+    EXPECT_EQ(screen.lstFunction.lines().at(13),
               FormatMenuLine(QStringLiteral("SRE Enable Bits - 0 to 255"), QStringLiteral("255\n")));
 
     enter();
-    EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
-    EXPECT_FALSE(screen.enabled(ctl::cmdSet));
+    EXPECT_FALSE(screen.cmdEnter.enabled());
+    EXPECT_FALSE(screen.cmdSet.enabled());
     for (const QString& name : {ctl::cmdSav, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
-        EXPECT_TRUE(screen.enabled(name)) << name.toStdString();
+        EXPECT_TRUE(screen.find(name)->enabled()) << name.toStdString();
 }
 
 TEST_F(ConfigLogicTest, NoticeComesBeforeAnythingElseThenTheSecondInterfaceClear)
@@ -566,8 +566,8 @@ TEST_F(FinishTest, SaveThenDoneClosesAtOnce)
     driver.replies = {"0\n"};
     logic.saveConfiguration();
     EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0", "*ESR?"}));
-    EXPECT_FALSE(screen.enabled(ctl::cmdSav));
-    EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
+    EXPECT_FALSE(screen.cmdSav.enabled());
+    EXPECT_FALSE(screen.txtGPIBErr.visible());
     EXPECT_TRUE(logic.doneArmed());
     logic.leave();
     EXPECT_EQ(host.closed, 1);
@@ -579,9 +579,9 @@ TEST_F(FinishTest, FailedSaveIsReportedAndCanBeTriedAgain)
     runToEnd();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
     logic.saveConfiguration();
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send SAV Error ibsta")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send SAV Error ibsta")));
     EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0"})) << "nothing to confirm after a failed send";
-    EXPECT_TRUE(screen.enabled(ctl::cmdSav));
+    EXPECT_TRUE(screen.cmdSav.enabled());
     EXPECT_FALSE(logic.doneArmed());
     logic.leave();
     EXPECT_EQ(host.closed, 0);
@@ -613,11 +613,11 @@ TEST_P(SaveCheck, OnlyAConfirmedSaveArmsDone)
             EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0", "*ESR?"}));
         }
         EXPECT_EQ(logic.doneArmed(), confirmed);
-        EXPECT_EQ(screen.visible(ctl::txtGPIBErr), !confirmed);
+        EXPECT_EQ(screen.txtGPIBErr.visible(), !confirmed);
         if (!confirmed) {
-            EXPECT_EQ(screen.text(ctl::txtGPIBErr), QString::fromLatin1(lock ? c.lockLine : c.saveLine));
+            EXPECT_EQ(screen.txtGPIBErr.text(), QString::fromLatin1(lock ? c.lockLine : c.saveLine));
         }
-        EXPECT_EQ(screen.enabled(ctl::cmdSav), lock || !confirmed) << "Save stays offered until it is confirmed";
+        EXPECT_EQ(screen.cmdSav.enabled(), lock || !confirmed) << "Save stays offered until it is confirmed";
         EXPECT_FALSE(driver.calls.contains(QStringLiteral("ibonl(0, 0)"))) << "not a bus failure";
     }
 }
@@ -650,9 +650,9 @@ TEST_F(FinishTest, AFailedSaveCheckOnTheBusIsReportedUnderItsOwnTitle)
         runToEnd();
         driver.statusFor = test::failing({QString::fromLatin1(failing)}, err::EABO);
         logic.saveConfiguration();
-        EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QLatin1String(title))) << title;
+        EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QLatin1String(title))) << title;
         EXPECT_FALSE(logic.doneArmed());
-        EXPECT_TRUE(screen.enabled(ctl::cmdSav));
+        EXPECT_TRUE(screen.cmdSav.enabled());
         driver.statusFor = nullptr;
     }
 }
@@ -666,8 +666,8 @@ TEST_F(FinishTest, PowerOnStatusButtonsRepeatAndReportUnderTheirTitle)
     EXPECT_EQ(sends(), QStringList({"*PSC 0", "*PSC 0", "*PSC 1"}));
     driver.statusFor = test::failing({QStringLiteral("Send")}, err::ENOL);
     logic.clearEnablesAtPowerOn();
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send ESE Error ibsta")));
-    EXPECT_TRUE(screen.enabled(ctl::cmdNoSRQ));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send ESE Error ibsta")));
+    EXPECT_TRUE(screen.cmdNoSRQ.enabled());
 }
 
 TEST_F(FinishTest, AConfirmedLockClosesLikeASave)
@@ -686,14 +686,14 @@ TEST_F(FinishTest, LockFailuresAreReported)
     runToEnd();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"CAL:LOCK ON\"")}, err::ENOL);
     logic.lockSettings();
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send LOCK Error ibsta")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send LOCK Error ibsta")));
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON"}));
 
     driver.calls.clear();
     driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
     logic.lockSettings();
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"}));
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("Send SAV Error ibsta")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send SAV Error ibsta")));
     EXPECT_FALSE(logic.doneArmed());
 }
 
@@ -702,14 +702,14 @@ TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
     runToEnd();
     logic.startOver();
     EXPECT_TRUE(driver.calls.isEmpty());
-    EXPECT_EQ(screen.lineCount(ctl::lstFunction), 0);
-    EXPECT_TRUE(screen.text(ctl::txtAddr).isEmpty());
+    EXPECT_EQ(screen.lstFunction.lineCount(), 0);
+    EXPECT_TRUE(screen.txtAddr.text().isEmpty());
     EXPECT_EQ(screen.focus(), ctl::txtAddr);
-    EXPECT_TRUE(screen.enabled(ctl::cmdSet));
-    EXPECT_TRUE(screen.enabled(ctl::cmdRedo));
-    EXPECT_TRUE(screen.enabled(ctl::cmdDone));
+    EXPECT_TRUE(screen.cmdSet.enabled());
+    EXPECT_TRUE(screen.cmdRedo.enabled());
+    EXPECT_TRUE(screen.cmdDone.enabled());
     for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
-        EXPECT_FALSE(screen.enabled(name)) << name.toStdString();
+        EXPECT_FALSE(screen.find(name)->enabled()) << name.toStdString();
 }
 
 TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
@@ -724,7 +724,7 @@ TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
     EXPECT_FALSE(logic.doneArmed());
     logic.leave();
     EXPECT_EQ(host.closed, 0);
-    EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
+    EXPECT_TRUE(screen.txtGPIBErr.visible());
 }
 
 TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
@@ -735,17 +735,17 @@ TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
         if (channel == 1) {
             setAddress(QStringLiteral("25"));
         } else {
-            ASSERT_TRUE(screen.enabled(ctl::cmdNextCh));
+            ASSERT_TRUE(screen.cmdNextCh.enabled());
             logic.nextChannel();
         }
-        EXPECT_FALSE(screen.visible(ctl::cmdNextCh));
+        EXPECT_FALSE(screen.cmdNextCh.visible());
         EXPECT_EQ(ctx.state.unit.DeviceAddress, 25 + (0x60 + 10 + channel) * 256);
         for (int f = 0; f < 14; ++f)
             enter();
-        EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
-        EXPECT_EQ(screen.visible(ctl::cmdNextCh), channel < 4);
-        EXPECT_EQ(screen.enabled(ctl::cmdSav), channel == 4);
-        EXPECT_FALSE(screen.enabled(ctl::cmdLock));
+        EXPECT_FALSE(screen.cmdEnter.enabled());
+        EXPECT_EQ(screen.cmdNextCh.visible(), channel < 4);
+        EXPECT_EQ(screen.cmdSav.enabled(), channel == 4);
+        EXPECT_FALSE(screen.cmdLock.enabled());
     }
     driver.calls.clear();
     logic.saveConfiguration();
@@ -762,7 +762,7 @@ TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
     driver.calls.clear();
     host.channel = 2;
     logic.nextChannel();
-    EXPECT_EQ(screen.text(ctl::txtAddr), QStringLiteral(" 25"));
+    EXPECT_EQ(screen.txtAddr.text(), QStringLiteral(" 25"));
     EXPECT_TRUE(driver.calls.contains(QStringLiteral("DevClear(0, 0x6c19)")));
 }
 
@@ -773,20 +773,20 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
     setAddress(QStringLiteral("25"));
     for (int f = 0; f < 14; ++f)
         enter();
-    const QStringList lines = screen.lines(ctl::lstFunction);
+    const QStringList lines = screen.lstFunction.lines();
     const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav, ctl::cmdNextCh};
     QList<bool> enabled;
     for (const QString& name : controls)
-        enabled << screen.enabled(name);
+        enabled << screen.find(name)->enabled();
     driver.calls.clear();
 
     host.channel.reset();
     logic.nextChannel();
     EXPECT_TRUE(driver.calls.isEmpty());
-    EXPECT_EQ(screen.lines(ctl::lstFunction), lines);
+    EXPECT_EQ(screen.lstFunction.lines(), lines);
     for (qsizetype k = 0; k < controls.size(); ++k)
-        EXPECT_EQ(screen.enabled(controls[k]), enabled[k]) << controls[k].toStdString();
-    EXPECT_TRUE(screen.visible(ctl::cmdNextCh));
+        EXPECT_EQ(screen.find(controls[k])->enabled(), enabled[k]) << controls[k].toStdString();
+    EXPECT_TRUE(screen.cmdNextCh.visible());
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6B19);
 }
 

@@ -1,6 +1,5 @@
-#include "app/MainLogic.h"
-#include "config/Controls.h"
-#include "config/WindowLayouts.h"
+#include "logic/MainLogic.h"
+#include "logic/Controls.h"
 #include "support/TestContext.h"
 
 #include "support/ParamNames.h"
@@ -27,7 +26,7 @@ struct Host final : MainHost {
 struct MainLogicTest : ::testing::Test {
     test::FakeDriver driver;
     test::TestContext ctx{driver};
-    Screen screen{mainWindowDef()};
+    MainScreen screen;
     Host host;
     MainLogic logic{ctx.app, screen, host};
 
@@ -38,30 +37,30 @@ struct MainLogicTest : ::testing::Test {
     }
     void select(const QString& entry)
     {
-        const int row = static_cast<int>(screen.lines(ctl::listUnit).indexOf(entry));
+        const int row = static_cast<int>(screen.listUnit.lines().indexOf(entry));
         ASSERT_GE(row, 0);
-        screen.userSelectedLine(ctl::listUnit, row);
+        screen.listUnit.userSelectedLine(row);
         logic.modelPicked();
     }
 };
 
 TEST_F(MainLogicTest, LoadListsTheModelsAndOffersNothingYet)
 {
-    EXPECT_EQ(screen.lines(ctl::listUnit).size(), 27);
-    EXPECT_EQ(screen.lines(ctl::listUnit).front(), QStringLiteral("7311"));
-    EXPECT_EQ(screen.lines(ctl::listUnit).back(), QStringLiteral("7385A"));
-    EXPECT_EQ(screen.selectedLine(ctl::listUnit), -1);
-    EXPECT_FALSE(screen.enabled(ctl::cmdConfig));
-    EXPECT_FALSE(screen.enabled(ctl::cmdContinue));
-    EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
-    EXPECT_EQ(screen.text(ctl::labelRev), QStringLiteral("Revised  12-01-2008"));
+    EXPECT_EQ(screen.listUnit.lines().size(), 27);
+    EXPECT_EQ(screen.listUnit.lines().front(), QStringLiteral("7311"));
+    EXPECT_EQ(screen.listUnit.lines().back(), QStringLiteral("7385A"));
+    EXPECT_EQ(screen.listUnit.selectedLine(), -1);
+    EXPECT_FALSE(screen.cmdConfig.enabled());
+    EXPECT_FALSE(screen.cmdContinue.enabled());
+    EXPECT_FALSE(screen.txtGPIBErr.visible());
+    EXPECT_EQ(screen.labelRev.text(), QStringLiteral("Revised  12-01-2008"));
     EXPECT_TRUE(driver.calls.isEmpty()) << "no bus call at load";
 }
 
 TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
 {
     select(QStringLiteral("7352A"));
-    EXPECT_TRUE(screen.enabled(ctl::cmdConfig));
+    EXPECT_TRUE(screen.cmdConfig.enabled());
     logic.configure();
     EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
     EXPECT_EQ(host.opened, 1);
@@ -76,13 +75,13 @@ TEST_P(PowerCyclePath, AsksForAPowerCycleAndWaitsForContinue)
     select(QString::fromLatin1(GetParam()));
     logic.configure();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
-    EXPECT_EQ(screen.text(ctl::txtGPIBErr),
+    EXPECT_TRUE(screen.txtGPIBErr.visible());
+    EXPECT_EQ(screen.txtGPIBErr.text(),
               QStringLiteral("Turn unit off and back on\r\nPress Continue when RDY LED on."));
-    EXPECT_TRUE(screen.enabled(ctl::cmdContinue));
+    EXPECT_TRUE(screen.cmdContinue.enabled());
     logic.continueAfterPowerCycle();
-    EXPECT_FALSE(screen.enabled(ctl::cmdContinue));
-    EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
+    EXPECT_FALSE(screen.cmdContinue.enabled());
+    EXPECT_FALSE(screen.txtGPIBErr.visible());
     EXPECT_EQ(host.opened, 1);
     EXPECT_EQ(driver.calls.size(), 3) << "Continue makes no bus call";
 }
@@ -108,13 +107,13 @@ TEST_F(MainLogicTest, EveryOtherEntryOpensTheWindowDirectly)
     const QStringList direct = {"7311",  "7317",  "7321", "7322",  "7325", "7325A", "7328",
                                 "7331",  "7334",  "7334A", "7337B", "7340A", "7352A", "7355",
                                 "7357",  "7360",  "7362", "7379",  "7385", "7385A"};
-    EXPECT_EQ(screen.lines(ctl::listUnit).size(), direct.size() + 7) << "and seven that power cycle";
+    EXPECT_EQ(screen.listUnit.lines().size(), direct.size() + 7) << "and seven that power cycle";
     for (const QString& entry : direct) {
         const int before = host.opened;
         select(entry);
         logic.configure();
         EXPECT_EQ(host.opened, before + 1) << entry.toStdString();
-        EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
+        EXPECT_FALSE(screen.txtGPIBErr.visible());
     }
 }
 
@@ -124,17 +123,17 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
     select(QStringLiteral("7311"));
     logic.configure();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
-    EXPECT_EQ(screen.text(ctl::txtGPIBErr),
+    EXPECT_TRUE(screen.txtGPIBErr.visible());
+    EXPECT_EQ(screen.txtGPIBErr.text(),
               QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB "
                              "board>ibcnt =  0"));
     EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "ibonl(0, 0)"}));
-    EXPECT_TRUE(screen.enabled(ctl::cmdConfig));
+    EXPECT_TRUE(screen.cmdConfig.enabled());
 
     // The next Configure hides the report first and starts again with SendIFC.
     driver.statusFor = nullptr;
     logic.configure();
-    EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
+    EXPECT_FALSE(screen.txtGPIBErr.visible());
     EXPECT_EQ(host.opened, 1);
 }
 
@@ -144,7 +143,7 @@ TEST_F(MainLogicTest, TimeoutSettingFailureIsReportedUnderTheSendIfcTitle)
     select(QStringLiteral("7321"));
     logic.configure();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
     EXPECT_EQ(driver.calls.last(), QStringLiteral("ibonl(0, 0)"));
 }
 
@@ -155,20 +154,20 @@ TEST_F(MainLogicTest, RemoteEnableFailureIsNotHiddenByASuccessfulTimeoutCall)
     logic.configure();
     EXPECT_EQ(host.opened, 0);
     EXPECT_EQ(driver.calls.mid(0, 3), QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).contains(QStringLiteral("ESAC <Not Sys Ctrlr>")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().contains(QStringLiteral("ESAC <Not Sys Ctrlr>")));
 }
 
 TEST_F(MainLogicTest, ModelCodeOutsideTheRangeIsRefusedWithoutBusActivity)
 {
-    screen.setLines(ctl::listUnit, {QStringLiteral("7300"), QStringLiteral("7386"),
+    screen.listUnit.setLines({QStringLiteral("7300"), QStringLiteral("7386"),
                                     QStringLiteral("X7311"), QStringLiteral("99999")});
     for (int row = 0; row < 4; ++row) {
-        screen.userSelectedLine(ctl::listUnit, row);
+        screen.listUnit.userSelectedLine(row);
         logic.configure();
-        const QString entry = screen.lines(ctl::listUnit).at(row);
-        EXPECT_EQ(screen.text(ctl::txtGPIBErr),
+        const QString entry = screen.listUnit.lines().at(row);
+        EXPECT_EQ(screen.txtGPIBErr.text(),
                   QStringLiteral("Model number") + entry + QStringLiteral("wrong, reselect model number"));
-        EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
+        EXPECT_TRUE(screen.txtGPIBErr.visible());
     }
     EXPECT_TRUE(driver.calls.isEmpty());
     EXPECT_EQ(host.opened, 0);
@@ -176,9 +175,9 @@ TEST_F(MainLogicTest, ModelCodeOutsideTheRangeIsRefusedWithoutBusActivity)
 
 TEST_F(MainLogicTest, DoubleClickSelectsAndConfigures)
 {
-    screen.userSelectedLine(ctl::listUnit, 26);
+    screen.listUnit.userSelectedLine(26);
     logic.pickAndConfigure();
-    EXPECT_TRUE(screen.enabled(ctl::cmdConfig));
+    EXPECT_TRUE(screen.cmdConfig.enabled());
     EXPECT_EQ(host.opened, 1);
     EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7385A"));
 }
@@ -192,16 +191,17 @@ TEST_F(MainLogicTest, ExitClosesWithoutBusCalls)
 
 TEST(Screen, ListPositionsThatDoNotExistAreRefused)
 {
-    Screen s(QStringList{QStringLiteral("list")});
-    EXPECT_FALSE(s.removeLine(QStringLiteral("list"), 0));
-    EXPECT_FALSE(s.insertLine(QStringLiteral("list"), 1, QStringLiteral("x")));
-    EXPECT_TRUE(s.insertLine(QStringLiteral("list"), 0, QStringLiteral("a")));
-    EXPECT_TRUE(s.insertLine(QStringLiteral("list"), 1, QStringLiteral("b")));
-    EXPECT_FALSE(s.selectLine(QStringLiteral("list"), 2));
-    EXPECT_TRUE(s.selectLine(QStringLiteral("list"), 1));
-    EXPECT_TRUE(s.removeLine(QStringLiteral("list"), 0));
-    EXPECT_EQ(s.selectedLine(QStringLiteral("list")), 0) << "selection follows its line";
-    EXPECT_EQ(s.lines(QStringLiteral("list")), QStringList({"b"}));
+    ConfigScreen s;
+    Control& list = s.lstFunction;
+    EXPECT_FALSE(list.removeLine(0));
+    EXPECT_FALSE(list.insertLine(1, QStringLiteral("x")));
+    EXPECT_TRUE(list.insertLine(0, QStringLiteral("a")));
+    EXPECT_TRUE(list.insertLine(1, QStringLiteral("b")));
+    EXPECT_FALSE(list.selectLine(2));
+    EXPECT_TRUE(list.selectLine(1));
+    EXPECT_TRUE(list.removeLine(0));
+    EXPECT_EQ(list.selectedLine(), 0) << "selection follows its line";
+    EXPECT_EQ(list.lines(), QStringList({"b"}));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "logic/MenuLine.h"
 #include "gpib/Gpib32.h"
 #include "gpib/StatusReport.h"
 #include "support/FakeDriver.h"

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "ProgramState.h"
-#include "gpib/Clock.h"
 #include "gpib/Gpib32.h"
 #include "gpib/StatusReport.h"
+#include "time/Clock.h"
 
 namespace gpibconfig {
 

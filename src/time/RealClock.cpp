@@ -4,7 +4,6 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
-
 #include <cmath>
 
 namespace gpibconfig {

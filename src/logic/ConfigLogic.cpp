@@ -1,6 +1,7 @@
 #include "ConfigLogic.h"
 
 #include "Controls.h"
+#include "MenuLine.h"
 #include "core/QtText.h"
 #include "models/Models.h"
 
@@ -88,7 +89,7 @@ private:
     ConfigLogic& m_logic;
 };
 
-ConfigLogic::ConfigLogic(AppContext& app, Screen& screen, ConfigHost& host)
+ConfigLogic::ConfigLogic(AppContext& app, ConfigScreen& screen, ConfigHost& host)
     : m_app(app)
     , m_screen(screen)
     , m_host(host)
@@ -108,34 +109,34 @@ QString ConfigLogic::trimReply(const QString& reply)
 
 void ConfigLogic::reset()
 {
-    m_screen.setVisible(ctl::txtTitle, true);
-    m_screen.setText(ctl::txtTitle, titleFor(m_app.state.ModelCode));
-    m_screen.setVisible(ctl::txtErrMsg, false);
-    m_screen.setText(ctl::txtAddr, QString());
-    m_screen.setEnabled(ctl::txtAddr, true);
-    m_screen.setEnabled(ctl::cmdSet, true);
-    for (const QString& name :
-         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav, ctl::cmdRedo})
-        m_screen.setEnabled(name, false);
-    m_screen.setVisible(ctl::labelChoice, false);
+    m_screen.txtTitle.setVisible(true);
+    m_screen.txtTitle.setText(titleFor(m_app.state.ModelCode));
+    m_screen.txtErrMsg.setVisible(false);
+    m_screen.txtAddr.setText(QString());
+    m_screen.txtAddr.setEnabled(true);
+    m_screen.cmdSet.setEnabled(true);
+    for (Control* c : {&m_screen.cmdEnter, &m_screen.cmdLock, &m_screen.cmdSRQ, &m_screen.cmdNoSRQ,
+                       &m_screen.cmdSav, &m_screen.cmdRedo})
+        c->setEnabled(false);
+    m_screen.labelChoice.setVisible(false);
     m_doneArmed = false;
 
-    m_screen.setVisible(ctl::txtGPIBErr, false);
-    m_screen.setVisible(ctl::cmdNextCh, false);
-    m_screen.setEnabled(ctl::cmdNextCh, false);
-    m_screen.setFocus(ctl::txtAddr);
+    m_screen.txtGPIBErr.setVisible(false);
+    m_screen.cmdNextCh.setVisible(false);
+    m_screen.cmdNextCh.setEnabled(false);
+    m_screen.txtAddr.setFocus();
 }
 
 void ConfigLogic::report(const QString& title)
 {
-    m_screen.setText(ctl::txtGPIBErr, m_app.reportFailure(title));
-    m_screen.setVisible(ctl::txtGPIBErr, true);
+    m_screen.txtGPIBErr.setText(m_app.reportFailure(title));
+    m_screen.txtGPIBErr.setVisible(true);
 }
 
 void ConfigLogic::showStatusLine(const QString& line)
 {
-    m_screen.setText(ctl::txtGPIBErr, line);
-    m_screen.setVisible(ctl::txtGPIBErr, true);
+    m_screen.txtGPIBErr.setText(line);
+    m_screen.txtGPIBErr.setVisible(true);
 }
 
 GpibStatus ConfigLogic::send(const QString& text)
@@ -173,9 +174,9 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
     BusyScope busy(*this);
     ProgramState& st = m_app.state;
     UnitAddress& unit = st.unit;
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
 
-    const auto typed = textToInt16(m_screen.text(ctl::txtAddr));
+    const auto typed = textToInt16(m_screen.txtAddr.text());
     // Out of range: 31..99, 3000 and more, anything that does not fit 16 bits, a secondary
     // address above 31 in the primary * 100 + secondary form, which the address word cannot hold,
     // and negative numbers: as address words they are the driver's own values (-1 is "no address",
@@ -183,12 +184,12 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
     const bool outOfRange = !typed || *typed < 0 || *typed >= 3000 ||
                             (*typed >= 31 && *typed <= 99) || (*typed >= 100 && *typed % 100 > 31);
     if (outOfRange) {
-        m_screen.setText(ctl::txtErrMsg, QStringLiteral("Address out of range, re-enter"));
-        m_screen.setVisible(ctl::txtErrMsg, true);
+        m_screen.txtErrMsg.setText(QStringLiteral("Address out of range, re-enter"));
+        m_screen.txtErrMsg.setVisible(true);
         m_app.notifier.beep();
         return AddressOutcome::Refused;
     }
-    m_screen.setVisible(ctl::txtErrMsg, false);
+    m_screen.txtErrMsg.setVisible(false);
 
     // The new address is worked out aside and only replaces the running one once the channel is
     // known: a channel dialog closed without Continue leaves the run talking to the unit it was
@@ -226,13 +227,13 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
         return AddressOutcome::Failed;
     }
 
-    m_screen.setEnabled(ctl::cmdEnter, true);
-    m_screen.setEnabled(ctl::cmdRedo, true);
-    m_screen.setVisible(ctl::labelChoice, true);
+    m_screen.cmdEnter.setEnabled(true);
+    m_screen.cmdRedo.setEnabled(true);
+    m_screen.labelChoice.setVisible(true);
 
     if (!model) {
-        m_screen.setText(ctl::txtErrMsg, QStringLiteral("Bad Model Number, Configuration halted"));
-        m_screen.setVisible(ctl::txtErrMsg, true);
+        m_screen.txtErrMsg.setText(QStringLiteral("Bad Model Number, Configuration halted"));
+        m_screen.txtErrMsg.setVisible(true);
         pause();
         m_host.closeConfigWindow();
         return AddressOutcome::Failed;
@@ -250,8 +251,8 @@ void ConfigLogic::startMenu(const Model& model)
     if (model.hasNotice())
         m_host.showNotice(model.notice());
     if (model.multiChannel()) {
-        m_screen.setEnabled(ctl::cmdNextCh, false);
-        m_screen.setVisible(ctl::cmdNextCh, false);
+        m_screen.cmdNextCh.setEnabled(false);
+        m_screen.cmdNextCh.setVisible(false);
     } else {
         // The menu talks to the primary address alone, whatever secondary was typed.
         st.unit.DeviceAddress = st.unit.PrimaryAddress;
@@ -273,13 +274,13 @@ void ConfigLogic::startMenu(const Model& model)
 void ConfigLogic::enterOrAdvance()
 {
     BusyScope busy(*this);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     // A pasted line break would end the message inside the value and hand the unit the rest as a
     // second message: the value stays one message, its line breaks become blanks.
-    QString choice = m_screen.text(ctl::txtChoice);
+    QString choice = m_screen.txtChoice.text();
     choice.replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
-    m_screen.setText(ctl::txtChoice, QString());
+    m_screen.txtChoice.setText(QString());
 
     if (!m_model)
         return;
@@ -298,13 +299,13 @@ void ConfigLogic::enterOrAdvance()
         endOfMenu();
 }
 
-void ConfigLogic::focusChoice() { m_screen.setFocus(ctl::txtChoice); }
+void ConfigLogic::focusChoice() { m_screen.txtChoice.setFocus(); }
 
 void ConfigLogic::enterFromList()
 {
     // Only while a menu runs; before Set Address or after the last function there is no function
     // to step.
-    if (m_screen.enabled(ctl::cmdEnter))
+    if (m_screen.cmdEnter.enabled())
         enterOrAdvance();
 }
 
@@ -361,12 +362,12 @@ void ConfigLogic::queryStep()
     }
 
     if (i > kVisibleFunctions) {
-        if (m_screen.removeLine(ctl::lstFunction, 0))
+        if (m_screen.lstFunction.removeLine(0))
             ++m_scrollCount;
     }
     showLine(i - m_scrollCount - 1, reply, false);
-    m_screen.selectLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction) - 1);
-    m_screen.setFocus(ctl::txtChoice);
+    m_screen.lstFunction.selectLine(m_screen.lstFunction.lineCount() - 1);
+    m_screen.txtChoice.setFocus();
 }
 
 void ConfigLogic::setStep(const QString& choice)
@@ -410,7 +411,7 @@ void ConfigLogic::setStep(const QString& choice)
     }
 
     showLine(i - m_scrollCount - 1, shown, true);
-    m_screen.setFocus(ctl::txtChoice);
+    m_screen.txtChoice.setFocus();
 }
 
 void ConfigLogic::showLine(int position, const QString& value, bool replace)
@@ -419,9 +420,9 @@ void ConfigLogic::showLine(int position, const QString& value, bool replace)
     const QString line =
         FormatMenuLine(function ? QLatin1String(function->prompt) : QString(), value);
     if (replace)
-        m_screen.removeLine(ctl::lstFunction, position);
-    if (!m_screen.insertLine(ctl::lstFunction, position, line))
-        m_screen.insertLine(ctl::lstFunction, m_screen.lineCount(ctl::lstFunction), line);
+        m_screen.lstFunction.removeLine(position);
+    if (!m_screen.lstFunction.insertLine(position, line))
+        m_screen.lstFunction.insertLine(m_screen.lstFunction.lineCount(), line);
 }
 
 void ConfigLogic::endOfMenu()
@@ -431,23 +432,23 @@ void ConfigLogic::endOfMenu()
         // Compare the channel actually addressed: a fractional entry such as 3.5 addresses
         // channel 4.
         if (st.unit.SecondaryAddress - 10 != m_model->channelCount) {
-            m_screen.setVisible(ctl::cmdNextCh, true);
-            m_screen.setEnabled(ctl::cmdNextCh, true);
-            m_screen.setEnabled(ctl::cmdEnter, false);
+            m_screen.cmdNextCh.setVisible(true);
+            m_screen.cmdNextCh.setEnabled(true);
+            m_screen.cmdEnter.setEnabled(false);
         } else {
-            m_screen.setEnabled(ctl::cmdEnter, false);
-            m_screen.setEnabled(ctl::cmdSav, true);
+            m_screen.cmdEnter.setEnabled(false);
+            m_screen.cmdSav.setEnabled(true);
         }
         return;
     }
-    m_screen.setEnabled(ctl::cmdSet, false);
-    m_screen.setEnabled(ctl::cmdEnter, false);
+    m_screen.cmdSet.setEnabled(false);
+    m_screen.cmdEnter.setEnabled(false);
     if (m_model->lockable) {
-        m_screen.setEnabled(ctl::cmdLock, true);
-        m_screen.setEnabled(ctl::cmdSRQ, true);
-        m_screen.setEnabled(ctl::cmdNoSRQ, true);
+        m_screen.cmdLock.setEnabled(true);
+        m_screen.cmdSRQ.setEnabled(true);
+        m_screen.cmdNoSRQ.setEnabled(true);
     }
-    m_screen.setEnabled(ctl::cmdSav, true);
+    m_screen.cmdSav.setEnabled(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -456,13 +457,13 @@ void ConfigLogic::endOfMenu()
 void ConfigLogic::saveConfiguration()
 {
     BusyScope busy(*this);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     // Only a save the unit confirms counts: after a failed or refused one, Save Configuration
     // stays available so the operator can try again, and Done still asks.
     if (clearStatus() && sendChecked(QStringLiteral("*SAV 0"), QStringLiteral("Send SAV Error")) &&
         saveConfirmed(QStringLiteral("Save"))) {
         m_doneArmed = true;
-        m_screen.setEnabled(ctl::cmdSav, false);
+        m_screen.cmdSav.setEnabled(false);
     }
 }
 
@@ -505,21 +506,21 @@ bool ConfigLogic::saveConfirmed(const QString& what)
 void ConfigLogic::keepEnablesAtPowerOn()
 {
     BusyScope busy(*this);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     sendChecked(QStringLiteral("*PSC 0"), QStringLiteral("Send ESE Error"));
 }
 
 void ConfigLogic::clearEnablesAtPowerOn()
 {
     BusyScope busy(*this);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     sendChecked(QStringLiteral("*PSC 1"), QStringLiteral("Send ESE Error"));
 }
 
 void ConfigLogic::lockSettings()
 {
     BusyScope busy(*this);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     // A refused lock is reported and nothing more is sent, so the report stays the one that
     // explains it; the operator can press Lock Settings again.
     if (!clearStatus() ||
@@ -534,58 +535,59 @@ void ConfigLogic::lockSettings()
 
 void ConfigLogic::leave()
 {
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     if (m_doneArmed) {
         m_host.closeConfigWindow();
         return;
     }
-    m_screen.setText(ctl::txtGPIBErr, kLineBreak + QStringLiteral("Exit without saving? ") +
-                                          QStringLiteral("Press Done again to exit"));
-    m_screen.setVisible(ctl::txtGPIBErr, true);
+    m_screen.txtGPIBErr.setText(kLineBreak + QStringLiteral("Exit without saving? ") +
+                                QStringLiteral("Press Done again to exit"));
+    m_screen.txtGPIBErr.setVisible(true);
     m_doneArmed = true;
     m_app.notifier.beep();
 }
 
 void ConfigLogic::startOver()
 {
-    m_screen.clearLines(ctl::lstFunction);
-    m_screen.setText(ctl::txtAddr, QString());
-    m_screen.setEnabled(ctl::txtAddr, true);
-    m_screen.setFocus(ctl::txtAddr);
-    m_screen.setEnabled(ctl::cmdSet, true);
-    for (const QString& name :
-         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
-        m_screen.setEnabled(name, false);
+    m_screen.lstFunction.clearLines();
+    m_screen.txtAddr.setText(QString());
+    m_screen.txtAddr.setEnabled(true);
+    m_screen.txtAddr.setFocus();
+    m_screen.cmdSet.setEnabled(true);
+    for (Control* c : {&m_screen.cmdEnter, &m_screen.cmdLock, &m_screen.cmdSRQ, &m_screen.cmdNoSRQ,
+                       &m_screen.cmdSav})
+        c->setEnabled(false);
 }
 
 void ConfigLogic::nextChannel()
 {
     // What the end of this channel's menu showed, to put back if the operator closes the channel
     // dialog instead of choosing the next channel.
-    const QStringList lines = m_screen.lines(ctl::lstFunction);
-    const int selected = m_screen.selectedLine(ctl::lstFunction);
-    const QString address = m_screen.text(ctl::txtAddr);
-    const std::array buttons{ctl::txtAddr, ctl::cmdSet,   ctl::cmdEnter, ctl::cmdLock,
-                             ctl::cmdSRQ,  ctl::cmdNoSRQ, ctl::cmdSav};
+    const QStringList lines = m_screen.lstFunction.lines();
+    const int selected = m_screen.lstFunction.selectedLine();
+    const QString address = m_screen.txtAddr.text();
+    const std::array buttons{&m_screen.txtAddr, &m_screen.cmdSet, &m_screen.cmdEnter,
+                             &m_screen.cmdLock, &m_screen.cmdSRQ, &m_screen.cmdNoSRQ,
+                             &m_screen.cmdSav};
     std::array<bool, buttons.size()> wasEnabled{};
     for (std::size_t k = 0; k < buttons.size(); ++k)
-        wasEnabled[k] = m_screen.enabled(buttons[k]);
+        wasEnabled[k] = buttons[k]->enabled();
 
-    m_screen.clearLines(ctl::lstFunction);
-    m_screen.setText(ctl::txtAddr, decimalText(static_cast<int>(m_app.state.unit.PrimaryAddress)));
-    m_screen.setEnabled(ctl::txtAddr, true);
-    m_screen.setEnabled(ctl::cmdSet, true);
-    m_screen.setEnabled(ctl::cmdEnter, true);
-    for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
-        m_screen.setEnabled(name, false);
+    m_screen.lstFunction.clearLines();
+    m_screen.txtAddr.setText(decimalText(static_cast<int>(m_app.state.unit.PrimaryAddress)));
+    m_screen.txtAddr.setEnabled(true);
+    m_screen.cmdSet.setEnabled(true);
+    m_screen.cmdEnter.setEnabled(true);
+    for (Control* c : {&m_screen.cmdLock, &m_screen.cmdSRQ, &m_screen.cmdNoSRQ, &m_screen.cmdSav})
+        c->setEnabled(false);
     if (enterAddress() != AddressOutcome::Cancelled)
         return;
 
-    m_screen.setLines(ctl::lstFunction, lines);
-    m_screen.selectLine(ctl::lstFunction, selected);
-    m_screen.setText(ctl::txtAddr, address);
+    m_screen.lstFunction.setLines(lines);
+    m_screen.lstFunction.selectLine(selected);
+    m_screen.txtAddr.setText(address);
     for (std::size_t k = 0; k < buttons.size(); ++k)
-        m_screen.setEnabled(buttons[k], wasEnabled[k]);
+        buttons[k]->setEnabled(wasEnabled[k]);
 }
 
 } // namespace gpibconfig

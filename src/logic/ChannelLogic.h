@@ -16,7 +16,7 @@ public:
 // state's ChannelNumber.
 class ChannelLogic {
 public:
-    ChannelLogic(AppContext& app, Screen& screen, ChannelHost& host);
+    ChannelLogic(AppContext& app, ChannelScreen& screen, ChannelHost& host);
 
     // The dialog opens: empty channel, focus in it.
     void reset();
@@ -29,7 +29,7 @@ private:
     void setChannelText(const QString& text);
 
     AppContext& m_app;
-    Screen& m_screen;
+    ChannelScreen& m_screen;
     ChannelHost& m_host;
     // Edits made while the dialog is being set up do not move the focus.
     bool m_ready = false;

@@ -5,7 +5,7 @@
 
 namespace gpibconfig {
 
-ChannelLogic::ChannelLogic(AppContext& app, Screen& screen, ChannelHost& host)
+ChannelLogic::ChannelLogic(AppContext& app, ChannelScreen& screen, ChannelHost& host)
     : m_app(app)
     , m_screen(screen)
     , m_host(host)
@@ -15,7 +15,7 @@ ChannelLogic::ChannelLogic(AppContext& app, Screen& screen, ChannelHost& host)
 void ChannelLogic::setChannelText(const QString& text)
 {
     // Setting the text is an edit like the operator's: it raises the change event.
-    m_screen.setText(ctl::txtChNum, text);
+    m_screen.txtChNum.setText(text);
     channelEdited();
 }
 
@@ -23,33 +23,33 @@ void ChannelLogic::reset()
 {
     m_ready = false;
     setChannelText(QString());
-    m_screen.setEnabled(ctl::txtChNum, true);
-    m_screen.setEnabled(ctl::cmdChSel, true);
-    m_screen.setVisible(ctl::txtErrMsg, false);
+    m_screen.txtChNum.setEnabled(true);
+    m_screen.cmdChSel.setEnabled(true);
+    m_screen.txtErrMsg.setVisible(false);
     m_ready = true;
-    m_screen.setFocus(ctl::txtChNum);
+    m_screen.txtChNum.setFocus();
 }
 
 void ChannelLogic::channelEdited()
 {
     // A channel is one digit: once it is typed, Continue is next.
     if (m_ready)
-        m_screen.setFocus(ctl::cmdChSel);
+        m_screen.cmdChSel.setFocus();
 }
 
 void ChannelLogic::acceptChannel()
 {
     double& channel = m_app.state.unit.ChannelNumber;
-    channel = readNumber(m_screen.text(ctl::txtChNum));
+    channel = readNumber(m_screen.txtChNum.text());
     if (channel > 4 || !(channel > 0)) {
-        m_screen.setText(ctl::txtErrMsg, QStringLiteral("Number out of range, Re-enter"));
-        m_screen.setVisible(ctl::txtErrMsg, true);
+        m_screen.txtErrMsg.setText(QStringLiteral("Number out of range, Re-enter"));
+        m_screen.txtErrMsg.setVisible(true);
         setChannelText(QString());
-        m_screen.setFocus(ctl::txtChNum);
+        m_screen.txtChNum.setFocus();
         m_app.notifier.beep();
         return;
     }
-    m_screen.setVisible(ctl::txtErrMsg, false);
+    m_screen.txtErrMsg.setVisible(false);
     m_host.closeChannelDialog();
 }
 

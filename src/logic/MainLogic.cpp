@@ -1,12 +1,12 @@
 #include "MainLogic.h"
 
-#include "config/Controls.h"
 #include "core/QtText.h"
+#include "logic/Controls.h"
 #include "models/Models.h"
 
 namespace gpibconfig {
 
-MainLogic::MainLogic(AppContext& app, Screen& screen, MainHost& host)
+MainLogic::MainLogic(AppContext& app, MainScreen& screen, MainHost& host)
     : m_app(app)
     , m_screen(screen)
     , m_host(host)
@@ -22,33 +22,33 @@ void MainLogic::reset()
 {
     m_app.state.BoardIndex = 0;
     m_lineBreak = QStringLiteral("\r\n");
-    m_screen.setText(ctl::labelRev, revisionCaption());
-    m_screen.setLines(ctl::listUnit, modelEntries());
-    m_screen.setEnabled(ctl::cmdConfig, false);
-    m_screen.setEnabled(ctl::cmdContinue, false);
-    m_screen.setEnabled(ctl::listUnit, true);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.labelRev.setText(revisionCaption());
+    m_screen.listUnit.setLines(modelEntries());
+    m_screen.cmdConfig.setEnabled(false);
+    m_screen.cmdContinue.setEnabled(false);
+    m_screen.listUnit.setEnabled(true);
+    m_screen.txtGPIBErr.setVisible(false);
 }
 
-void MainLogic::modelPicked() { m_screen.setEnabled(ctl::cmdConfig, true); }
+void MainLogic::modelPicked() { m_screen.cmdConfig.setEnabled(true); }
 
 void MainLogic::pickAndConfigure()
 {
-    m_screen.setEnabled(ctl::cmdConfig, true);
+    m_screen.cmdConfig.setEnabled(true);
     configure();
 }
 
 void MainLogic::showMessage(const QString& text)
 {
-    m_screen.setText(ctl::txtGPIBErr, text);
-    m_screen.setVisible(ctl::txtGPIBErr, true);
+    m_screen.txtGPIBErr.setText(text);
+    m_screen.txtGPIBErr.setVisible(true);
 }
 
 void MainLogic::configure()
 {
     ProgramState& st = m_app.state;
-    const int row = m_screen.selectedLine(ctl::listUnit);
-    const QStringList& entries = m_screen.lines(ctl::listUnit);
+    const int row = m_screen.listUnit.selectedLine();
+    const QStringList& entries = m_screen.listUnit.lines();
     // With nothing selected the entry text is empty and reads as model code 0, which the range
     // test refuses like any other unknown model.
     const QString entry = (row >= 0 && row < entries.size()) ? entries.at(row) : QString();
@@ -62,7 +62,7 @@ void MainLogic::configure()
         return;
     }
 
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.txtGPIBErr.setVisible(false);
     if (!prepareBoard())
         return;
 
@@ -70,7 +70,7 @@ void MainLogic::configure()
     if (model && model->powerCycle) {
         showMessage(QStringLiteral("Turn unit off and back on") + m_lineBreak +
                     QStringLiteral("Press Continue when RDY LED on."));
-        m_screen.setEnabled(ctl::cmdContinue, true);
+        m_screen.cmdContinue.setEnabled(true);
         return;
     }
     m_host.openConfigWindow();
@@ -104,8 +104,8 @@ bool MainLogic::prepareBoard()
 
 void MainLogic::continueAfterPowerCycle()
 {
-    m_screen.setEnabled(ctl::cmdContinue, false);
-    m_screen.setVisible(ctl::txtGPIBErr, false);
+    m_screen.cmdContinue.setEnabled(false);
+    m_screen.txtGPIBErr.setVisible(false);
     m_host.openConfigWindow();
 }
 

@@ -1,6 +1,6 @@
-#include "WindowLayouts.h"
+#include "WindowDefinitions.h"
 
-#include "Controls.h"
+#include "logic/Controls.h"
 
 namespace gpibconfig {
 

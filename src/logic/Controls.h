@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 // Control names of the windows. They are the widgets' objectNames too, so a test can find every
 // control by the name the logic uses.
@@ -44,20 +43,5 @@ inline const QString cmdChSel = QStringLiteral("cmdChSel");
 // Notice dialog
 inline const QString txtNotice = QStringLiteral("txtNotice");
 inline const QString cmdCancel = QStringLiteral("cmdCancel");
-
-inline QStringList mainWindowControls()
-{
-    return {labelTitle, labelRev, labelSelect, listUnit, cmdConfig, cmdContinue, txtGPIBErr,
-            ImageZEB, cmdExit};
-}
-
-inline QStringList configWindowControls()
-{
-    return {txtTitle, frameAddr, Label1,    txtAddr,   cmdSet,   txtErrMsg, frameMenu,
-            labelFunction, lstFunction, labelChoice, txtChoice, cmdEnter, cmdRedo, cmdNextCh,
-            txtGPIBErr, cmdSRQ, cmdNoSRQ, cmdLock, cmdSav, cmdDone};
-}
-
-inline QStringList channelDialogControls() { return {Label1, txtChNum, cmdChSel, txtErrMsg}; }
 
 } // namespace gpibconfig::ctl

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/AppContext.h"
-#include "config/Screen.h"
+#include "logic/AppContext.h"
+#include "logic/Screen.h"
 
 namespace gpibconfig {
 
@@ -18,7 +18,7 @@ public:
 // The main window's behaviour: model selection, board preparation, the power-cycle request.
 class MainLogic {
 public:
-    MainLogic(AppContext& app, Screen& screen, MainHost& host);
+    MainLogic(AppContext& app, MainScreen& screen, MainHost& host);
 
     // The window opens: the model list, nothing chosen yet.
     void reset();
@@ -43,7 +43,7 @@ private:
     bool prepareBoard();
 
     AppContext& m_app;
-    Screen& m_screen;
+    MainScreen& m_screen;
     MainHost& m_host;
     QString m_lineBreak;
     bool m_busy = false;

@@ -24,7 +24,7 @@ public:
 // only its Screen, the program state and the bus; the window renders.
 class ConfigLogic {
 public:
-    ConfigLogic(AppContext& app, Screen& screen, ConfigHost& host);
+    ConfigLogic(AppContext& app, ConfigScreen& screen, ConfigHost& host);
 
     // The window opens: title, address stage, nothing armed.
     void reset();
@@ -89,7 +89,7 @@ private:
     void showStatusLine(const QString& line);
 
     AppContext& m_app;
-    Screen& m_screen;
+    ConfigScreen& m_screen;
     ConfigHost& m_host;
     const Model* m_model = nullptr;
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace gpibconfig {
+
+// One line of the function list: the prompt padded to 35 columns (at least one blank), then the
+// value less a final line feed or blank.
+QString FormatMenuLine(const QString& prompt, const QString& value);
+
+} // namespace gpibconfig
