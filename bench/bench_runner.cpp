@@ -3,7 +3,7 @@
 //   virtual time, processor use and the longest stall of the window's event loop during a
 //   real-time run with pauses and a one-second time-out, and peak memory against the bare window.
 // Prints a Markdown table. Usage: bench_runner <startup_program> <startup_bare> <startup_label> [runs]
-#include "../tests/e2e/Harness.h"
+#include "support/Harness.h"
 #include "gpib/ThreadedDriver.h"
 #include "models/ModelFamily.h"
 #include "models/ModelList.h"

@@ -1,11 +1,12 @@
 // Whole configuration runs of the analog and basic models on the simulated bench, through the
 // real widgets, checked against the bus trace.
-#include "Harness.h"
 #include "models/ModelFamily.h"
 #include "sim/Board.h"
+#include "support/Harness.h"
 
-#include <QRegularExpression>
 #include <QSignalSpy>
+
+#include <algorithm>
 
 using namespace gpibconfig;
 using namespace gpibconfig::test;
@@ -214,10 +215,13 @@ private slots:
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("0")));
         });
-        const QStringList lines = h.trace();
-        const auto timeout = lines.indexOf(QRegularExpression(QStringLiteral("^Receive\\(0, 0x0011, 18, 0\\) -> ibsta=0xC.*")));
-        QVERIFY(timeout >= 0);
-        QVERIFY(lines.at(timeout + 1).startsWith(QStringLiteral("ibonl(0, 0)")));
+        const std::vector<BusCall> calls = h.calls();
+        const auto timeout = std::find_if(calls.begin(), calls.end(), [](const BusCall& call) {
+            return call.request() == BusCall::receive(0, 0x0011, 18, 0) && call.failed() &&
+                   call.timedOut();
+        });
+        QVERIFY(timeout != calls.end() && timeout + 1 != calls.end());
+        QCOMPARE((timeout + 1)->request(), BusCall::ibonl(0, 0));
         QVERIFY2(h.bench->clock().now() >= 1.0, "the one-second time-out passed in virtual time");
     }
 
@@ -232,13 +236,17 @@ private slots:
             const std::size_t before = h.bench->trace().size();
             const double start = h.bench->clock().now();
             run.setAddress(QStringLiteral("28"));
-            const QStringList lines = h.trace(before);
-            QVERIFY(lines.contains(
-                QStringLiteral("DevClear(0, 0x001C) -> ibsta=0x0130 iberr=0 ibcntl=0")));
-            const auto timeout = lines.indexOf(QRegularExpression(
-                QStringLiteral("^Receive\\(0, 0x001C, 18, 0\\) -> ibsta=0xC124 iberr=6 .*")));
-            QVERIFY2(timeout >= 0, qPrintable(lines.join(QLatin1Char('\n'))));
-            QVERIFY(lines.at(timeout + 1).startsWith(QStringLiteral("ibonl(0, 0)")));
+            const std::vector<BusCall> calls = h.calls(before);
+            BusCall cleared = BusCall::devClear(0, 0x001C);
+            cleared.complete(0x0130, 0, 0);
+            QVERIFY(std::find(calls.begin(), calls.end(), cleared) != calls.end());
+            const auto timeout = std::find_if(calls.begin(), calls.end(), [](const BusCall& call) {
+                return call.request() == BusCall::receive(0, 0x001C, 18, 0) &&
+                       call.ibsta == 0xC124 && call.iberr == err::EABO;
+            });
+            QVERIFY2(timeout != calls.end() && timeout + 1 != calls.end(),
+                     qPrintable(QString::fromStdString(h.bench->trace().text())));
+            QCOMPARE((timeout + 1)->request(), BusCall::ibonl(0, 0));
             QVERIFY(h.bench->clock().now() - start >= 1.0);
             QVERIFY2(run.gpibError().startsWith(QStringLiteral("Receive Error ibsta = &HC124 ")),
                      qPrintable(run.gpibError()));

@@ -89,7 +89,7 @@ private slots:
         QVERIFY(qobject_cast<QLineEdit*>(w(ctl::txtAddr))->text().isEmpty());
         QTRY_COMPARE(QApplication::focusWidget(), w(ctl::txtAddr));
         QCOMPARE(ctx->state.run.EsrQuery, QStringLiteral("*ESR?"));
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
     }
 
     void tabOrderOfTheControlsTheOperatorWorksWith()

@@ -1,5 +1,6 @@
 #include "config/Controls.h"
 #include "config/WindowLayouts.h"
+#include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/MainWindow.h"
@@ -117,7 +118,7 @@ private slots:
         QTest::qWait(10);
         QVERIFY(list()->selectedItems().isEmpty());
         QVERIFY(!button(ctl::cmdConfig)->isEnabled());
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
     }
 
     void clickingAnEntryEnablesConfigure()
@@ -152,7 +153,8 @@ private slots:
         QTest::keyClicks(list(), QStringLiteral("7321"));
         QTest::keyClick(list(), Qt::Key_Return);
         QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7321  CONFIGURATION ROUTINE")}));
-        QCOMPARE(driver->calls, QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+        QCOMPARE(test::requests(driver->calls),
+                 (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     }
 
     void doubleClickConfigures()
@@ -166,7 +168,7 @@ private slots:
 
     void sendIfcFailureShowsTheReportAndKeepsConfigureUsable()
     {
-        driver->statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+        driver->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
         clickRow(QStringLiteral("7311"));
         QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
         QVERIFY(messageShown());
@@ -196,7 +198,7 @@ private slots:
         QCOMPARE(ctx->state.ModelNumber, QStringLiteral("7374B"));
         QVERIFY(!button(ctl::cmdContinue)->isEnabled());
         QVERIFY(!messageShown());
-        QCOMPARE(driver->calls.size(), 3);
+        QCOMPARE(driver->calls.size(), 3u);
         // Back from the configuration window the main window is as it was.
         QCOMPARE(list()->selectedItems().front()->text(), QStringLiteral("7311"));
         QVERIFY(button(ctl::cmdConfig)->isEnabled());
@@ -212,7 +214,7 @@ private slots:
             }
         };
         Missing missing;
-        missing.statusFor = test::failing({QString()}, err::EDVR, sta::ERR);
+        missing.statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR);
         test::TestContext local(missing);
         MainWindow w(local.app);
         w.show();
@@ -230,7 +232,7 @@ private slots:
         QSignalSpy destroyed(window.get(), &QObject::destroyed);
         QTest::mouseClick(button(ctl::cmdExit), Qt::LeftButton);
         QVERIFY(!window->isVisible());
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
     }
 };
 

@@ -24,19 +24,12 @@ const QString kRetry = QStringLiteral("Error - retry");
 // times out as on a real bus.
 enum Outcome { Refused, DevClearError, NoUnitThere, MenuRuns };
 
-sweep::EntryPlan plan(const char* entry) { return *sweep::planFor(QLatin1String(entry)); }
+EntryPlan plan(const char* entry) { return *planFor(QLatin1String(entry)); }
 
-QString title(const QString& report) { return sweep::reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
+QString title(const QString& report) { return reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
 
 QString repeat(const QString& piece, int times) { return piece.repeated(times); }
 
-QString word(int w) { return QStringLiteral("0x%1").arg(w & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x")); }
-
-// The driver calls of the trace from `from` on.
-std::vector<sweep::CallLine> callsFrom(const Harness& h, std::size_t from)
-{
-    return sweep::parseCalls(h.bench->trace().lines(), from);
-}
 
 } // namespace
 
@@ -59,21 +52,21 @@ class HostileOperators : public QObject {
             const int beeps = h.notifier.beeps;
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdSet);
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             switch (outcome) {
             case Refused:
                 QCOMPARE(run.errorMessage(), kOutOfRange);
                 QVERIFY(run.visible(ctl::txtErrMsg));
                 QCOMPARE(h.notifier.beeps, beeps + 1);
-                QVERIFY2(calls.empty(), qPrintable(calls.empty() ? QString() : calls.front().raw));
+                QVERIFY2(calls.empty(), qPrintable(calls.empty() ? QString() : lineOf(calls.front())));
                 QCOMPARE(edit->text(), held);
                 QVERIFY(!run.enabled(ctl::cmdEnter));
                 break;
             case DevClearError:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
                 QVERIFY(calls.size() >= 3);
-                QCOMPARE(calls[1].name, QStringLiteral("DevClear"));
-                QCOMPARE(calls[1].address, clearWord & 0xFFFF);
+                QCOMPARE(calls[1].kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls[1].address}, clearWord & 0xFFFF);
                 QVERIFY(calls[1].failed());
                 QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
                 QVERIFY(!run.enabled(ctl::cmdEnter));
@@ -81,22 +74,22 @@ class HostileOperators : public QObject {
                 break;
             case NoUnitThere:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
-                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
-                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(calls.at(1).kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls.at(1).address}, clearWord);
                 QVERIFY(!calls.at(1).failed());
                 QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
                 QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  6 EABO")));
                 QCOMPARE(run.lines().size(), 1);
                 QCOMPARE(h.messages(before).last(),
-                         word(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                         hexWord(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 break;
             case MenuRuns:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
                 QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
-                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(calls.at(1).kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls.at(1).address}, clearWord);
                 QCOMPARE(run.lines().size(), 1);
-                QCOMPARE(h.messages(before).last(), word(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                QCOMPARE(h.messages(before).last(), hexWord(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 break;
             }
             finishAfresh(h, run, QStringLiteral("5")); // the operator corrects the address
@@ -193,7 +186,7 @@ private slots:
             if (outcome == NoUnitThere) {
                 QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
             } else {
-                QVERIFY(callsFrom(h, before).empty());
+                QVERIFY(h.calls(before).empty());
             }
             finishAfresh(h, run, QStringLiteral("5"));
         });
@@ -219,7 +212,7 @@ private slots:
             Run run{window};
             const std::size_t before = h.bench->trace().size();
             run.setAddress(QStringLiteral("-1"));
-            QVERIFY(callsFrom(h, before).empty());
+            QVERIFY(h.calls(before).empty());
             QCOMPARE(run.errorMessage(), kOutOfRange);
             QVERIFY(run.visible(ctl::txtErrMsg));
             QVERIFY(!run.enabled(ctl::cmdEnter));
@@ -273,13 +266,13 @@ private slots:
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), text);
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdEnter);
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             QVERIFY(!calls.empty());
-            QCOMPARE(calls.front().name, QStringLiteral("Send"));
-            QCOMPARE(calls.front().bytes, QByteArray("*ESE ") + bytes);
+            QCOMPARE(calls.front().kind, BusCall::Kind::Send);
+            QCOMPARE(bytesOf(calls.front()), QByteArray("*ESE ") + bytes);
             if (!traced.isEmpty())
-                QVERIFY2(calls.front().raw.startsWith(QStringLiteral("Send(0, 0x0005, \"*ESE ") + traced + QStringLiteral("\", 1) -> ")),
-                         qPrintable(calls.front().raw));
+                QVERIFY2(lineOf(calls.front()).startsWith(QStringLiteral("Send(0, 0x0005, \"*ESE ") + traced + QStringLiteral("\", 1) -> ")),
+                         qPrintable(lineOf(calls.front())));
             QCOMPARE(calls.front().ibcntl, static_cast<long>(5 + bytes.size() + 1));
             QVERIFY(!calls.front().failed());
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, shown));
@@ -324,10 +317,10 @@ private slots:
             QCOMPARE(run.c<QLineEdit>(ctl::txtChoice)->text(), QStringLiteral("16\r\n17"));
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdEnter);
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             QVERIFY(!calls.empty());
-            QVERIFY(calls.front().bytes.startsWith("*ESE 16"));
-            QVERIFY2(!calls.front().bytes.contains('\n'), qPrintable(calls.front().raw));
+            QVERIFY(calls.front().bytes.starts_with("*ESE 16"));
+            QVERIFY2(!bytesOf(calls.front()).contains('\n'), qPrintable(lineOf(calls.front())));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             finishAfresh(h, run, QStringLiteral("5"));
         });
@@ -381,7 +374,7 @@ private slots:
             run.click(ctl::cmdEnter);
             const QStringList sent = h.messages(before);
             QCOMPARE(sent.value(0).section(QLatin1Char(' '), 0, 0), QStringLiteral("0x0005"));
-            QCOMPARE(sent.value(1), word(talksTo) + QStringLiteral(" *ESR?"));
+            QCOMPARE(sent.value(1), hexWord(talksTo) + QStringLiteral(" *ESR?"));
             QCOMPARE(h.bench->unit(unit).primary, unitAt);
             QCOMPARE(h.state.unit.DeviceAddress, static_cast<std::int16_t>(talksTo));
             QCOMPARE(run.lines().last(), listLine(kAddressPrompt, shown));
@@ -452,7 +445,7 @@ private slots:
             const int beeps = h.notifier.beeps;
             const std::size_t before = h.bench->trace().size();
             run.setAddress(QStringLiteral("25"));
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             if (clearWord == 0) {
                 QVERIFY(refused);
                 QCOMPARE(message, QStringLiteral("Number out of range, Re-enter"));
@@ -461,11 +454,11 @@ private slots:
                 QVERIFY2(calls.empty(), "closing the dialog cancels Set Address");
             } else {
                 QVERIFY(!refused);
-                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
-                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(calls.at(1).kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls.at(1).address}, clearWord);
                 if (menuRuns) {
                     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                    QCOMPARE(h.messages(before).first(), word(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                    QCOMPARE(h.messages(before).first(), hexWord(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 } else {
                     QVERIFY(!calls.at(1).failed());
                     QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));

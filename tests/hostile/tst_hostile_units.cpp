@@ -19,15 +19,15 @@ const QString kEsePrompt = QStringLiteral("ESR Enable Bits - 0 to 255");
 
 QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
 
-sweep::EntryPlan plan(const char* entry)
+EntryPlan plan(const char* entry)
 {
-    const auto p = sweep::planFor(QLatin1String(entry));
+    const auto p = planFor(QLatin1String(entry));
     if (!p)
         qFatal("no plan for %s", entry);
     return *p;
 }
 
-QString title(const QString& report) { return sweep::reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
+QString title(const QString& report) { return reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
 
 } // namespace
 
@@ -235,8 +235,14 @@ private slots:
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("No response")));
 
             const std::size_t beforeRedo = h.bench->trace().size();
-            for (const auto& call : sweep::parseCalls(h.bench->trace().lines(), moved + 1, beforeRedo))
-                QVERIFY2(call.address == -1 || call.address == 5, qPrintable(call.raw));
+            const std::vector<BusCall> records = h.records();
+            for (std::size_t i = moved + 1; i < beforeRedo; ++i) {
+                const BusCall& call = records.at(i);
+                const bool addressed = call.kind == BusCall::Kind::DevClear ||
+                                       call.kind == BusCall::Kind::Send ||
+                                       call.kind == BusCall::Kind::Receive;
+                QVERIFY2(!addressed || call.address == 5, qPrintable(lineOf(call)));
+            }
 
             finishAfresh(h, run, QStringLiteral("28"));
             QCOMPARE(h.messages(beforeRedo).mid(h.messages(beforeRedo).size() - 3),
@@ -329,7 +335,7 @@ private slots:
         QFETCH(int, failAt);
         QFETCH(bool, queriesFail);
         QFETCH(QString, afterSetting);
-        const sweep::EntryPlan p = plan(qPrintable(entry));
+        const EntryPlan p = plan(qPrintable(entry));
         const QString address = QString::number(p.address);
         Harness h;
         const auto unit = h.bench->unitId(p.model);
@@ -406,11 +412,11 @@ private slots:
             if (failAt > 0)
                 h.bench->failCallAt(failAt, err::ENOL);
             run.click(ctl::cmdLock);
-            const auto calls = sweep::parseCalls(h.bench->trace().lines(), before);
+            const auto calls = h.calls(before);
             QStringList messages;
             for (const auto& call : calls) {
-                if (call.name == QLatin1String("Send"))
-                    messages << QString::fromLatin1(call.bytes);
+                if (call.kind == BusCall::Kind::Send)
+                    messages << QString::fromLatin1(bytesOf(call));
             }
             QCOMPARE(messages, sent);
             if (reported.isEmpty()) {
@@ -418,7 +424,7 @@ private slots:
             } else {
                 QCOMPARE(title(run.gpibError()), reported);
                 QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  2 ENOL <No Listener>")));
-                QCOMPARE(calls.back().name, QStringLiteral("ibonl"));
+                QCOMPARE(calls.back().kind, BusCall::Kind::ibonl);
             }
             QVERIFY(run.enabled(ctl::cmdLock));
             QVERIFY(run.enabled(ctl::cmdSav));

@@ -37,6 +37,8 @@
 
 using namespace gpibconfig;
 using namespace gpibconfig::sweep;
+using gpibconfig::test::allEntries;
+using gpibconfig::test::planFor;
 
 namespace {
 
@@ -128,7 +130,7 @@ public:
         fresh();
         say(QStringLiteral("C %1 %2 %3")
                 .arg(entry)
-                .arg(m_baseline.calls)
+                .arg(m_baseline.callCount)
                 .arg(m_baselineProblems.isEmpty() ? QStringLiteral("OK") : oneLine(m_baselineProblems)));
     }
 
@@ -158,11 +160,11 @@ public:
         m_harness->bench->clearFaults();
         m_harness->bench->failCallAt(position, iberr);
         const RunResult faulted = runOnce();
-        const std::vector<CallLine> calls = parseCalls(faulted.trace);
+        const std::vector<BusCall>& calls = faulted.calls;
         QString failedLine = QStringLiteral("<no call at this position>");
         if (position >= 1 && position <= static_cast<long>(calls.size())) {
-            const CallLine& call = calls[static_cast<std::size_t>(position - 1)];
-            failedLine = call.raw;
+            const BusCall& call = calls[static_cast<std::size_t>(position - 1)];
+            failedLine = test::lineOf(call);
             if (!call.failed() || call.iberr != iberr)
                 problems << QStringLiteral("the injected failure did not happen");
         } else {

@@ -2,6 +2,7 @@
 #include "config/Controls.h"
 #include "config/WindowLayouts.h"
 #include "models/ModelList.h"
+#include "support/BusRecords.h"
 #include "support/TestContext.h"
 
 #include "support/ParamNames.h"
@@ -56,7 +57,7 @@ TEST_F(MainLogicTest, LoadListsTheModelsAndOffersNothingYet)
     EXPECT_FALSE(screen.enabled(ctl::cmdContinue));
     EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
     EXPECT_EQ(screen.text(ctl::labelRev), QStringLiteral("Revised  12-01-2008"));
-    EXPECT_TRUE(driver.calls.isEmpty()) << "no bus call at load";
+    EXPECT_TRUE(driver.calls.empty()) << "no bus call at load";
 }
 
 TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
@@ -64,7 +65,8 @@ TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
     select(QStringLiteral("7352A"));
     EXPECT_TRUE(screen.enabled(ctl::cmdConfig));
     logic.cmdConfig_Click();
-    EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+    EXPECT_EQ(test::requests(driver.calls),
+              (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     EXPECT_EQ(host.opened, 1);
     EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7352A"));
     EXPECT_EQ(ctx.state.ModelCode, 7352);
@@ -85,7 +87,7 @@ TEST_P(PowerCyclePath, AsksForAPowerCycleAndWaitsForContinue)
     EXPECT_FALSE(screen.enabled(ctl::cmdContinue));
     EXPECT_FALSE(screen.visible(ctl::txtGPIBErr));
     EXPECT_EQ(host.opened, 1);
-    EXPECT_EQ(driver.calls.size(), 3) << "Continue makes no bus call";
+    EXPECT_EQ(driver.calls.size(), 3u) << "Continue makes no bus call";
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, PowerCyclePath,
@@ -122,7 +124,7 @@ TEST_F(MainLogicTest, EveryOtherEntryOpensTheWindowDirectly)
 
 TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
 {
-    driver.statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
     select(QStringLiteral("7311"));
     logic.cmdConfig_Click();
     EXPECT_EQ(host.opened, 0);
@@ -130,7 +132,7 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
     EXPECT_EQ(screen.text(ctl::txtGPIBErr),
               QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB "
                              "board>ibcnt =  0"));
-    EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "ibonl(0, 0)"}));
+    EXPECT_EQ(test::requests(driver.calls), (std::vector{BusCall::sendIfc(0), BusCall::ibonl(0, 0)}));
     EXPECT_TRUE(screen.enabled(ctl::cmdConfig));
 
     // The next Configure hides the report first and starts again with SendIFC.
@@ -142,21 +144,23 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
 
 TEST_F(MainLogicTest, TimeoutSettingFailureIsReportedUnderTheSendIfcTitle)
 {
-    driver.statusFor = test::failing({QStringLiteral("ibtmo")}, err::EARG);
+    driver.statusFor = test::failing(BusCall::Kind::ibtmo, err::EARG);
     select(QStringLiteral("7321"));
     logic.cmdConfig_Click();
     EXPECT_EQ(host.opened, 0);
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
-    EXPECT_EQ(driver.calls.last(), QStringLiteral("ibonl(0, 0)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
 }
 
 TEST_F(MainLogicTest, RemoteEnableFailureIsNotHiddenByASuccessfulTimeoutCall)
 {
-    driver.statusFor = test::failing({QStringLiteral("ibsre")}, err::ESAC);
+    driver.statusFor = test::failing(BusCall::Kind::ibsre, err::ESAC);
     select(QStringLiteral("7321"));
     logic.cmdConfig_Click();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_EQ(driver.calls.mid(0, 3), QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+    ASSERT_GE(driver.calls.size(), 3u);
+    EXPECT_EQ(test::requests({driver.calls.begin(), driver.calls.begin() + 3}),
+              (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr).contains(QStringLiteral("ESAC <Not Sys Ctrlr>")));
 }
 
@@ -172,7 +176,7 @@ TEST_F(MainLogicTest, ModelCodeOutsideTheRangeIsRefusedWithoutBusActivity)
                   QStringLiteral("Model number") + entry + QStringLiteral("wrong, reselect model number"));
         EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
     }
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
     EXPECT_EQ(host.opened, 0);
 }
 
@@ -189,7 +193,7 @@ TEST_F(MainLogicTest, ExitClosesWithoutBusCalls)
 {
     logic.cmdExit_Click();
     EXPECT_EQ(host.closed, 1);
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
 }
 
 TEST(FunctionTable, SlotsOutsideOneToTwentyFiveAreRefused)

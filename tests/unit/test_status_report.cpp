@@ -1,5 +1,6 @@
 #include "gpib/Gpib32.h"
 #include "gpib/StatusReport.h"
+#include "support/BusRecords.h"
 #include "support/FakeDriver.h"
 
 #include "support/ParamNames.h"
@@ -88,7 +89,7 @@ TEST(ReportGpibError, StoresTheReportAndTakesTheBoardOffline)
     test::FakeDriver driver;
     GpibStatus status;
     GPIB32 gpib(driver, status);
-    driver.statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
     gpib.SendIFC(0);
     driver.statusFor = nullptr;
 
@@ -100,7 +101,7 @@ TEST(ReportGpibError, StoresTheReportAndTakesTheBoardOffline)
         "SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB board>ibcnt =  0");
     EXPECT_EQ(title, expected);
     EXPECT_EQ(errorText, expected);
-    EXPECT_EQ(driver.calls.back(), QStringLiteral("ibonl(0, 0)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
     // Afterwards the status describes the ibonl call.
     EXPECT_FALSE(status.failed());
 }

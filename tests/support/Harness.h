@@ -2,6 +2,7 @@
 
 #include "config/Controls.h"
 #include "sim/Bench.h"
+#include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/Dialogs.h"
@@ -104,59 +105,12 @@ struct Harness {
         });
     }
 
-    // Trace lines from `from` on, as QStrings.
-    QStringList trace(std::size_t from = 0) const
-    {
-        QStringList out;
-        const auto lines = bench->trace().lines();
-        for (std::size_t i = from; i < lines.size(); ++i)
-            out << QString::fromStdString(lines[i]);
-        return out;
-    }
-    // The bus traffic in short: "0x0005 *ESR?" for a message, "IFC", "DevClear 0x0005",
-    // "Cmds 3F", "Pause(0.2)", "Receive 0x0005" (with " TIMEOUT" when it timed out).
-    QStringList flow(std::size_t from = 0) const
-    {
-        QStringList out;
-        for (const QString& line : trace(from)) {
-            const QString args = line.section(QLatin1Char('('), 1).section(QStringLiteral(") ->"), 0, 0);
-            if (line.startsWith(QStringLiteral("Send("))) {
-                const qsizetype open = line.indexOf(QLatin1Char('"'));
-                const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
-                out << args.section(QStringLiteral(", "), 1, 1) + QLatin1Char(' ') +
-                           line.mid(open + 1, close - open - 1);
-            } else if (line.startsWith(QStringLiteral("SendIFC("))) {
-                out << QStringLiteral("IFC");
-            } else if (line.startsWith(QStringLiteral("DevClear("))) {
-                out << QStringLiteral("DevClear ") + args.section(QStringLiteral(", "), 1, 1);
-            } else if (line.startsWith(QStringLiteral("SendCmds("))) {
-                out << QStringLiteral("Cmds ") + args.section(QStringLiteral(", "), 1);
-            } else if (line.startsWith(QStringLiteral("Receive("))) {
-                out << QStringLiteral("Receive ") + args.section(QStringLiteral(", "), 1, 1) +
-                           (line.contains(QStringLiteral("iberr=6")) && line.contains(QStringLiteral("ibsta=0xC"))
-                                ? QStringLiteral(" TIMEOUT")
-                                : QString());
-            } else if (line.startsWith(QStringLiteral("Pause("))) {
-                out << line;
-            }
-        }
-        return out;
-    }
-
-    // Only the messages sent, as "address text", e.g. "0x0005 *ESR?".
-    QStringList messages(std::size_t from = 0) const
-    {
-        QStringList out;
-        for (const QString& line : trace(from)) {
-            if (!line.startsWith(QStringLiteral("Send(")))
-                continue;
-            const QString address = line.section(QStringLiteral(", "), 1, 1);
-            const qsizetype open = line.indexOf(QLatin1Char('"'));
-            const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
-            out << address + QLatin1Char(' ') + line.mid(open + 1, close - open - 1);
-        }
-        return out;
-    }
+    // What the bench recorded from position `from` on: every record, or only the driver calls.
+    std::vector<BusCall> records(std::size_t from = 0) const { return bench->trace().records(from); }
+    std::vector<BusCall> calls(std::size_t from = 0) const { return driverCalls(records(from)); }
+    // The bus traffic in short, and only the messages sent (see BusRecords.h).
+    QStringList flow(std::size_t from = 0) const { return test::flow(records(from)); }
+    QStringList messages(std::size_t from = 0) const { return test::messages(records(from)); }
 };
 
 // One open configuration window, driven by its controls.
