@@ -155,8 +155,8 @@ std::string BusCall::traceLine() const
         line += ", " + hexWord(address) + ", \"" + escape(bytes) + "\", " + std::to_string(value);
         break;
     case Kind::Receive:
-        line += ", " + hexWord(address) + ", " + std::to_string(count) + ", " +
-                std::to_string(value);
+        line +=
+            ", " + hexWord(address) + ", " + std::to_string(count) + ", " + std::to_string(value);
         break;
     case Kind::SendCmds:
         line += ", " + hexBytes(bytes);

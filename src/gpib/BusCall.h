@@ -78,19 +78,15 @@ struct BusCall {
     static BusCall event(std::string_view text);
 
     // Sets the status the call left. For a Receive, `buffer` is the caller's buffer after the
-    // call: the bytes that arrived are its first `transferred` bytes, never more than the count given,
-    // whatever count a driver reports.
-    void complete(long status, long error, long transferred,
-                  const std::uint8_t* buffer = nullptr);
+    // call: the bytes that arrived are its first `transferred` bytes, never more than the count
+    // given, whatever count a driver reports.
+    void complete(long status, long error, long transferred, const std::uint8_t* buffer = nullptr);
 
     bool isDriverCall() const { return kind != Kind::Pause && kind != Kind::Event; }
     bool failed() const { return isDriverCall() && (ibsta & sta::ERR) != 0; }
     bool timedOut() const { return isDriverCall() && (ibsta & sta::TIMO) != 0; }
     // A Send of exactly these bytes.
-    bool isSend(std::string_view message) const
-    {
-        return kind == Kind::Send && bytes == message;
-    }
+    bool isSend(std::string_view message) const { return kind == Kind::Send && bytes == message; }
     // The call as it was made: without its status and without the bytes a Receive got.
     BusCall request() const;
 

@@ -195,9 +195,9 @@ struct Expected {
     bool lock;    // unlock at the start, lock group at the end
     bool trigger; // bus commands with GET before the first query
     bool notice;
-    int setRow;         // the function given a new value
-    const char* value;  // typed
-    const char* shown;  // read back
+    int setRow;        // the function given a new value
+    const char* value; // typed
+    const char* shown; // read back
 };
 
 Expected expectedFor(const QString& entry)
@@ -209,17 +209,31 @@ Expected expectedFor(const QString& entry)
         return false;
     };
     if (entry == QLatin1String("7311"))
-        return {"CONFIG11", parallel("Input String Bytes - (@1:5)", "Output String Bytes - (@1:5)"), 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
+        return {"CONFIG11", parallel("Input String Bytes - (@1:5)", "Output String Bytes - (@1:5)"),
+                1,          true,
+                false,      true,
+                3,          "(@1:2)",
+                "(@1:2)"};
     if (entry == QLatin1String("7355"))
         return {"CONFIG55", k7355, 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
     if (entry == QLatin1String("7328"))
-        return {"CONFIG28", parallel("Input String Bytes - (@1:16)", "Output String Bytes - (@1:16)"), 1, true, false, true, 10, "(@1:16)", "(@1:16)"};
+        return {
+            "CONFIG28", parallel("Input String Bytes - (@1:16)", "Output String Bytes - (@1:16)"),
+            1,          true,
+            false,      true,
+            10,         "(@1:16)",
+            "(@1:16)"};
     if (entry == QLatin1String("7337B"))
-        return {"CONFIG37B", parallel("Input String Bytes - (@1:7)", "Output String Bytes - (@1:7)"), 1, true, false, true, 3, "(@1:7)", "(@1:7)"};
+        return {
+            "CONFIG37B", parallel("Input String Bytes - (@1:7)", "Output String Bytes - (@1:7)"),
+            1,           true,
+            false,       true,
+            3,           "(@1:7)",
+            "(@1:7)"};
     if (entry == QLatin1String("7352A"))
         return {"CONFIG52A", k7352A, 1, true, false, false, 3, "2.5", "+02.5000"};
     if (is({"7357", "7362", "7321"})) {
-        const char* routine = entry == QLatin1String("7357") ? "CONFIG57"
+        const char* routine = entry == QLatin1String("7357")   ? "CONFIG57"
                               : entry == QLatin1String("7362") ? "CONFIG62"
                                                                : "CONFIG21";
         return {routine, kBasic, 1, true, false, false, 2, "16", "16"};
@@ -245,10 +259,10 @@ Expected expectedFor(const QString& entry)
     qFatal("no expectation for %s", qPrintable(entry));
 }
 
-const QStringList kEntries = {"7311",  "7314A", "7314B", "7317",  "7321",  "7322",  "7325",
-                              "7325A", "7328",  "7331",  "7334",  "7334A", "7337B", "7340A",
-                              "7352A", "7355",  "7357",  "7360",  "7362",  "7370A", "7370B",
-                              "7374A", "7374B", "7376",  "7379",  "7385",  "7385A"};
+const QStringList kEntries = {"7311",  "7314A", "7314B", "7317", "7321",  "7322",  "7325",
+                              "7325A", "7328",  "7331",  "7334", "7334A", "7337B", "7340A",
+                              "7352A", "7355",  "7357",  "7360", "7362",  "7370A", "7370B",
+                              "7374A", "7374B", "7376",  "7379", "7385",  "7385A"};
 
 // What the unit holds for a function, as the list shows it.
 QString unitValue(const sim::Bench& bench, sim::Bench::UnitId id, const Row& row, bool addressRow,
@@ -288,7 +302,10 @@ struct EntryRun {
     {
     }
 
-    const Row& row(int function) const { return expected.menu.at(static_cast<std::size_t>(function - 1)); }
+    const Row& row(int function) const
+    {
+        return expected.menu.at(static_cast<std::size_t>(function - 1));
+    }
     // The word of the unit's last channel, where the save goes.
     QString unitWord() const { return fourChannels ? QStringLiteral("0x6E19") : hexWord(address); }
     QString clearWord() const { return fourChannels ? QStringLiteral("0x6B19") : hexWord(address); }
@@ -300,7 +317,8 @@ void menuShowsWhatTheUnitHolds(EntryRun& r, Run& run, int ch)
 {
     const std::size_t channel = static_cast<std::size_t>(ch - 1);
     QVERIFY(run.w.logic().currentRoutine());
-    QCOMPARE(QLatin1String(run.w.logic().currentRoutine()->name), QLatin1String(r.expected.routine));
+    QCOMPARE(QLatin1String(run.w.logic().currentRoutine()->name),
+             QLatin1String(r.expected.routine));
     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
 
     const int n = static_cast<int>(r.expected.menu.size());
@@ -389,7 +407,8 @@ void saveComesLast(const EntryRun& r)
     const QStringList msgs = r.h.messages(r.start);
     const QString w = r.unitWord() + QLatin1Char(' ');
     QCOMPARE(msgs.mid(msgs.size() - 3),
-             QStringList({w + QStringLiteral("*CLS"), w + QStringLiteral("*SAV 0"), w + QStringLiteral("*ESR?")}));
+             QStringList({w + QStringLiteral("*CLS"), w + QStringLiteral("*SAV 0"),
+                          w + QStringLiteral("*ESR?")}));
 }
 
 // Interface clear and device clear first; then the model's own start: the notice (with a second
@@ -403,8 +422,9 @@ void startFitsTheModel(const EntryRun& r)
     QStringList opening = flow.mid(2, 8);
     if (r.expected.notice) {
         QCOMPARE(r.h.notices.size(), 1);
-        QVERIFY(r.h.notices.at(0).startsWith(QStringLiteral("    NOTE - This routine configures a ") +
-                                             r.entry + QStringLiteral(" for string data transfer and")));
+        QVERIFY(r.h.notices.at(0).startsWith(
+            QStringLiteral("    NOTE - This routine configures a ") + r.entry +
+            QStringLiteral(" for string data transfer and")));
         QCOMPARE(r.h.traceLinesAtNotice.at(0), r.start + 2);
         QCOMPARE(opening.at(0), QStringLiteral("IFC"));
         opening.removeFirst();
@@ -413,8 +433,9 @@ void startFitsTheModel(const EntryRun& r)
     }
     if (r.expected.trigger) {
         const QString lad = hexBytes(std::string(1, static_cast<char>(0x20 + r.address)));
-        QCOMPARE(opening.mid(0, 8), QStringList({"Cmds 3F", "Pause(0.2)", "Cmds " + lad, "Pause(0.2)", "Cmds 3F",
-                                                 "Pause(0.2)", "Cmds " + lad + " 08", "Pause(0.2)"}));
+        QCOMPARE(opening.mid(0, 8),
+                 QStringList({"Cmds 3F", "Pause(0.2)", "Cmds " + lad, "Pause(0.2)", "Cmds 3F",
+                              "Pause(0.2)", "Cmds " + lad + " 08", "Pause(0.2)"}));
     } else if (r.expected.lock) {
         QCOMPARE(opening.mid(0, 2), QStringList({word + " CAL:LOCK 0", word + " *CLS"}));
     } else {
@@ -429,7 +450,8 @@ void newValueSurvivesAPowerCycle(const EntryRun& r)
 {
     const Row& setRow = r.row(r.expected.setRow);
     if (QLatin1String(setRow.busHeader) == QLatin1String("*ESE")) {
-        QCOMPARE(r.h.bench->unit(r.unit).channels.at(0).ese, 16); // a register, not a stored setting
+        QCOMPARE(r.h.bench->unit(r.unit).channels.at(0).ese,
+                 16); // a register, not a stored setting
         return;
     }
     const auto saved = r.h.bench->savedSetting(r.unit, setRow.busHeader, r.fourChannels ? 3 : 0);
@@ -459,8 +481,8 @@ private slots:
         configureThroughTheWindow(r);
         if (QTest::currentTestFailed())
             return;
-        for (const auto check :
-             {queriesFollowTheMenu, saveComesLast, startFitsTheModel, newValueSurvivesAPowerCycle}) {
+        for (const auto check : {queriesFollowTheMenu, saveComesLast, startFitsTheModel,
+                                 newValueSurvivesAPowerCycle}) {
             check(r);
             if (QTest::currentTestFailed())
                 return;
@@ -500,7 +522,8 @@ private slots:
             moved = h.bench->trace().size();
             run.enter(QStringLiteral("28"));
             QCOMPARE(h.bench->unit(unit).primary, 28);
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("28")));
+            QCOMPARE(run.lines().last(),
+                     listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("28")));
             for (int f = 2; f <= 15; ++f)
                 run.enter();
             QCOMPARE(run.c<QLineEdit>(ctl::txtAddr)->text(), QStringLiteral("25")); // as typed
@@ -555,15 +578,18 @@ private slots:
                 const int n = entry == QLatin1String("7370A") ? 6 : 7;
                 for (int f = 2; f <= n; ++f)
                     run.enter();
-                QVERIFY(run.lines().last().startsWith(QStringLiteral("PMode - CONTROLLER/DEVICE/TALK ONLY ")));
-                QCOMPARE(run.lines().last().indexOf(QStringLiteral("DEV"), 35), 36); // one column further right
+                QVERIFY(run.lines().last().startsWith(
+                    QStringLiteral("PMode - CONTROLLER/DEVICE/TALK ONLY ")));
+                QCOMPARE(run.lines().last().indexOf(QStringLiteral("DEV"), 35),
+                         36); // one column further right
                 run.enter(QStringLiteral("NI"));
                 QCOMPARE(run.lines().size(), n);
             });
             const QStringList msgs = h.messages(start);
             const QString w = hexWord(address) + QLatin1Char(' ');
             QCOMPARE(msgs.filter(QStringLiteral("SYST:PMOD?")).size(), 1);
-            QCOMPARE(msgs.filter(QStringLiteral("SYST:COMM:GPIB:IDLE?")).size(), entry == QLatin1String("7370B") ? 1 : 0);
+            QCOMPARE(msgs.filter(QStringLiteral("SYST:COMM:GPIB:IDLE?")).size(),
+                     entry == QLatin1String("7370B") ? 1 : 0);
             QVERIFY(msgs.contains(w + QStringLiteral("SYST:PMOD NI")));
         }
     }

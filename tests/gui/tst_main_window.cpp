@@ -79,9 +79,9 @@ private slots:
             QWidget* w = window->findChild<QWidget*>(c.name);
             QVERIFY2(w, qPrintable(c.name));
             QCOMPARE(w->toolTip(), c.toolTip);
-            QCOMPARE(w->geometry(), QRect(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi),
-                                          twipsToPixels(c.rect.width, dpi),
-                                          twipsToPixels(c.rect.height, dpi)));
+            QCOMPARE(w->geometry(),
+                     QRect(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi),
+                           twipsToPixels(c.rect.width, dpi), twipsToPixels(c.rect.height, dpi)));
         }
         QCOMPARE(find<QLabel>(ctl::labelTitle)->text(),
                  QStringLiteral("WELCOME TO ZEB's GPIB CONFIGUATION PROGRAM"));
@@ -98,7 +98,8 @@ private slots:
     void tabOrderFollowsTheWindowDefinition()
     {
         QWidget* w = list();
-        const QStringList expected = {ctl::cmdConfig, ctl::txtGPIBErr, ctl::cmdContinue, ctl::cmdExit};
+        const QStringList expected = {ctl::cmdConfig, ctl::txtGPIBErr, ctl::cmdContinue,
+                                      ctl::cmdExit};
         for (const QString& name : expected) {
             w = w->nextInFocusChain();
             while (w->focusPolicy() == Qt::NoFocus)
@@ -152,7 +153,8 @@ private slots:
         list()->setFocus();
         QTest::keyClicks(list(), QStringLiteral("7321"));
         QTest::keyClick(list(), Qt::Key_Return);
-        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7321  CONFIGURATION ROUTINE")}));
+        QCOMPARE(modelsSeenByConfigWindow,
+                 QStringList({QStringLiteral(" 7321  CONFIGURATION ROUTINE")}));
         QCOMPARE(test::requests(driver->calls),
                  (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     }
@@ -163,7 +165,8 @@ private slots:
         const QPoint at = list()->visualItemRect(item).center();
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7385  CONFIGURATION ROUTINE")}));
+        QCOMPARE(modelsSeenByConfigWindow,
+                 QStringList({QStringLiteral(" 7385  CONFIGURATION ROUTINE")}));
     }
 
     void sendIfcFailureShowsTheReportAndKeepsConfigureUsable()
@@ -188,13 +191,15 @@ private slots:
         clickRow(QStringLiteral("7374B"));
         QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
         QVERIFY(messageShown());
-        QCOMPARE(message(), QStringLiteral("Turn unit off and back on\nPress Continue when RDY LED on."));
+        QCOMPARE(message(),
+                 QStringLiteral("Turn unit off and back on\nPress Continue when RDY LED on."));
         QVERIFY(button(ctl::cmdContinue)->isEnabled());
         QVERIFY(modelsSeenByConfigWindow.isEmpty());
 
         clickRow(QStringLiteral("7311"));
         QTest::mouseClick(button(ctl::cmdContinue), Qt::LeftButton);
-        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7374  CONFIGURATION ROUTINE")}));
+        QCOMPARE(modelsSeenByConfigWindow,
+                 QStringList({QStringLiteral(" 7374  CONFIGURATION ROUTINE")}));
         QCOMPARE(ctx->state.ModelNumber, QStringLiteral("7374B"));
         QVERIFY(!button(ctl::cmdContinue)->isEnabled());
         QVERIFY(!messageShown());

@@ -6,7 +6,6 @@
 #include <QSemaphore>
 #include <QTest>
 #include <QTimer>
-
 #include <thread>
 
 using namespace gpibconfig;

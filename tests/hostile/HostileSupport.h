@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-
 #include <set>
 
 namespace gpibconfig::test {
@@ -20,9 +19,11 @@ namespace gpibconfig::test {
 // the access layer makes of it), or one of the fixed messages; sent with the line feed ending and
 // its exact byte count. Positions in `ignore` are messages the test itself put on the bus.
 inline QStringList malformedSends(const Harness& h, const EntryPlan& plan, std::size_t from,
-                                  const QStringList& typed, const std::set<std::size_t>& ignore = {})
+                                  const QStringList& typed,
+                                  const std::set<std::size_t>& ignore = {})
 {
-    std::set<QByteArray> allowed = {"*ESR?", "*SAV 0", "*PSC 0", "*PSC 1", "CAL:LOCK ON", "CAL:LOCK 0", "*CLS"};
+    std::set<QByteArray> allowed = {"*ESR?",       "*SAV 0",     "*PSC 0", "*PSC 1",
+                                    "CAL:LOCK ON", "CAL:LOCK 0", "*CLS"};
     for (int row = 1; row <= static_cast<int>(plan.rows.size()); ++row) {
         const QByteArray header = plan.busHeader(row).toLatin1();
         allowed.insert(header + '?');

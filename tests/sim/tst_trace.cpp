@@ -13,8 +13,8 @@ TEST(TraceMemory, KeepsTheNewestLinesButListenersSeeEveryOne)
     const int listener = trace.addListener([&](const BusCall& record) { heard.push_back(record); });
     for (const char* text : {"a", "b", "c", "d", "e"})
         trace.addEvent(text);
-    EXPECT_EQ(trace.records(), (std::vector{BusCall::event("c"), BusCall::event("d"),
-                                            BusCall::event("e")}));
+    EXPECT_EQ(trace.records(),
+              (std::vector{BusCall::event("c"), BusCall::event("d"), BusCall::event("e")}));
     EXPECT_EQ(trace.records(1), (std::vector{BusCall::event("d"), BusCall::event("e")}));
     EXPECT_TRUE(trace.records(3).empty());
     EXPECT_EQ(heard.size(), 5u);

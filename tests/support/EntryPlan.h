@@ -8,7 +8,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 #include <string>
 #include <vector>

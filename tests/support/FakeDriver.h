@@ -4,7 +4,6 @@
 #include "gpib/Driver.h"
 
 #include <QByteArray>
-
 #include <algorithm>
 #include <deque>
 #include <functional>
@@ -93,14 +92,14 @@ inline bool everyCall(const BusCall&) { return true; }
 
 // Fails every call the filter picks; the others succeed with the default status.
 inline std::function<FakeDriver::Status(const BusCall&)> failing(CallFilter which, int iberr,
-                                                                  long ibsta = sta::ERR | sta::CMPL)
+                                                                 long ibsta = sta::ERR | sta::CMPL)
 {
     return [which = std::move(which), iberr, ibsta](const BusCall& call) {
         return which(call) ? FakeDriver::Status{ibsta, iberr, 0, 0} : FakeDriver::Status{};
     };
 }
-inline std::function<FakeDriver::Status(const BusCall&)>
-failing(BusCall::Kind kind, int iberr, long ibsta = sta::ERR | sta::CMPL)
+inline std::function<FakeDriver::Status(const BusCall&)> failing(BusCall::Kind kind, int iberr,
+                                                                 long ibsta = sta::ERR | sta::CMPL)
 {
     return failing(callsOf(kind), iberr, ibsta);
 }

@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <deque>
 #include <functional>
 #include <memory>
@@ -51,7 +50,8 @@ struct Harness {
         auto* list = main->findChild<QListWidget*>(ctl::listUnit);
         const auto items = list->findItems(entry, Qt::MatchExactly);
         QVERIFY(!items.isEmpty());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.front()).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.front()).center());
     }
 
     // Selects the entry and presses Configure; for power-cycle models, power cycles the unit the
@@ -90,7 +90,8 @@ struct Harness {
                     }
                     auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
                     QTest::keyClicks(edit, answer);
-                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel), Qt::LeftButton);
+                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel),
+                                      Qt::LeftButton);
                 }
                 if (dialog.isVisible())
                     dialog.close(); // out of answers: give up rather than hang
@@ -106,7 +107,10 @@ struct Harness {
     }
 
     // What the bench recorded from position `from` on: every record, or only the driver calls.
-    std::vector<BusCall> records(std::size_t from = 0) const { return bench->trace().records(from); }
+    std::vector<BusCall> records(std::size_t from = 0) const
+    {
+        return bench->trace().records(from);
+    }
     std::vector<BusCall> calls(std::size_t from = 0) const { return driverCalls(records(from)); }
     // The bus traffic in short, and only the messages sent (see BusRecords.h).
     QStringList flow(std::size_t from = 0) const { return test::flow(records(from)); }

@@ -41,10 +41,10 @@ inline QString reportMismatch(const QString& report, const QString& title, const
 inline const QStringList& reportTitles()
 {
     static const QStringList titles = {
-        QStringLiteral("SendIFC Error"),  QStringLiteral("DevClear Error"),
-        QStringLiteral("Receive Error"),  QStringLiteral("Send SAV Error"),
-        QStringLiteral("Send ESE Error"), QStringLiteral("Send LOCK Error"),
-        QStringLiteral("Send CLS Error"), QStringLiteral("Send ESR Error"),
+        QStringLiteral("SendIFC Error"),    QStringLiteral("DevClear Error"),
+        QStringLiteral("Receive Error"),    QStringLiteral("Send SAV Error"),
+        QStringLiteral("Send ESE Error"),   QStringLiteral("Send LOCK Error"),
+        QStringLiteral("Send CLS Error"),   QStringLiteral("Send ESR Error"),
         QStringLiteral("Receive ESR Error")};
     return titles;
 }

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace gpibconfig::sweep {
@@ -104,18 +103,30 @@ void ScriptedRun::problem(const QString& what) { m_result.problems << what; }
 const char* ScriptedRun::actName(Act act)
 {
     switch (act) {
-    case Act::Configure: return "Configure";
-    case Act::Continue: return "Continue";
-    case Act::SetAddress: return "Set Address";
-    case Act::NextChannel: return "Next Channel";
-    case Act::EnterEmpty: return "Enter";
-    case Act::EnterValue: return "Enter with a value";
-    case Act::EnterPastEnd: return "Enter past the last function";
-    case Act::NoSRQ: return "Don't Save SRE";
-    case Act::SRQ: return "Save ESE and SRE";
-    case Act::Save: return "Save Configuration";
-    case Act::Done: return "Done";
-    case Act::Redo: return "Redo from Start";
+    case Act::Configure:
+        return "Configure";
+    case Act::Continue:
+        return "Continue";
+    case Act::SetAddress:
+        return "Set Address";
+    case Act::NextChannel:
+        return "Next Channel";
+    case Act::EnterEmpty:
+        return "Enter";
+    case Act::EnterValue:
+        return "Enter with a value";
+    case Act::EnterPastEnd:
+        return "Enter past the last function";
+    case Act::NoSRQ:
+        return "Don't Save SRE";
+    case Act::SRQ:
+        return "Save ESE and SRE";
+    case Act::Save:
+        return "Save Configuration";
+    case Act::Done:
+        return "Done";
+    case Act::Redo:
+        return "Redo from Start";
     }
     return "?";
 }
@@ -123,10 +134,7 @@ const char* ScriptedRun::actName(Act act)
 // ---------------------------------------------------------------------------------------------
 // Checks
 
-void ScriptedRun::begin(Act act, QPlainTextEdit* box)
-{
-    m_pending = {act, mark(), box, true};
-}
+void ScriptedRun::begin(Act act, QPlainTextEdit* box) { m_pending = {act, mark(), box, true}; }
 
 void ScriptedRun::finish()
 {
@@ -202,7 +210,8 @@ void ScriptedRun::checkForm(const BusCall& call)
         return;
     }
     bool addressOk = false;
-    for (int ch = m_plan.fourChannels ? 1 : 0; ch <= (m_plan.fourChannels ? m_plan.channels : 0); ++ch)
+    for (int ch = m_plan.fourChannels ? 1 : 0; ch <= (m_plan.fourChannels ? m_plan.channels : 0);
+         ++ch)
         addressOk = addressOk || call.address == m_plan.wordFor(ch);
     if (!addressOk || call.board != 0) {
         bad(QStringLiteral("call to an address the run never uses"));
@@ -217,8 +226,9 @@ void ScriptedRun::checkForm(const BusCall& call)
         return;
     if (call.value != eot::NLend)
         bad(QStringLiteral("message sent without the line feed ending"));
-    QStringList allowed = {QStringLiteral("*ESR?"),  QStringLiteral("*SAV 0"), QStringLiteral("*PSC 0"),
-                           QStringLiteral("*PSC 1"), QStringLiteral("CAL:LOCK ON"), QStringLiteral("*CLS")};
+    QStringList allowed = {QStringLiteral("*ESR?"),       QStringLiteral("*SAV 0"),
+                           QStringLiteral("*PSC 0"),      QStringLiteral("*PSC 1"),
+                           QStringLiteral("CAL:LOCK ON"), QStringLiteral("*CLS")};
     if (m_plan.lock)
         allowed << QStringLiteral("CAL:LOCK 0");
     for (int row = 1; row <= static_cast<int>(m_plan.rows.size()); ++row)
@@ -238,14 +248,16 @@ void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdi
     for (const BusCall& call : calls)
         checkForm(call);
 
-    if ((act == Act::Continue || act == Act::Done || act == Act::Redo || act == Act::EnterPastEnd) &&
+    if ((act == Act::Continue || act == Act::Done || act == Act::Redo ||
+         act == Act::EnterPastEnd) &&
         !calls.empty())
         problem(QStringLiteral("%1 made a driver call: %2").arg(name, lineOf(calls.front())));
 
     if (act == Act::Save) {
         // Saved only when every call of the save went through and the unit confirmed it.
-        m_lastSaveFailed = calls.empty() || std::any_of(calls.begin(), calls.end(),
-                                                        [](const BusCall& c) { return c.failed(); });
+        m_lastSaveFailed =
+            calls.empty() ||
+            std::any_of(calls.begin(), calls.end(), [](const BusCall& c) { return c.failed(); });
         const QString box = configBox()->toPlainText();
         if (!m_lastSaveFailed && !box.isEmpty() && configBox()->isVisible())
             problem(QStringLiteral("a save the unit confirmed shows \"%1\"").arg(box));
@@ -282,9 +294,10 @@ void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdi
         if (before.kind == Kind::ibtmo && i >= 2 && calls[i - 2].kind == Kind::ibsre &&
             calls[i - 2].failed())
             continue;
-        problem(before.failed()
-                    ? QStringLiteral("%1: reported a call it does not examine: %2").arg(name, lineOf(before))
-                    : QStringLiteral("%1: reported a call that succeeded: %2").arg(name, lineOf(before)));
+        problem(before.failed() ? QStringLiteral("%1: reported a call it does not examine: %2")
+                                      .arg(name, lineOf(before))
+                                : QStringLiteral("%1: reported a call that succeeded: %2")
+                                      .arg(name, lineOf(before)));
     }
 
     if (act == Act::Redo)
@@ -292,11 +305,13 @@ void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdi
     const QString shown = shownReport(box);
     if (reported) {
         if (shown.isEmpty())
-            problem(QStringLiteral("%1: no report shown for the failed %2").arg(name, lineOf(*reported)));
+            problem(QStringLiteral("%1: no report shown for the failed %2")
+                        .arg(name, lineOf(*reported)));
         else if (const QString why = reportMismatch(shown, title, *reported); !why.isEmpty())
             problem(QStringLiteral("%1: %2 (failed call %3)").arg(name, why, lineOf(*reported)));
     } else if (!reportTitleOf(shown).isEmpty()) {
-        problem(QStringLiteral("%1: report shown though no examined call failed: \"%2\"").arg(name, shown));
+        problem(QStringLiteral("%1: report shown though no examined call failed: \"%2\"")
+                    .arg(name, shown));
     }
 }
 
@@ -322,7 +337,8 @@ RunResult ScriptedRun::run()
             break;
         }
         list->scrollToItem(items.front());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.front()).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.front()).center());
         if (!configure->isEnabled()) {
             problem(QStringLiteral("Configure disabled with the entry selected"));
             break;
@@ -345,7 +361,8 @@ RunResult ScriptedRun::run()
             break;
         }
         if (reportTitleOf(shownReport(mainBox())) != QLatin1String("SendIFC Error")) {
-            problem(QStringLiteral("Configure neither opened the configuration window nor reported a failure"));
+            problem(QStringLiteral(
+                "Configure neither opened the configuration window nor reported a failure"));
             break;
         }
     }
@@ -357,7 +374,9 @@ RunResult ScriptedRun::run()
     m_result.callCount = bench.callCount();
     const std::vector<BusCall> calls = test::driverCalls(m_records);
     if (static_cast<long>(calls.size()) != m_result.callCount)
-        problem(QStringLiteral("the trace holds %1 driver calls, the board counted %2").arg(calls.size()).arg(m_result.callCount));
+        problem(QStringLiteral("the trace holds %1 driver calls, the board counted %2")
+                    .arg(calls.size())
+                    .arg(m_result.callCount));
     m_result.messages = test::messages(calls);
     m_result.calls = calls;
     m_result.hang = m_aborted;
@@ -452,9 +471,10 @@ void ScriptedRun::configScript(ConfigWindow& window)
             channel = m_plan.channels; // only the last channel's menu ends with Save Configuration
     }
     if (!m_aborted && window.isVisible())
-        problem(QStringLiteral("the run could not be finished after %1 starts; last value line \"%2\"")
-                    .arg(kMaxTries)
-                    .arg(m_lastValueLine));
+        problem(
+            QStringLiteral("the run could not be finished after %1 starts; last value line \"%2\"")
+                .arg(kMaxTries)
+                .arg(m_lastValueLine));
 }
 
 bool ScriptedRun::redo()
@@ -495,11 +515,13 @@ bool ScriptedRun::addressStage(int channel)
             return true;
         if (reportTitleOf(shownReport(configBox())) == QLatin1String("DevClear Error"))
             continue;
-        problem(QStringLiteral("Set Address neither started the menu nor reported a failed device clear"));
+        problem(QStringLiteral(
+            "Set Address neither started the menu nor reported a failed device clear"));
         return false;
     }
     if (!m_aborted)
-        problem(QStringLiteral("the menu never started after %1 presses of Set Address").arg(kMaxTries));
+        problem(QStringLiteral("the menu never started after %1 presses of Set Address")
+                    .arg(kMaxTries));
     return false;
 }
 
@@ -522,7 +544,8 @@ bool ScriptedRun::nextChannel(int channel)
         return true;
     if (reportTitleOf(shownReport(configBox())) == QLatin1String("DevClear Error"))
         return addressStage(channel);
-    problem(QStringLiteral("Next Channel neither started the menu nor reported a failed device clear"));
+    problem(
+        QStringLiteral("Next Channel neither started the menu nor reported a failed device clear"));
     return false;
 }
 
@@ -557,7 +580,8 @@ ScriptedRun::Walk ScriptedRun::walkMenu(int channel)
         }
         const QStringList shown = lines();
         const QString prompt = m_plan.prompt(f);
-        const QString head = prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' '));
+        const QString head =
+            prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' '));
         if (shown.isEmpty() || !shown.last().startsWith(head)) {
             problem(QStringLiteral("function %1 not shown; the list ends with \"%2\"")
                         .arg(f)
@@ -575,12 +599,14 @@ ScriptedRun::Walk ScriptedRun::walkMenu(int channel)
     click(ctl::cmdEnter);
     finish();
     const bool last = !m_plan.fourChannels || channel >= m_plan.channels;
-    if (c<QPushButton>(ctl::cmdEnter)->isEnabled() || c<QPushButton>(ctl::cmdSav)->isEnabled() != last) {
+    if (c<QPushButton>(ctl::cmdEnter)->isEnabled() ||
+        c<QPushButton>(ctl::cmdSav)->isEnabled() != last) {
         problem(QStringLiteral("the end of the menu did not offer the finishing buttons"));
         return Walk::Stop;
     }
-    if (m_plan.lock && !(c<QPushButton>(ctl::cmdSRQ)->isEnabled() && c<QPushButton>(ctl::cmdNoSRQ)->isEnabled() &&
-                         c<QPushButton>(ctl::cmdLock)->isEnabled()))
+    if (m_plan.lock &&
+        !(c<QPushButton>(ctl::cmdSRQ)->isEnabled() && c<QPushButton>(ctl::cmdNoSRQ)->isEnabled() &&
+          c<QPushButton>(ctl::cmdLock)->isEnabled()))
         problem(QStringLiteral("the lock group is not offered at the end of the menu"));
     return Walk::Done;
 }
@@ -589,7 +615,8 @@ bool ScriptedRun::finishing(bool& saved)
 {
     saved = false;
     if (m_plan.lock) {
-        for (const auto& [act, name] : {std::pair{Act::NoSRQ, ctl::cmdNoSRQ}, std::pair{Act::SRQ, ctl::cmdSRQ}}) {
+        for (const auto& [act, name] :
+             {std::pair{Act::NoSRQ, ctl::cmdNoSRQ}, std::pair{Act::SRQ, ctl::cmdSRQ}}) {
             for (int attempt = 0; attempt < kMaxTries && !m_aborted; ++attempt) {
                 if (!c<QPushButton>(name)->isEnabled()) {
                     problem(QStringLiteral("%1 disabled").arg(QLatin1String(actName(act))));
@@ -610,8 +637,9 @@ bool ScriptedRun::finishing(bool& saved)
     finish();
     const bool failed = m_lastSaveFailed;
     if (c<QPushButton>(ctl::cmdSav)->isEnabled() != failed)
-        problem(failed ? QStringLiteral("Save Configuration not offered again after a failed save")
-                       : QStringLiteral("Save Configuration still enabled after a successful save"));
+        problem(failed
+                    ? QStringLiteral("Save Configuration not offered again after a failed save")
+                    : QStringLiteral("Save Configuration still enabled after a successful save"));
 
     begin(Act::Done, configBox());
     click(ctl::cmdDone);
@@ -630,7 +658,8 @@ bool ScriptedRun::finishing(bool& saved)
         return false;
     }
     if (!configBox()->toPlainText().contains(kConfirm))
-        problem(QStringLiteral("Done after a failed save did not ask for confirmation; the box shows \"%1\"")
+        problem(QStringLiteral(
+                    "Done after a failed save did not ask for confirmation; the box shows \"%1\"")
                     .arg(configBox()->toPlainText()));
     return true;
 }

@@ -13,7 +13,6 @@
 #include "support/ReportText.h"
 
 #include <QPlainTextEdit>
-
 #include <string>
 #include <vector>
 
@@ -25,7 +24,7 @@ struct RunResult {
     QStringList problems;
     bool completed = false; // a save succeeded and Done closed the window
     bool hang = false;
-    long callCount = 0; // as the board counted them
+    long callCount = 0;         // as the board counted them
     std::vector<BusCall> calls; // the run's driver calls, as the trace recorded them
     QStringList messages;       // "0x0005 *ESR?" for every Send, to compare runs
 };

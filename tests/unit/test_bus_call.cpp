@@ -5,9 +5,8 @@
 #include "support/BusRecords.h"
 #include "support/FakeDriver.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -51,9 +50,11 @@ TEST(BusCallLine, EachKindRendersAsTheTraceWritesIt)
          "Receive(0, 0x6D19, 18, 256) -> ibsta=0xC124 iberr=6 ibcntl=0 data=\"\""},
         {with(BusCall::sendCmds(0, "\x3F\x25\x08"), 0x0130, 0, 3),
          "SendCmds(0, 3F 25 08) -> ibsta=0x0130 iberr=0 ibcntl=3"},
-        {with(BusCall::sendCmds(0, ""), 0x0130, 0, 0), "SendCmds(0, ) -> ibsta=0x0130 iberr=0 ibcntl=0"},
+        {with(BusCall::sendCmds(0, ""), 0x0130, 0, 0),
+         "SendCmds(0, ) -> ibsta=0x0130 iberr=0 ibcntl=0"},
         // Only the status word's 16 bits are shown, whatever a driver handed back.
-        {with(BusCall::sendIfc(1), -1, 0x10007, -5), "SendIFC(1) -> ibsta=0xFFFF iberr=65543 ibcntl=-5"},
+        {with(BusCall::sendIfc(1), -1, 0x10007, -5),
+         "SendIFC(1) -> ibsta=0xFFFF iberr=65543 ibcntl=-5"},
         {BusCall::pause(0.2), "Pause(0.2)"},
         {BusCall::pause(1), "Pause(1)"},
         {BusCall::pause(0.001), "Pause(0.001)"},
@@ -102,8 +103,8 @@ TEST(BusCallRecord, ReceiveTakesAtMostTheBufferFromTheStart)
         std::string bytes;
     };
     const Row rows[] = {
-        {4, 2, buffer.data(), "ab"},   {4, 4, buffer.data(), "abcd"}, {4, 100, buffer.data(), "abcd"},
-        {4, -3, buffer.data(), ""},    {-1, 2, buffer.data(), ""},    {4, 2, nullptr, ""},
+        {4, 2, buffer.data(), "ab"}, {4, 4, buffer.data(), "abcd"}, {4, 100, buffer.data(), "abcd"},
+        {4, -3, buffer.data(), ""},  {-1, 2, buffer.data(), ""},    {4, 2, nullptr, ""},
     };
     for (const Row& row : rows) {
         BusCall call = BusCall::receive(0, 5, row.count, 0);
@@ -161,7 +162,8 @@ TEST(TracingDriverTest, RecordsEveryCallWithItsStatusAndChangesNothing)
     ASSERT_EQ(traced.size(), 8u);
     EXPECT_TRUE(traced[3].failed());
     EXPECT_EQ(traced[3].iberr, err::ENOL);
-    EXPECT_EQ(traced[5].bytes, std::string("5\n") + std::string(16, '\0')) << "never past the buffer";
+    EXPECT_EQ(traced[5].bytes, std::string("5\n") + std::string(16, '\0'))
+        << "never past the buffer";
     EXPECT_EQ(buffer[0], '5');
     EXPECT_EQ(driver.ThreadIbsta(), sta::CMPL);
     EXPECT_EQ(driver.ThreadIbcntl(), 7);

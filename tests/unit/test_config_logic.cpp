@@ -4,16 +4,13 @@
 #include "models/ModelFamily.h"
 #include "models/ModelList.h"
 #include "support/BusRecords.h"
+#include "support/ParamNames.h"
 #include "support/TestContext.h"
 
 #include <QSet>
-
-#include "support/ParamNames.h"
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 
 using namespace gpibconfig;
@@ -127,7 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"4.5", true, 0x0004}, AddressCase{"5.5", true, 0x0006},
                       AddressCase{"&H1A", true, 0x001A}, AddressCase{"100", true, 0x6001},
                       AddressCase{"512", true, 0x6C05}, AddressCase{"2930", true, 0x7E1D},
-                      AddressCase{"2931", true, 0x7F1D}, AddressCase{"-5", false, 0}, AddressCase{"-1", false, 0}, AddressCase{"-0", true, 0x0000},
+                      AddressCase{"2931", true, 0x7F1D}, AddressCase{"-5", false, 0},
+                      AddressCase{"-1", false, 0}, AddressCase{"-0", true, 0x0000},
                       AddressCase{"31", false, 0}, AddressCase{"50", false, 0},
                       AddressCase{"99", false, 0}, AddressCase{"3000", false, 0},
                       AddressCase{"1550", false, 0}, AddressCase{"132", false, 0},
@@ -157,7 +155,8 @@ TEST_F(ConfigLogicTest, DevClearFailureIsReportedAndTheRunStaysInTheAddressStage
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
     EXPECT_TRUE(screen.text(ctl::txtGPIBErr)
-                    .startsWith(QStringLiteral("DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
+                    .startsWith(QStringLiteral(
+                        "DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
     EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
     EXPECT_FALSE(screen.enabled(ctl::cmdRedo));
     EXPECT_FALSE(screen.visible(ctl::labelChoice));
@@ -170,7 +169,8 @@ TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
     ctx.state.ModelNumber = QStringLiteral("7301");
     logic.Form_Load();
     setAddress(QStringLiteral("5"));
-    EXPECT_EQ(screen.text(ctl::txtErrMsg), QStringLiteral("Bad Model Number, Configuration halted"));
+    EXPECT_EQ(screen.text(ctl::txtErrMsg),
+              QStringLiteral("Bad Model Number, Configuration halted"));
     EXPECT_TRUE(screen.visible(ctl::txtErrMsg));
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2}));
     EXPECT_EQ(host.closed, 1);
@@ -186,7 +186,8 @@ TEST_F(ConfigLogicTest, ChannelDialogSetsTheSecondaryAddressOfTheFourChannelUnit
     setAddress(QStringLiteral("512"));
     EXPECT_EQ(driver.calls.at(1).request(), BusCall::devClear(0, 0x6E05));
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6E05) << "the channel address stays for the menu";
-    EXPECT_EQ(driver.calls.at(2).request(), BusCall::send(0, 0x6E05, "SYST:COMM:GPIB:ADDR?", eot::NLend));
+    EXPECT_EQ(driver.calls.at(2).request(),
+              BusCall::send(0, 0x6E05, "SYST:COMM:GPIB:ADDR?", eot::NLend));
 }
 
 TEST_F(ConfigLogicTest, FractionalChannelsRoundHalfToEven)
@@ -240,12 +241,14 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
 TEST(ModelFamily, EveryListEntryReachesItsRoutine)
 {
     const std::map<QString, QString> expected = {
-        {"7311", "CONFIG11"},   {"7314A", "CONFIG74A"}, {"7314B", "CONFIG74A"}, {"7317", "CONFIG17"},
-        {"7321", "CONFIG21"},   {"7322", "CONFIG22"},   {"7325", "CONFIG25"},   {"7325A", "CONFIG25"},
-        {"7328", "CONFIG28"},   {"7331", "CONFIG17"},   {"7334", "CONFIG85"},   {"7334A", "CONFIG85"},
-        {"7337B", "CONFIG37B"}, {"7340A", "CONFIG25"},  {"7352A", "CONFIG52A"}, {"7355", "CONFIG55"},
-        {"7357", "CONFIG57"},   {"7360", "CONFIG17"},   {"7362", "CONFIG62"},   {"7370A", "CONFIG70A"},
-        {"7370B", "CONFIG70B"}, {"7374A", "CONFIG74A"}, {"7374B", "CONFIG74A"}, {"7376", "CONFIG76"},
+        {"7311", "CONFIG11"},   {"7314A", "CONFIG74A"}, {"7314B", "CONFIG74A"},
+        {"7317", "CONFIG17"},   {"7321", "CONFIG21"},   {"7322", "CONFIG22"},
+        {"7325", "CONFIG25"},   {"7325A", "CONFIG25"},  {"7328", "CONFIG28"},
+        {"7331", "CONFIG17"},   {"7334", "CONFIG85"},   {"7334A", "CONFIG85"},
+        {"7337B", "CONFIG37B"}, {"7340A", "CONFIG25"},  {"7352A", "CONFIG52A"},
+        {"7355", "CONFIG55"},   {"7357", "CONFIG57"},   {"7360", "CONFIG17"},
+        {"7362", "CONFIG62"},   {"7370A", "CONFIG70A"}, {"7370B", "CONFIG70B"},
+        {"7374A", "CONFIG74A"}, {"7374B", "CONFIG74A"}, {"7376", "CONFIG76"},
         {"7379", "CONFIG79"},   {"7385", "CONFIG85"},   {"7385A", "CONFIG85"}};
     QSet<QString> reached;
     for (const QString& entry : modelList()) {
@@ -256,7 +259,8 @@ TEST(ModelFamily, EveryListEntryReachesItsRoutine)
     }
     EXPECT_EQ(reached.size(), 17);
     EXPECT_EQ(routineFor(7301, QStringLiteral("7301")), nullptr);
-    EXPECT_EQ(QLatin1String(routineFor(7370, QStringLiteral("7370"))->name), QLatin1String("CONFIG70A"));
+    EXPECT_EQ(QLatin1String(routineFor(7370, QStringLiteral("7370"))->name),
+              QLatin1String("CONFIG70A"));
 }
 
 TEST(ModelFamily, TablesFitTheFunctionTableAndPromptsTheListColumn)
@@ -268,8 +272,9 @@ TEST(ModelFamily, TablesFitTheFunctionTableAndPromptsTheListColumn)
         EXPECT_TRUE(r.addressFunc >= 1 && r.addressFunc <= static_cast<int>(rows.size())) << r.name;
         for (const MenuRow& row : rows)
             EXPECT_LE(std::strlen(row.prompt), 35u) << row.prompt;
-        const QString addressHeader = QLatin1String(r.headerPrefix) +
-                                      QLatin1String(rows[static_cast<std::size_t>(r.addressFunc - 1)].header);
+        const QString addressHeader =
+            QLatin1String(r.headerPrefix) +
+            QLatin1String(rows[static_cast<std::size_t>(r.addressFunc - 1)].header);
         EXPECT_EQ(addressHeader, QStringLiteral("SYST:COMM:GPIB:ADDR")) << r.name;
     }
 }
@@ -283,7 +288,8 @@ TEST_F(ConfigLogicTest, LockModelsUnlockAndClearBeforeTheFirstQueryOnly)
     setAddress(QStringLiteral("5"));
     EXPECT_EQ(sends(), QStringList({"CAL:LOCK 0", "*CLS", "SYST:COMM:GPIB:ADDR?"}));
     EXPECT_EQ(screen.lines(ctl::lstFunction),
-              QStringList({FormatMenuLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5\n"))}));
+              QStringList({FormatMenuLine(QStringLiteral("Bus Address - 0 to 30 or 31"),
+                                          QStringLiteral("5\n"))}));
     EXPECT_TRUE(screen.enabled(ctl::cmdEnter));
     EXPECT_TRUE(screen.enabled(ctl::cmdRedo));
     EXPECT_TRUE(screen.visible(ctl::labelChoice));
@@ -325,13 +331,12 @@ TEST_P(AddressDisplay, RepliesOf32AndMoreShowAsSwitchAddresses)
     EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, AddressDisplay,
-                         ::testing::Values(AddressDisplayCase{"5\n", "5"}, AddressDisplayCase{"37\n", "5/31"},
-                                           AddressDisplayCase{"32\n", "0/31"},
-                                           AddressDisplayCase{"  7\n", "7"},
-                                           AddressDisplayCase{"31\n", "31"},
-                                           AddressDisplayCase{"abc\n", "abc"},
-                                           AddressDisplayCase{"40.5\n", "8.5/31"}),
+INSTANTIATE_TEST_SUITE_P(
+    Replies, AddressDisplay,
+    ::testing::Values(AddressDisplayCase{"5\n", "5"}, AddressDisplayCase{"37\n", "5/31"},
+                      AddressDisplayCase{"32\n", "0/31"}, AddressDisplayCase{"  7\n", "7"},
+                      AddressDisplayCase{"31\n", "31"}, AddressDisplayCase{"abc\n", "abc"},
+                      AddressDisplayCase{"40.5\n", "8.5/31"}),
     test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
 
 TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
@@ -344,9 +349,12 @@ TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
     };
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(
-        QStringLiteral("Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
-    EXPECT_EQ(lastLine(), QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
+    EXPECT_TRUE(
+        screen.text(ctl::txtGPIBErr)
+            .startsWith(QStringLiteral(
+                "Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
+    EXPECT_EQ(lastLine(),
+              QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
     EXPECT_TRUE(screen.enabled(ctl::cmdEnter)) << "the menu goes on";
     // The next press hides the report.
     driver.statusFor = nullptr;
@@ -373,7 +381,8 @@ TEST_P(SetStep, EventStatusDecidesBetweenReadBackAndError)
     driver.replies = {QByteArray(GetParam().esr), QByteArray(GetParam().readBack)};
     enter(QStringLiteral("16"));
     QStringList expected = {"*ESE 16", "*ESR?"};
-    if (QByteArray(GetParam().shown) != "No response" && QByteArray(GetParam().shown) != "Error - retry")
+    if (QByteArray(GetParam().shown) != "No response" &&
+        QByteArray(GetParam().shown) != "Error - retry")
         expected << "*ESE?";
     EXPECT_EQ(sends(), expected);
     EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
@@ -401,7 +410,8 @@ TEST_F(ConfigLogicTest, SettingTheAddressFunctionFollowsTheUnitExceptFor31)
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2, 0.2})) << "0.4 s for the address function";
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 7);
     ASSERT_GE(driver.calls.size(), 4u);
-    EXPECT_EQ(driver.calls.at(driver.calls.size() - 4).request(), BusCall::send(0, 0x0007, "*ESR?", eot::NLend));
+    EXPECT_EQ(driver.calls.at(driver.calls.size() - 4).request(),
+              BusCall::send(0, 0x0007, "*ESR?", eot::NLend));
     EXPECT_EQ(valueOf(lastLine()), QStringLiteral("7"));
 
     driver.replies = {"0\n", "39\n"};
@@ -421,9 +431,11 @@ TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
         driver.replies = {"16\n"};
         enter(QString::fromLatin1(typed));
         EXPECT_EQ(ctx.state.unit.DeviceAddress, 5) << typed;
-        EXPECT_TRUE(sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + QLatin1String(typed)));
+        EXPECT_TRUE(
+            sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + QLatin1String(typed)));
     }
-    for (const auto& [typed, followed] : {std::pair{" 07 ", 7}, std::pair{"\t30", 30}, std::pair{"0", 0}}) {
+    for (const auto& [typed, followed] :
+         {std::pair{" 07 ", 7}, std::pair{"\t30", 30}, std::pair{"0", 0}}) {
         driver.replies = {"0\n", "0\n"};
         enter(QString::fromLatin1(typed));
         EXPECT_EQ(ctx.state.unit.DeviceAddress, followed) << typed;
@@ -457,14 +469,17 @@ TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
     }
     EXPECT_EQ(logic.scrollCount(), 7);
     EXPECT_EQ(screen.lineCount(ctl::lstFunction), 14);
-    EXPECT_TRUE(screen.lines(ctl::lstFunction).first().startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
+    EXPECT_TRUE(screen.lines(ctl::lstFunction)
+                    .first()
+                    .startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
         << "functions 8 to 21 remain";
     EXPECT_EQ(screen.selectedLine(ctl::lstFunction), 13);
 
     driver.replies = {"0\n", "255\n"};
     enter(QStringLiteral("255"));
-    EXPECT_EQ(screen.lines(ctl::lstFunction).at(13),
-              FormatMenuLine(QStringLiteral("SRE Enable Bits - 0 to 255"), QStringLiteral("255\n")));
+    EXPECT_EQ(
+        screen.lines(ctl::lstFunction).at(13),
+        FormatMenuLine(QStringLiteral("SRE Enable Bits - 0 to 255"), QStringLiteral("255\n")));
 
     enter();
     EXPECT_FALSE(screen.enabled(ctl::cmdEnter));
@@ -479,10 +494,12 @@ TEST_F(ConfigLogicTest, NoticeComesBeforeAnythingElseThenTheSecondInterfaceClear
     driver.replies = {"16\n"};
     setAddress(QStringLiteral("16"));
     EXPECT_EQ(host.busCallsWhenNoticeShown, 2) << "only IFC and device clear before the notice";
-    EXPECT_TRUE(host.noticeShown.startsWith(QStringLiteral("    NOTE - This routine configures a 7355 for")));
+    EXPECT_TRUE(host.noticeShown.startsWith(
+        QStringLiteral("    NOTE - This routine configures a 7355 for")));
     ASSERT_GE(driver.calls.size(), 4u);
-    EXPECT_EQ(test::requests({driver.calls.begin() + 2, driver.calls.begin() + 4}),
-              (std::vector{BusCall::sendIfc(0), BusCall::send(0, 0x0010, "CAL:LOCK 0", eot::NLend)}));
+    EXPECT_EQ(
+        test::requests({driver.calls.begin() + 2, driver.calls.begin() + 4}),
+        (std::vector{BusCall::sendIfc(0), BusCall::send(0, 0x0010, "CAL:LOCK 0", eot::NLend)}));
 }
 
 TEST_F(ConfigLogicTest, DoubleClickOnTheListDoesNothingWhileEnterIsDisabled)
@@ -572,9 +589,11 @@ TEST_P(SaveCheck, OnlyAConfirmedSaveArmsDone)
         EXPECT_EQ(logic.doneArmed(), confirmed);
         EXPECT_EQ(screen.visible(ctl::txtGPIBErr), !confirmed);
         if (!confirmed) {
-            EXPECT_EQ(screen.text(ctl::txtGPIBErr), QString::fromLatin1(lock ? c.lockLine : c.saveLine));
+            EXPECT_EQ(screen.text(ctl::txtGPIBErr),
+                      QString::fromLatin1(lock ? c.lockLine : c.saveLine));
         }
-        EXPECT_EQ(screen.enabled(ctl::cmdSav), lock || !confirmed) << "Save stays offered until it is confirmed";
+        EXPECT_EQ(screen.enabled(ctl::cmdSav), lock || !confirmed)
+            << "Save stays offered until it is confirmed";
         const auto requests = test::requests(driver.calls);
         EXPECT_EQ(std::count(requests.begin(), requests.end(), BusCall::ibonl(0, 0)), 0)
             << "not a bus failure";
@@ -583,22 +602,22 @@ TEST_P(SaveCheck, OnlyAConfirmedSaveArmsDone)
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SaveCheck,
-    ::testing::Values(SaveCheckCase{"0\n", "", ""}, SaveCheckCase{"128\n", "", ""},
-                      SaveCheckCase{"1\n", "", ""},
-                      SaveCheckCase{"16\n", "Save refused by the unit: ESR = 16",
-                                    "Lock or save refused by the unit: ESR = 16"},
-                      SaveCheckCase{"8\n", "Save refused by the unit: ESR = 8",
-                                    "Lock or save refused by the unit: ESR = 8"},
-                      SaveCheckCase{"4\n", "Save refused by the unit: ESR = 4",
-                                    "Lock or save refused by the unit: ESR = 4"},
-                      SaveCheckCase{"160\n", "Save refused by the unit: ESR = 160",
-                                    "Lock or save refused by the unit: ESR = 160"},
-                      SaveCheckCase{"", "Save not confirmed by the unit: no answer to *ESR?",
-                                    "Lock or save not confirmed by the unit: no answer to *ESR?"},
-                      SaveCheckCase{"OK\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
-                                    "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
-                      SaveCheckCase{"1E300\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
-                                    "Lock or save not confirmed by the unit: no number in its answer to *ESR?"}),
+    ::testing::Values(
+        SaveCheckCase{"0\n", "", ""}, SaveCheckCase{"128\n", "", ""}, SaveCheckCase{"1\n", "", ""},
+        SaveCheckCase{"16\n", "Save refused by the unit: ESR = 16",
+                      "Lock or save refused by the unit: ESR = 16"},
+        SaveCheckCase{"8\n", "Save refused by the unit: ESR = 8",
+                      "Lock or save refused by the unit: ESR = 8"},
+        SaveCheckCase{"4\n", "Save refused by the unit: ESR = 4",
+                      "Lock or save refused by the unit: ESR = 4"},
+        SaveCheckCase{"160\n", "Save refused by the unit: ESR = 160",
+                      "Lock or save refused by the unit: ESR = 160"},
+        SaveCheckCase{"", "Save not confirmed by the unit: no answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no answer to *ESR?"},
+        SaveCheckCase{"OK\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
+        SaveCheckCase{"1E300\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no number in its answer to *ESR?"}),
     test::namedBy([](const SaveCheckCase& c) { return std::string("ESR ") + c.esr; }));
 
 TEST_F(FinishTest, AFailedSaveCheckOnTheBusIsReportedUnderItsOwnTitle)
@@ -668,7 +687,8 @@ TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
     EXPECT_TRUE(screen.enabled(ctl::cmdSet));
     EXPECT_TRUE(screen.enabled(ctl::cmdRedo));
     EXPECT_TRUE(screen.enabled(ctl::cmdDone));
-    for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+    for (const QString& name :
+         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
         EXPECT_FALSE(screen.enabled(name)) << name.toStdString();
 }
 
@@ -725,7 +745,8 @@ TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
     logic.cmdNextCh_Click();
     EXPECT_EQ(screen.text(ctl::txtAddr), QStringLiteral(" 25"));
     const auto requests = test::requests(driver.calls);
-    EXPECT_NE(std::find(requests.begin(), requests.end(), BusCall::devClear(0, 0x6C19)), requests.end());
+    EXPECT_NE(std::find(requests.begin(), requests.end(), BusCall::devClear(0, 0x6C19)),
+              requests.end());
 }
 
 TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
@@ -736,7 +757,8 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
     for (int f = 0; f < 14; ++f)
         enter();
     const QStringList lines = screen.lines(ctl::lstFunction);
-    const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav, ctl::cmdNextCh};
+    const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav,
+                                  ctl::cmdNextCh};
     QList<bool> enabled;
     for (const QString& name : controls)
         enabled << screen.enabled(name);

@@ -23,12 +23,12 @@ TEST_F(Fixture, PassesArgumentsAsTheDriverExpects)
     gpib.ibsre(0, 1);
     gpib.ibtmo(0, 11);
     EXPECT_EQ(test::requests(driver.calls), (std::vector<BusCall>{
-                                                 BusCall::sendIfc(0),
-                                                 BusCall::devClear(0, 0x6C05),
-                                                 BusCall::send(0, 5, "SYST:COMM:GPIB:ADDR?", 1),
-                                                 BusCall::ibsre(0, 1),
-                                                 BusCall::ibtmo(0, 11),
-                                             }));
+                                                BusCall::sendIfc(0),
+                                                BusCall::devClear(0, 0x6C05),
+                                                BusCall::send(0, 5, "SYST:COMM:GPIB:ADDR?", 1),
+                                                BusCall::ibsre(0, 1),
+                                                BusCall::ibtmo(0, 11),
+                                            }));
 }
 
 TEST_F(Fixture, NegativeAddressesReachTheDriverAsTheSameSixteenBits)

@@ -3,9 +3,8 @@
 #include "config/WindowLayouts.h"
 #include "models/ModelList.h"
 #include "support/BusRecords.h"
-#include "support/TestContext.h"
-
 #include "support/ParamNames.h"
+#include "support/TestContext.h"
 
 #include <gtest/gtest.h>
 
@@ -93,7 +92,7 @@ TEST_P(PowerCyclePath, AsksForAPowerCycleAndWaitsForContinue)
 INSTANTIATE_TEST_SUITE_P(Models, PowerCyclePath,
                          ::testing::Values("7314A", "7314B", "7370A", "7370B", "7374A", "7374B",
                                            "7376"),
-    test::namedBy([](const char* model) { return std::string_view(model); }));
+                         test::namedBy([](const char* model) { return std::string_view(model); }));
 
 TEST_F(MainLogicTest, ContinueUsesTheModelOfTheLastConfigureNotTheNewSelection)
 {
@@ -132,7 +131,8 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
     EXPECT_EQ(screen.text(ctl::txtGPIBErr),
               QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB "
                              "board>ibcnt =  0"));
-    EXPECT_EQ(test::requests(driver.calls), (std::vector{BusCall::sendIfc(0), BusCall::ibonl(0, 0)}));
+    EXPECT_EQ(test::requests(driver.calls),
+              (std::vector{BusCall::sendIfc(0), BusCall::ibonl(0, 0)}));
     EXPECT_TRUE(screen.enabled(ctl::cmdConfig));
 
     // The next Configure hides the report first and starts again with SendIFC.
@@ -148,7 +148,8 @@ TEST_F(MainLogicTest, TimeoutSettingFailureIsReportedUnderTheSendIfcTitle)
     select(QStringLiteral("7321"));
     logic.cmdConfig_Click();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_TRUE(screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
+    EXPECT_TRUE(
+        screen.text(ctl::txtGPIBErr).startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
     EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
 }
 
@@ -172,8 +173,8 @@ TEST_F(MainLogicTest, ModelCodeOutsideTheRangeIsRefusedWithoutBusActivity)
         screen.userSelectedLine(ctl::listUnit, row);
         logic.cmdConfig_Click();
         const QString entry = screen.lines(ctl::listUnit).at(row);
-        EXPECT_EQ(screen.text(ctl::txtGPIBErr),
-                  QStringLiteral("Model number") + entry + QStringLiteral("wrong, reselect model number"));
+        EXPECT_EQ(screen.text(ctl::txtGPIBErr), QStringLiteral("Model number") + entry +
+                                                    QStringLiteral("wrong, reselect model number"));
         EXPECT_TRUE(screen.visible(ctl::txtGPIBErr));
     }
     EXPECT_TRUE(driver.calls.empty());
