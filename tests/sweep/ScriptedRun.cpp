@@ -1,7 +1,6 @@
 #include "ScriptedRun.h"
 
 #include "config/Controls.h"
-#include "models/ModelList.h"
 
 #include <QApplication>
 #include <QLineEdit>
