@@ -2,15 +2,15 @@
 //   start-up against a bare Qt window, the engine's own time per menu step on the bench in
 //   virtual time, processor use and the longest stall of the window's event loop during a
 //   real-time run with pauses and a one-second time-out, and peak memory against the bare window.
-// Prints a Markdown table. Usage: bench_runner <startup_program> <startup_bare> <startup_label> [runs]
-#include "../tests/e2e/Harness.h"
+// Prints a Markdown table. Usage: bench_runner <startup_program> <startup_bare> <startup_label>
+// [runs]
 #include "gpib/ThreadedDriver.h"
 #include "models/Models.h"
+#include "support/Harness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
-
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
@@ -124,11 +124,20 @@ RealTime realTimeRun(bool busThread)
         // The bench's waits then happen on the bus thread, as a real driver's do.
         struct Borrowed final : Driver {
             Driver& d;
-            explicit Borrowed(Driver& x) : d(x) {}
+            explicit Borrowed(Driver& x)
+                : d(x)
+            {
+            }
             void SendIFC(int b) override { d.SendIFC(b); }
             void DevClear(int b, Addr4882 a) override { d.DevClear(b, a); }
-            void Send(int b, Addr4882 a, const std::uint8_t* p, long n, int e) override { d.Send(b, a, p, n, e); }
-            void Receive(int b, Addr4882 a, std::uint8_t* p, long n, int t) override { d.Receive(b, a, p, n, t); }
+            void Send(int b, Addr4882 a, const std::uint8_t* p, long n, int e) override
+            {
+                d.Send(b, a, p, n, e);
+            }
+            void Receive(int b, Addr4882 a, std::uint8_t* p, long n, int t) override
+            {
+                d.Receive(b, a, p, n, t);
+            }
             void SendCmds(int b, const std::uint8_t* p, long n) override { d.SendCmds(b, p, n); }
             int ibonl(int u, int v) override { return d.ibonl(u, v); }
             int ibsre(int u, int v) override { return d.ibsre(u, v); }
@@ -156,7 +165,8 @@ RealTime realTimeRun(bool busThread)
     QObject::connect(&watch, &QTimer::timeout, [&] {
         const double g = static_cast<double>(gap.nsecsElapsed()) / 1e6;
         if (qEnvironmentVariableIsSet("BENCH_DEBUG") && g > 20)
-            std::fprintf(stderr, "gap %.1f ms at %.3f s (trace %zu)\n", g, static_cast<double>(since.nsecsElapsed()) / 1e9, bench->trace().size());
+            std::fprintf(stderr, "gap %.1f ms at %.3f s (trace %zu)\n", g,
+                         static_cast<double>(since.nsecsElapsed()) / 1e9, bench->trace().size());
         longest = std::max(longest, g);
         gap.restart();
     });

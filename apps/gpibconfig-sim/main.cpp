@@ -19,8 +19,8 @@ int main(int argc, char** argv)
     // listeners off a bench that still exists.
     const auto bench = sim::makeDefaultBench(sim::Bench::Timing::Real);
     // One line per call, flushed at once, so a pipe or a terminal shows the bus as it happens.
-    bench->trace().addListener([](const std::string& line) {
-        std::fputs(line.c_str(), stdout);
+    bench->trace().addListener([](const BusCall& record) {
+        std::fputs(record.traceLine().c_str(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
     });

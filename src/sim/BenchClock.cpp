@@ -21,7 +21,7 @@ double BenchClock::now() const
 
 void BenchClock::pause(double seconds)
 {
-    m_trace.add("Pause(" + Trace::number(seconds) + ")");
+    m_trace.add(BusCall::pause(seconds));
     elapse(seconds);
 }
 

@@ -25,11 +25,6 @@ constexpr std::array<double, 18> kTimeouts = {0,    10e-6, 30e-6, 100e-6, 300e-6
                                               3e-3, 10e-3, 30e-3, 0.1,    0.3,    1,
                                               3,    10,    30,    100,    300,    1000};
 
-std::string head(std::string_view name, int first)
-{
-    return std::string(name) + "(" + std::to_string(first);
-}
-
 } // namespace
 
 Board::Board(const Units& units, BenchClock& clock, Trace& trace, std::function<void()> afterCall)
@@ -71,12 +66,10 @@ void Board::fail(int iberr, long count)
     m_ibcntl = count;
 }
 
-void Board::record(std::string line, std::string_view suffix)
+void Board::record(BusCall call, const std::uint8_t* buffer)
 {
-    line += ") -> ibsta=" + Trace::hexWord(static_cast<unsigned>(m_ibsta)) +
-            " iberr=" + std::to_string(m_iberr) + " ibcntl=" + std::to_string(m_ibcntl);
-    line += suffix;
-    m_trace.add(std::move(line));
+    call.complete(m_ibsta, m_iberr, m_ibcntl, buffer);
+    m_trace.add(std::move(call));
     if (m_afterCall)
         m_afterCall();
 }
@@ -257,7 +250,7 @@ void Board::SendIFC(int board)
         m_lacs = false;
         finish(0, 0);
     }
-    record(head("SendIFC", board));
+    record(BusCall::sendIfc(board));
 }
 
 void Board::DevClear(int board, Addr4882 address)
@@ -283,7 +276,7 @@ void Board::DevClear(int board, Addr4882 address)
     };
     if (begin(Call::DevClear, board))
         act();
-    record(head("DevClear", board) + ", " + Trace::hexWord(address));
+    record(BusCall::devClear(board, address));
 }
 
 void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long count, int eotMode)
@@ -324,20 +317,15 @@ void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long cou
     };
     if (begin(Call::Send, board))
         act();
-    record(head("Send", board) + ", " + Trace::hexWord(address) + ", \"" + Trace::escape(bytes) +
-           "\", " + std::to_string(eotMode));
+    record(BusCall::send(board, address, data, count, eotMode));
 }
 
 void Board::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count, int termination)
 {
     if (begin(Call::Receive, board))
         doReceive(address, buffer, count, termination);
-    // What arrived is the start of the caller's buffer; ibcntl never exceeds the count given.
-    const std::size_t received =
-        buffer && m_ibcntl > 0 ? static_cast<std::size_t>(m_ibcntl) : std::size_t{0};
-    record(head("Receive", board) + ", " + Trace::hexWord(address) + ", " + std::to_string(count) +
-               ", " + std::to_string(termination),
-           " data=\"" + Trace::escape(std::span<const std::uint8_t>(buffer, received)) + "\"");
+    // What arrived is the start of the caller's buffer.
+    record(BusCall::receive(board, address, count, termination), buffer);
 }
 
 void Board::doReceive(Addr4882 address, std::uint8_t* buffer, long count, int termination)
@@ -409,7 +397,7 @@ void Board::SendCmds(int board, const std::uint8_t* commands, long count)
     };
     if (begin(Call::SendCmds, board))
         act();
-    record(head("SendCmds", board) + ", " + Trace::hexBytes(bytes));
+    record(BusCall::sendCmds(board, commands, count));
 }
 
 int Board::ibonl(int ud, int v)
@@ -426,7 +414,7 @@ int Board::ibonl(int ud, int v)
         }
         finish(0, 0);
     }
-    record(head("ibonl", ud) + ", " + std::to_string(v));
+    record(BusCall::ibonl(ud, v));
     return static_cast<int>(m_ibsta);
 }
 
@@ -436,7 +424,7 @@ int Board::ibsre(int ud, int v)
         m_ren = v != 0;
         finish(0, 0);
     }
-    record(head("ibsre", ud) + ", " + std::to_string(v));
+    record(BusCall::ibsre(ud, v));
     return static_cast<int>(m_ibsta);
 }
 
@@ -450,7 +438,7 @@ int Board::ibtmo(int ud, int v)
             finish(0, 0);
         }
     }
-    record(head("ibtmo", ud) + ", " + std::to_string(v));
+    record(BusCall::ibtmo(ud, v));
     return static_cast<int>(m_ibsta);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BenchTypes.h"
+#include "gpib/BusCall.h"
 #include "gpib/Driver.h"
 
 #include <cstddef>
@@ -116,7 +117,8 @@ private:
     bool begin(Call kind, int board);
     void finish(long extraStatus, long count);
     void fail(int iberr, long count = 0);
-    void record(std::string line, std::string_view suffix = {});
+    // Writes the call with the status it left; a Receive's bytes are the start of `buffer`.
+    void record(BusCall call, const std::uint8_t* buffer = nullptr);
     long stateBits() const;
     static std::optional<BusAddress> decode(Addr4882 address);
 

@@ -161,20 +161,19 @@ BenchWindow::BenchWindow(Bench& bench, QWidget* parent)
     connect(&m_refreshTimer, &QTimer::timeout, this, &BenchWindow::refresh);
 
     // What happened on the bus before the window opened is worth seeing too.
-    const std::vector<std::string> earlier = m_bench.trace().lines();
-    const std::size_t skip = earlier.size() > static_cast<std::size_t>(kTraceViewLines)
-                                 ? earlier.size() - kTraceViewLines
-                                 : 0;
-    for (std::size_t i = skip; i < earlier.size(); ++i)
-        m_pendingTrace.push_back(text(earlier[i]));
+    const std::size_t kept = m_bench.trace().size();
+    const std::size_t skip =
+        kept > static_cast<std::size_t>(kTraceViewLines) ? kept - kTraceViewLines : 0;
+    for (const BusCall& record : m_bench.trace().records(skip))
+        m_pendingTrace.push_back(text(record.traceLine()));
 
     // Both listeners run in the middle of a driver call: they only note the news.
     m_changeListener = m_bench.addChangeListener([this] {
         m_unitsStale = true;
         scheduleRefresh();
     });
-    m_traceListener = m_bench.trace().addListener([this](const std::string& line) {
-        m_pendingTrace.push_back(text(line));
+    m_traceListener = m_bench.trace().addListener([this](const BusCall& record) {
+        m_pendingTrace.push_back(text(record.traceLine()));
         if (m_pendingTrace.size() > static_cast<std::size_t>(kTraceViewLines))
             m_pendingTrace.pop_front();
         scheduleRefresh();
@@ -385,7 +384,7 @@ void BenchWindow::refreshBoard()
         parts << (board.remoteEnable() ? QStringLiteral("remote enable on")
                                        : QStringLiteral("remote enable off"));
         const double timeout = Board::timeoutSeconds(board.timeoutCode());
-        parts << (timeout > 0 ? QStringLiteral("time-out %1 s").arg(text(Trace::number(timeout)))
+        parts << (timeout > 0 ? QStringLiteral("time-out %1 s").arg(text(BusCall::number(timeout)))
                               : QStringLiteral("no time-out"));
         state += parts.join(QStringLiteral(", "));
     }

@@ -1,11 +1,11 @@
 // Whole configuration runs of the analog and basic models on the simulated bench, through the
 // real widgets, checked against the bus trace.
-#include "Harness.h"
 #include "models/Models.h"
 #include "sim/Board.h"
+#include "support/Harness.h"
 
-#include <QRegularExpression>
 #include <QSignalSpy>
+#include <algorithm>
 
 using namespace gpibconfig;
 using namespace gpibconfig::test;
@@ -25,9 +25,15 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("word");
-        QTest::newRow("7357") << "7357" << "17" << "0x0011";
-        QTest::newRow("7362") << "7362" << "19" << "0x0013";
-        QTest::newRow("7321") << "7321" << "5" << "0x0005";
+        QTest::newRow("7357") << "7357"
+                              << "17"
+                              << "0x0011";
+        QTest::newRow("7362") << "7362"
+                              << "19"
+                              << "0x0013";
+        QTest::newRow("7321") << "7321"
+                              << "5"
+                              << "0x0005";
     }
 
     void basicModelsToSavedConfiguration()
@@ -75,15 +81,34 @@ private slots:
         QCOMPARE(h.notifier.beeps, 0);
 
         const QString a = word + QLatin1Char(' ');
-        QCOMPARE(h.flow(start),
-                 QStringList({"IFC", "DevClear " + word, a + "CAL:LOCK 0", a + "*CLS",
-                              a + "SYST:COMM:GPIB:ADDR?", "Receive " + word, a + "*ESE?",
-                              "Receive " + word, a + "*ESE 16", "Pause(0.2)", a + "*ESR?",
-                              "Receive " + word, a + "*ESE?", "Receive " + word, a + "*ESE 999",
-                              "Pause(0.2)", a + "*ESR?", "Receive " + word, a + "*SRE?",
-                              "Receive " + word, a + "*SRE 32", "Pause(0.2)", a + "*ESR?",
-                              "Receive " + word + " TIMEOUT", a + "*CLS", a + "*SAV 0", a + "*ESR?",
-                              "Receive " + word}));
+        QCOMPARE(h.flow(start), QStringList({"IFC",
+                                             "DevClear " + word,
+                                             a + "CAL:LOCK 0",
+                                             a + "*CLS",
+                                             a + "SYST:COMM:GPIB:ADDR?",
+                                             "Receive " + word,
+                                             a + "*ESE?",
+                                             "Receive " + word,
+                                             a + "*ESE 16",
+                                             "Pause(0.2)",
+                                             a + "*ESR?",
+                                             "Receive " + word,
+                                             a + "*ESE?",
+                                             "Receive " + word,
+                                             a + "*ESE 999",
+                                             "Pause(0.2)",
+                                             a + "*ESR?",
+                                             "Receive " + word,
+                                             a + "*SRE?",
+                                             "Receive " + word,
+                                             a + "*SRE 32",
+                                             "Pause(0.2)",
+                                             a + "*ESR?",
+                                             "Receive " + word + " TIMEOUT",
+                                             a + "*CLS",
+                                             a + "*SAV 0",
+                                             a + "*ESR?",
+                                             "Receive " + word}));
         const auto view = h.bench->unit(unit);
         QCOMPARE(view.channels.at(0).ese, 16);
         QCOMPARE(view.channels.at(0).sre, 32);
@@ -102,18 +127,19 @@ private slots:
             run.enter(); // Ext switch
             run.enter(); // V Out Offset
             run.enter(QStringLiteral("2.5"));
-            QCOMPARE(run.lines().last(),
-                     listLine(QStringLiteral("V Out Offset +/-dd.dddd"), QStringLiteral("+02.5000")));
+            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Offset +/-dd.dddd"),
+                                                  QStringLiteral("+02.5000")));
             run.enter(); // Slope
             run.enter(); // Limit
             run.enter(QStringLiteral("11"));
-            QCOMPARE(run.lines().last(),
-                     listLine(QStringLiteral("V Out Limit dd.dddd"), QStringLiteral("Error - retry")));
+            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Limit dd.dddd"),
+                                                  QStringLiteral("Error - retry")));
             for (int f = 6; f <= 15; ++f)
                 run.enter();
             QCOMPARE(run.lines().size(), 14); // one line scrolled away at function 15
             QCOMPARE(run.lines().first().left(24), QStringLiteral("Bus Address Ext Sw - 1/0"));
-            QCOMPARE(run.lines().at(9), listLine(QStringLiteral("V In Pol - 1=Uni, 2=Bipolar "), QStringLiteral("2")));
+            QCOMPARE(run.lines().at(9),
+                     listLine(QStringLiteral("V In Pol - 1=Uni, 2=Bipolar "), QStringLiteral("2")));
             run.enter();
             run.click(ctl::cmdSRQ);
             run.click(ctl::cmdSRQ);
@@ -128,7 +154,8 @@ private slots:
         QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:SLOPe?")));
         QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit?")));
         QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT?")));
-        QCOMPARE(msgs.indexOf(QStringLiteral("0x000F VOLT?")), msgs.indexOf(QStringLiteral("0x000F VOLT:POL?")) + 1);
+        QCOMPARE(msgs.indexOf(QStringLiteral("0x000F VOLT?")),
+                 msgs.indexOf(QStringLiteral("0x000F VOLT:POL?")) + 1);
         QCOMPARE(msgs.mid(msgs.size() - 7),
                  QStringList({"0x000F *PSC 0", "0x000F *PSC 0", "0x000F *PSC 1", "0x000F *CLS",
                               "0x000F CAL:LOCK ON", "0x000F *SAV 0", "0x000F *ESR?"}));
@@ -162,8 +189,8 @@ private slots:
             run.click(ctl::cmdDone);
         });
         const QStringList flow = h.flow(afterSeven);
-        QCOMPARE(flow.mid(0, 4), QStringList({"0x0005 SYST:COMM:GPIB:ADDR 7", "Pause(0.2)", "Pause(0.2)",
-                                              "0x0007 *ESR?"}));
+        QCOMPARE(flow.mid(0, 4), QStringList({"0x0005 SYST:COMM:GPIB:ADDR 7", "Pause(0.2)",
+                                              "Pause(0.2)", "0x0007 *ESR?"}));
         for (const QString& m : h.messages(afterSeven).mid(1))
             QVERIFY2(m.startsWith(QStringLiteral("0x0007 ")), qPrintable(m));
         QVERIFY(h.bench->unit(unit).everSaved);
@@ -186,7 +213,8 @@ private slots:
             for (int f = 16; f <= 21; ++f)
                 run.enter();
             QCOMPARE(window.logic().scrollCount(), 7);
-            QVERIFY(run.lines().first().startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")));
+            QVERIFY(run.lines().first().startsWith(
+                QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")));
             QVERIFY(run.lines().last().startsWith(kSrePrompt));
             QCOMPARE(run.c<QListWidget>(ctl::lstFunction)->currentRow(), 13);
             run.enter(QStringLiteral("8"));
@@ -205,19 +233,25 @@ private slots:
             h.bench->setSilent(unit, true);
             run.setAddress(QStringLiteral("17"));
             QVERIFY(run.visible(ctl::txtGPIBErr));
-            QVERIFY2(run.gpibError().startsWith(QStringLiteral("Receive Error ibsta = &HC1")), qPrintable(run.gpibError()));
+            QVERIFY2(run.gpibError().startsWith(QStringLiteral("Receive Error ibsta = &HC1")),
+                     qPrintable(run.gpibError()));
             QVERIFY(run.gpibError().contains(QStringLiteral(" ERR TIMO ")));
-            QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  6 EABO <Op. aborted>ibcnt =  0")));
-            QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, QString(17, QLatin1Char(' ')))}));
+            QVERIFY(run.gpibError().contains(
+                QStringLiteral("iberr =  6 EABO <Op. aborted>ibcnt =  0")));
+            QCOMPARE(run.lines(),
+                     QStringList({listLine(kAddressPrompt, QString(17, QLatin1Char(' ')))}));
             h.bench->setSilent(unit, false);
             run.enter();
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("0")));
         });
-        const QStringList lines = h.trace();
-        const auto timeout = lines.indexOf(QRegularExpression(QStringLiteral("^Receive\\(0, 0x0011, 18, 0\\) -> ibsta=0xC.*")));
-        QVERIFY(timeout >= 0);
-        QVERIFY(lines.at(timeout + 1).startsWith(QStringLiteral("ibonl(0, 0)")));
+        const std::vector<BusCall> calls = h.calls();
+        const auto timeout = std::find_if(calls.begin(), calls.end(), [](const BusCall& call) {
+            return call.request() == BusCall::receive(0, 0x0011, 18, 0) && call.failed() &&
+                   call.timedOut();
+        });
+        QVERIFY(timeout != calls.end() && timeout + 1 != calls.end());
+        QCOMPARE((timeout + 1)->request(), BusCall::ibonl(0, 0));
         QVERIFY2(h.bench->clock().now() >= 1.0, "the one-second time-out passed in virtual time");
     }
 
@@ -232,13 +266,17 @@ private slots:
             const std::size_t before = h.bench->trace().size();
             const double start = h.bench->clock().now();
             run.setAddress(QStringLiteral("28"));
-            const QStringList lines = h.trace(before);
-            QVERIFY(lines.contains(
-                QStringLiteral("DevClear(0, 0x001C) -> ibsta=0x0130 iberr=0 ibcntl=0")));
-            const auto timeout = lines.indexOf(QRegularExpression(
-                QStringLiteral("^Receive\\(0, 0x001C, 18, 0\\) -> ibsta=0xC124 iberr=6 .*")));
-            QVERIFY2(timeout >= 0, qPrintable(lines.join(QLatin1Char('\n'))));
-            QVERIFY(lines.at(timeout + 1).startsWith(QStringLiteral("ibonl(0, 0)")));
+            const std::vector<BusCall> calls = h.calls(before);
+            BusCall cleared = BusCall::devClear(0, 0x001C);
+            cleared.complete(0x0130, 0, 0);
+            QVERIFY(std::find(calls.begin(), calls.end(), cleared) != calls.end());
+            const auto timeout = std::find_if(calls.begin(), calls.end(), [](const BusCall& call) {
+                return call.request() == BusCall::receive(0, 0x001C, 18, 0) &&
+                       call.ibsta == 0xC124 && call.iberr == err::EABO;
+            });
+            QVERIFY2(timeout != calls.end() && timeout + 1 != calls.end(),
+                     qPrintable(QString::fromStdString(h.bench->trace().text())));
+            QCOMPARE((timeout + 1)->request(), BusCall::ibonl(0, 0));
             QVERIFY(h.bench->clock().now() - start >= 1.0);
             QVERIFY2(run.gpibError().startsWith(QStringLiteral("Receive Error ibsta = &HC124 ")),
                      qPrintable(run.gpibError()));
@@ -286,7 +324,7 @@ private slots:
             run.setAddress(QStringLiteral("19"));
             run.enter();
             run.setAddress(QStringLiteral("19")); // again while the menu runs
-            QCOMPARE(run.lines().size(), 3); // the earlier lines stay
+            QCOMPARE(run.lines().size(), 3);      // the earlier lines stay
             QCOMPARE(run.lines().first(), listLine(kAddressPrompt, QStringLiteral("19")));
             QCOMPARE(window.logic().scrollCount(), 0);
             run.enter();
@@ -298,7 +336,8 @@ private slots:
             QVERIFY(run.lines().isEmpty());
             QVERIFY(run.c<QLineEdit>(ctl::txtAddr)->text().isEmpty());
             QCOMPARE(window.focusWidget(), run.c(ctl::txtAddr));
-            for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+            for (const QString& name :
+                 {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
                 QVERIFY2(!run.enabled(name), qPrintable(name));
             QVERIFY(run.enabled(ctl::cmdSet));
             QVERIFY(run.enabled(ctl::cmdRedo));

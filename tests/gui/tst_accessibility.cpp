@@ -245,7 +245,7 @@ private slots:
 
     void aFailedConfigureIsReadOutEachTime()
     {
-        driver->statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+        driver->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
         open(QStringLiteral("main"));
         window->findChild<QListWidget*>(ctl::listUnit)->setCurrentRow(0);
         const QString report = QStringLiteral(

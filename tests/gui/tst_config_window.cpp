@@ -62,7 +62,8 @@ private slots:
         for (const ControlDef& c : def.controls) {
             QWidget* widget = w(c.name);
             QCOMPARE(widget->toolTip(), c.toolTip);
-            QCOMPARE(widget->pos(), QPoint(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi)));
+            QCOMPARE(widget->pos(),
+                     QPoint(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi)));
             QCOMPARE(widget->parentWidget()->objectName(),
                      c.container.isEmpty() ? QStringLiteral("frmConfig") : c.container);
             if (auto* b = qobject_cast<QPushButton*>(widget))
@@ -84,17 +85,18 @@ private slots:
             QVERIFY2(!w(name)->isEnabled(), qPrintable(name));
         for (const QString& name : {ctl::txtAddr, ctl::cmdSet, ctl::cmdDone})
             QVERIFY2(w(name)->isEnabled(), qPrintable(name));
-        for (const QString& name : {ctl::labelChoice, ctl::txtErrMsg, ctl::txtGPIBErr, ctl::cmdNextCh})
+        for (const QString& name :
+             {ctl::labelChoice, ctl::txtErrMsg, ctl::txtGPIBErr, ctl::cmdNextCh})
             QVERIFY2(!w(name)->isVisible(), qPrintable(name));
         QVERIFY(qobject_cast<QLineEdit*>(w(ctl::txtAddr))->text().isEmpty());
         QTRY_COMPARE(QApplication::focusWidget(), w(ctl::txtAddr));
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
     }
 
     void tabOrderOfTheControlsTheOperatorWorksWith()
     {
-        const QStringList order = {ctl::txtAddr, ctl::cmdSet,  ctl::txtChoice, ctl::cmdEnter,
-                                   ctl::cmdSav,  ctl::cmdDone, ctl::cmdSRQ,    ctl::cmdLock,
+        const QStringList order = {ctl::txtAddr,     ctl::cmdSet,  ctl::txtChoice, ctl::cmdEnter,
+                                   ctl::cmdSav,      ctl::cmdDone, ctl::cmdSRQ,    ctl::cmdLock,
                                    ctl::lstFunction, ctl::cmdRedo, ctl::cmdNextCh, ctl::cmdNoSRQ};
         for (int i = 1; i < order.size(); ++i) {
             QWidget* next = w(order.at(i - 1))->nextInFocusChain();

@@ -144,7 +144,7 @@ private slots:
         child<QLineEdit>(&window, ctl::txtAddr)->setText(QStringLiteral("25"));
         window.screen().txtAddr.userEditedText(QStringLiteral("25"));
         QTest::mouseClick(child<QPushButton>(&window, ctl::cmdSet), Qt::LeftButton);
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
         QVERIFY(!child<QPushButton>(&window, ctl::cmdEnter)->isEnabled());
         QVERIFY(window.isVisible());
     }

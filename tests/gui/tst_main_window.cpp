@@ -1,5 +1,6 @@
 #include "logic/Controls.h"
 #include "ui/WindowDefinitions.h"
+#include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/MainWindow.h"
@@ -98,9 +99,9 @@ private slots:
             QWidget* w = window->findChild<QWidget*>(c.name);
             QVERIFY2(w, qPrintable(c.name));
             QCOMPARE(w->toolTip(), c.toolTip);
-            QCOMPARE(w->geometry(), QRect(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi),
-                                          twipsToPixels(c.rect.width, dpi),
-                                          twipsToPixels(c.rect.height, dpi)));
+            QCOMPARE(w->geometry(),
+                     QRect(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi),
+                           twipsToPixels(c.rect.width, dpi), twipsToPixels(c.rect.height, dpi)));
         }
         QCOMPARE(find<QLabel>(ctl::labelTitle)->text(),
                  QStringLiteral("WELCOME TO ZEB's GPIB CONFIGUATION PROGRAM"));
@@ -117,7 +118,8 @@ private slots:
     void tabOrderFollowsTheWindowDefinition()
     {
         QWidget* w = list();
-        const QStringList expected = {ctl::cmdConfig, ctl::txtGPIBErr, ctl::cmdContinue, ctl::cmdExit};
+        const QStringList expected = {ctl::cmdConfig, ctl::txtGPIBErr, ctl::cmdContinue,
+                                      ctl::cmdExit};
         for (const QString& name : expected) {
             w = w->nextInFocusChain();
             while (w->focusPolicy() == Qt::NoFocus)
@@ -137,7 +139,7 @@ private slots:
         QTest::qWait(10);
         QVERIFY(list()->selectedItems().isEmpty());
         QVERIFY(!button(ctl::cmdConfig)->isEnabled());
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
     }
 
     void clickingAnEntryEnablesConfigure()
@@ -171,8 +173,10 @@ private slots:
         list()->setFocus();
         QTest::keyClicks(list(), QStringLiteral("7321"));
         QTest::keyClick(list(), Qt::Key_Return);
-        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7321  CONFIGURATION ROUTINE")}));
-        QCOMPARE(driver->calls, QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+        QCOMPARE(modelsSeenByConfigWindow,
+                 QStringList({QStringLiteral(" 7321  CONFIGURATION ROUTINE")}));
+        QCOMPARE(test::requests(driver->calls),
+                 (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     }
 
     void doubleClickConfigures()
@@ -181,12 +185,13 @@ private slots:
         const QPoint at = list()->visualItemRect(item).center();
         QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7385  CONFIGURATION ROUTINE")}));
+        QCOMPARE(modelsSeenByConfigWindow,
+                 QStringList({QStringLiteral(" 7385  CONFIGURATION ROUTINE")}));
     }
 
     void sendIfcFailureShowsTheReportAndKeepsConfigureUsable()
     {
-        driver->statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+        driver->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
         clickRow(QStringLiteral("7311"));
         QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
         QVERIFY(messageShown());
@@ -206,17 +211,19 @@ private slots:
         clickRow(QStringLiteral("7374B"));
         QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
         QVERIFY(messageShown());
-        QCOMPARE(message(), QStringLiteral("Turn unit off and back on\nPress Continue when RDY LED on."));
+        QCOMPARE(message(),
+                 QStringLiteral("Turn unit off and back on\nPress Continue when RDY LED on."));
         QVERIFY(button(ctl::cmdContinue)->isEnabled());
         QVERIFY(modelsSeenByConfigWindow.isEmpty());
 
         clickRow(QStringLiteral("7311"));
         QTest::mouseClick(button(ctl::cmdContinue), Qt::LeftButton);
-        QCOMPARE(modelsSeenByConfigWindow, QStringList({QStringLiteral(" 7374  CONFIGURATION ROUTINE")}));
+        QCOMPARE(modelsSeenByConfigWindow,
+                 QStringList({QStringLiteral(" 7374  CONFIGURATION ROUTINE")}));
         QCOMPARE(ctx->state.ModelNumber, QStringLiteral("7374B"));
         QVERIFY(!button(ctl::cmdContinue)->isEnabled());
         QVERIFY(!messageShown());
-        QCOMPARE(driver->calls.size(), 3);
+        QCOMPARE(driver->calls.size(), 3u);
         // Back from the configuration window the main window is as it was.
         QCOMPARE(list()->selectedItems().front()->text(), QStringLiteral("7311"));
         QVERIFY(button(ctl::cmdConfig)->isEnabled());
@@ -232,7 +239,7 @@ private slots:
             }
         };
         Missing missing;
-        missing.statusFor = test::failing({QString()}, err::EDVR, sta::ERR);
+        missing.statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR);
         test::TestContext local(missing);
         MainWindow w(local.app);
         w.show();
@@ -250,7 +257,7 @@ private slots:
         QSignalSpy destroyed(window.get(), &QObject::destroyed);
         QTest::mouseClick(button(ctl::cmdExit), Qt::LeftButton);
         QVERIFY(!window->isVisible());
-        QVERIFY(driver->calls.isEmpty());
+        QVERIFY(driver->calls.empty());
     }
 };
 

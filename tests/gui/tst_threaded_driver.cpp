@@ -1,11 +1,11 @@
 #include "gpib/ThreadedDriver.h"
+#include "support/BusRecords.h"
 #include "support/FakeDriver.h"
 
 #include <QApplication>
 #include <QSemaphore>
 #include <QTest>
 #include <QTimer>
-
 #include <thread>
 
 using namespace gpibconfig;
@@ -59,13 +59,14 @@ private slots:
         QCOMPARE(buffer[0], std::uint8_t('5'));
         QCOMPARE(driver.ThreadIbcntl(), 2L);
         QCOMPARE(driver.ThreadIbsta(), long(sta::CMPL));
-        QCOMPARE(fake->calls, QStringList({"SendIFC(0)", "Receive(0, 0x0005, 18, 0)"}));
+        QCOMPARE(test::requests(fake->calls),
+                 (std::vector{BusCall::sendIfc(0), BusCall::receive(0, 5, 18, 0)}));
     }
 
     void statusOfAFailedCallComesBackWithIt()
     {
         auto inner = std::make_unique<SlowDriver>();
-        inner->statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+        inner->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
         ThreadedDriver driver(std::move(inner));
         driver.SendIFC(0);
         QCOMPARE(driver.ThreadIbsta(), long(sta::ERR | sta::CMPL));

@@ -1,54 +1,44 @@
 #pragma once
 
 // What the hostile-unit and hostile-operator tests share: the bus check that every message is one
-// of the run's, the bytes a text becomes on the bus, and a way to finish a run that a hostile
-// unit or operator has disturbed.
+// of the run's, and a way to finish a run that a hostile unit or operator has disturbed.
 
-#include "e2e/Harness.h"
-#include "sweep/ScriptedRun.h"
-#include "sweep/TraceLine.h"
+#include "gpib/Gpib32.h"
+#include "support/EntryPlan.h"
+#include "support/Harness.h"
+#include "support/ReportText.h"
 
 #include <QApplication>
 #include <QClipboard>
-
 #include <set>
 
 namespace gpibconfig::test {
 
-// One byte per character; characters without an 8-bit form (each half of a pair too) become '?'.
-inline QByteArray busBytes(const QString& text)
+// Every Send from trace position `from` on that is not a whole message of the run: a query of one
+// of the entry's functions, the function's header with one of `typed` as its value (in the bytes
+// the access layer makes of it), or one of the fixed messages; sent with the line feed ending and
+// its exact byte count. Positions in `ignore` are messages the test itself put on the bus.
+inline QStringList malformedSends(const Harness& h, const EntryPlan& plan, std::size_t from,
+                                  const QStringList& typed,
+                                  const std::set<std::size_t>& ignore = {})
 {
-    QByteArray out;
-    for (const QChar c : text)
-        out += c.unicode() <= 0xFF ? static_cast<char>(c.unicode()) : '?';
-    return out;
-}
-
-// Every Send from trace line `from` on that is not a whole message of the run: a query of one of
-// the entry's functions, the function's header with one of `typed` as its value, or one of the
-// fixed messages; sent with the line feed ending and its exact byte count. Lines in `ignore` are
-// messages the test itself put on the bus.
-inline QStringList malformedSends(const Harness& h, const sweep::EntryPlan& plan, std::size_t from,
-                                  const QStringList& typed, const std::set<std::size_t>& ignore = {})
-{
-    std::set<QByteArray> allowed = {"*ESR?", "*SAV 0", "*PSC 0", "*PSC 1", "CAL:LOCK ON", "CAL:LOCK 0", "*CLS"};
+    std::set<QByteArray> allowed = {"*ESR?",       "*SAV 0",     "*PSC 0", "*PSC 1",
+                                    "CAL:LOCK ON", "CAL:LOCK 0", "*CLS"};
     for (int row = 1; row <= static_cast<int>(plan.rows.size()); ++row) {
         const QByteArray header = plan.busHeader(row).toLatin1();
         allowed.insert(header + '?');
         for (const QString& t : typed)
-            allowed.insert(header + ' ' + busBytes(t));
+            allowed.insert(header + ' ' + GPIB32::toDriverBytes(t));
     }
     QStringList bad;
-    const auto lines = h.bench->trace().lines();
-    for (std::size_t i = from; i < lines.size(); ++i) {
-        if (ignore.count(i))
+    const std::vector<BusCall> records = h.records();
+    for (std::size_t i = from; i < records.size(); ++i) {
+        const BusCall& call = records[i];
+        if (ignore.count(i) || call.kind != BusCall::Kind::Send)
             continue;
-        const auto call = sweep::parseCall(QString::fromStdString(lines[i]));
-        if (!call || call->name != QLatin1String("Send"))
-            continue;
-        if (!call->args.endsWith(QLatin1String(", 1")) || !allowed.count(call->bytes) ||
-            (!call->failed() && call->ibcntl != call->bytes.size() + 1))
-            bad << call->raw;
+        if (call.value != eot::NLend || !allowed.count(bytesOf(call)) ||
+            (!call.failed() && call.ibcntl != static_cast<long>(call.bytes.size()) + 1))
+            bad << lineOf(call);
     }
     return bad;
 }
@@ -81,10 +71,10 @@ inline void finishAfresh(Harness& h, Run& run, const QString& address)
     const std::size_t before = h.bench->trace().size();
     run.click(ctl::cmdSav);
     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-    const auto calls = sweep::parseCalls(h.bench->trace().lines(), before);
+    const auto calls = h.calls(before);
     QCOMPARE(calls.size(), std::size_t{4}); // status cleared, the save, the unit's confirmation
     QVERIFY(calls.at(0).isSend("*CLS") && calls.at(1).isSend("*SAV 0") && !calls.at(1).failed());
-    QVERIFY(calls.at(2).isSend("*ESR?") && calls.at(3).name == QLatin1String("Receive"));
+    QVERIFY(calls.at(2).isSend("*ESR?") && calls.at(3).kind == BusCall::Kind::Receive);
     run.click(ctl::cmdDone);
     QVERIFY2(!run.w.isVisible(), "Done closes at once after a successful save");
 }

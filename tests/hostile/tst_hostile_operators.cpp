@@ -4,7 +4,6 @@
 // clear message or what the number-reading rule makes of the text; never a crash, never a message
 // on the bus that is not the operator's text behind its header.
 #include "HostileSupport.h"
-
 #include "gpib/Driver.h"
 
 #include <QListWidget>
@@ -24,19 +23,14 @@ const QString kRetry = QStringLiteral("Error - retry");
 // times out as on a real bus.
 enum Outcome { Refused, DevClearError, NoUnitThere, MenuRuns };
 
-sweep::EntryPlan plan(const char* entry) { return *sweep::planFor(QLatin1String(entry)); }
+EntryPlan plan(const char* entry) { return *planFor(QLatin1String(entry)); }
 
-QString title(const QString& report) { return sweep::reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
+QString title(const QString& report)
+{
+    return reportTitleOf(report.section(QLatin1Char('\n'), 0, 0));
+}
 
 QString repeat(const QString& piece, int times) { return piece.repeated(times); }
-
-QString word(int w) { return QStringLiteral("0x%1").arg(w & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper().replace(QStringLiteral("0X"), QStringLiteral("0x")); }
-
-// The driver calls of the trace from `from` on.
-std::vector<sweep::CallLine> callsFrom(const Harness& h, std::size_t from)
-{
-    return sweep::parseCalls(h.bench->trace().lines(), from);
-}
 
 } // namespace
 
@@ -59,21 +53,22 @@ class HostileOperators : public QObject {
             const int beeps = h.notifier.beeps;
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdSet);
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             switch (outcome) {
             case Refused:
                 QCOMPARE(run.errorMessage(), kOutOfRange);
                 QVERIFY(run.visible(ctl::txtErrMsg));
                 QCOMPARE(h.notifier.beeps, beeps + 1);
-                QVERIFY2(calls.empty(), qPrintable(calls.empty() ? QString() : calls.front().raw));
+                QVERIFY2(calls.empty(),
+                         qPrintable(calls.empty() ? QString() : lineOf(calls.front())));
                 QCOMPARE(edit->text(), held);
                 QVERIFY(!run.enabled(ctl::cmdEnter));
                 break;
             case DevClearError:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
                 QVERIFY(calls.size() >= 3);
-                QCOMPARE(calls[1].name, QStringLiteral("DevClear"));
-                QCOMPARE(calls[1].address, clearWord & 0xFFFF);
+                QCOMPARE(calls[1].kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls[1].address}, clearWord & 0xFFFF);
                 QVERIFY(calls[1].failed());
                 QCOMPARE(title(run.gpibError()), QStringLiteral("DevClear Error"));
                 QVERIFY(!run.enabled(ctl::cmdEnter));
@@ -81,22 +76,23 @@ class HostileOperators : public QObject {
                 break;
             case NoUnitThere:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
-                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
-                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(calls.at(1).kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls.at(1).address}, clearWord);
                 QVERIFY(!calls.at(1).failed());
                 QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
                 QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  6 EABO")));
                 QCOMPARE(run.lines().size(), 1);
                 QCOMPARE(h.messages(before).last(),
-                         word(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                         hexWord(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 break;
             case MenuRuns:
                 QVERIFY(!run.visible(ctl::txtErrMsg));
                 QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
-                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(calls.at(1).kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls.at(1).address}, clearWord);
                 QCOMPARE(run.lines().size(), 1);
-                QCOMPARE(h.messages(before).last(), word(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                QCOMPARE(h.messages(before).last(),
+                         hexWord(menuWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 break;
             }
             finishAfresh(h, run, QStringLiteral("5")); // the operator corrects the address
@@ -144,14 +140,19 @@ private slots:
         QTest::newRow("pasted 5 CR LF 6") << "5\r\n6" << int(MenuRuns) << 5 << 5;
         QTest::newRow("pasted 5 LF 6 reads 56") << "5\n6" << int(Refused) << 0 << 0;
         QTest::newRow("pasted CR LF 5") << "\r\n5" << int(NoUnitThere) << 0 << 0;
-        QTest::newRow("10,000 characters after 5") << "5" + repeat(QStringLiteral("x"), 9999) << int(MenuRuns) << 5 << 5;
-        QTest::newRow("10,000 characters ending in 5") << repeat(QStringLiteral(" "), 9999) + "5" << int(MenuRuns) << 5 << 5;
-        QTest::newRow("10,000 nines") << repeat(QStringLiteral("9"), 10000) << int(Refused) << 0 << 0;
+        QTest::newRow("10,000 characters after 5")
+            << "5" + repeat(QStringLiteral("x"), 9999) << int(MenuRuns) << 5 << 5;
+        QTest::newRow("10,000 characters ending in 5")
+            << repeat(QStringLiteral(" "), 9999) + "5" << int(MenuRuns) << 5 << 5;
+        QTest::newRow("10,000 nines")
+            << repeat(QStringLiteral("9"), 10000) << int(Refused) << 0 << 0;
         QTest::newRow("10,000 letters")
             << repeat(QStringLiteral("x"), 10000) << int(NoUnitThere) << 0 << 0;
-        QTest::newRow("512: secondary 12 for the clear only") << "512" << int(MenuRuns) << 0x6C05 << 5;
+        QTest::newRow("512: secondary 12 for the clear only")
+            << "512" << int(MenuRuns) << 0x6C05 << 5;
         QTest::newRow("532: secondary above 31") << "532" << int(Refused) << 0 << 0;
-        QTest::newRow("531: secondary 31, refused by the driver") << "531" << int(DevClearError) << 0x7F05 << 0;
+        QTest::newRow("531: secondary 31, refused by the driver")
+            << "531" << int(DevClearError) << 0x7F05 << 0;
         QTest::newRow("31") << "31" << int(Refused) << 0 << 0;
         QTest::newRow("3000") << "3000" << int(Refused) << 0 << 0;
     }
@@ -193,7 +194,7 @@ private slots:
             if (outcome == NoUnitThere) {
                 QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
             } else {
-                QVERIFY(callsFrom(h, before).empty());
+                QVERIFY(h.calls(before).empty());
             }
             finishAfresh(h, run, QStringLiteral("5"));
         });
@@ -219,7 +220,7 @@ private slots:
             Run run{window};
             const std::size_t before = h.bench->trace().size();
             run.setAddress(QStringLiteral("-1"));
-            QVERIFY(callsFrom(h, before).empty());
+            QVERIFY(h.calls(before).empty());
             QCOMPARE(run.errorMessage(), kOutOfRange);
             QVERIFY(run.visible(ctl::txtErrMsg));
             QVERIFY(!run.enabled(ctl::cmdEnter));
@@ -237,26 +238,38 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("traced"); // the value as the trace writes it, where it is escaped
+        QTest::addColumn<QString>(
+            "traced"); // the value as the trace writes it, where it is escaped
 
-        QTest::newRow("16") << "16" << QByteArray("16") << "16" << "16";
+        QTest::newRow("16") << "16" << QByteArray("16") << "16"
+                            << "16";
         QTest::newRow("blanks only") << "   " << QByteArray("   ") << kRetry << "   ";
-        QTest::newRow("blanks around 16") << "  16  " << QByteArray("  16  ") << "16" << "  16  ";
+        QTest::newRow("blanks around 16") << "  16  " << QByteArray("  16  ") << "16"
+                                          << "  16  ";
         QTest::newRow("1E300") << "1E300" << QByteArray("1E300") << kRetry << "";
-        QTest::newRow("1E-300") << "1E-300" << QByteArray("1E-300") << "0" << "";
-        QTest::newRow("99999999999999999999") << "99999999999999999999" << QByteArray("99999999999999999999") << kRetry << "";
-        QTest::newRow("1E1") << "1E1" << QByteArray("1E1") << "10" << "";
+        QTest::newRow("1E-300") << "1E-300" << QByteArray("1E-300") << "0"
+                                << "";
+        QTest::newRow("99999999999999999999")
+            << "99999999999999999999" << QByteArray("99999999999999999999") << kRetry << "";
+        QTest::newRow("1E1") << "1E1" << QByteArray("1E1") << "10"
+                             << "";
         QTest::newRow("&H10") << "&H10" << QByteArray("&H10") << kRetry << "";
         QTest::newRow("&O20") << "&O20" << QByteArray("&O20") << kRetry << "";
         QTest::newRow("-5") << "-5" << QByteArray("-5") << kRetry << "";
-        QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << QByteArray("\xB5") << kRetry << "\\xB5";
+        QTest::newRow("micro sign")
+            << QStringLiteral(u"\u00B5") << QByteArray("\xB5") << kRetry << "\\xB5";
         QTest::newRow("euro sign") << QStringLiteral(u"\u20AC") << QByteArray("?") << kRetry << "?";
-        QTest::newRow("emoji, two halves") << QStringLiteral(u"\U0001F600") << QByteArray("??") << kRetry << "??";
-        QTest::newRow("16 then emoji") << QStringLiteral(u"16\U0001F600") << QByteArray("16??") << kRetry << "16??";
+        QTest::newRow("emoji, two halves")
+            << QStringLiteral(u"\U0001F600") << QByteArray("??") << kRetry << "??";
+        QTest::newRow("16 then emoji")
+            << QStringLiteral(u"16\U0001F600") << QByteArray("16??") << kRetry << "16??";
         QTest::newRow("pasted tab") << "1\t6" << QByteArray("1\t6") << kRetry << "1\\t6";
-        QTest::newRow("quote and backslash") << "\"\\" << QByteArray("\"\\") << kRetry << "\\\"\\\\";
-        QTest::newRow("10,000 characters") << repeat(QStringLiteral("x"), 10000) << QByteArray(10000, 'x') << kRetry << "";
-        QTest::newRow("10,000 digits") << repeat(QStringLiteral("1"), 10000) << QByteArray(10000, '1') << kRetry << "";
+        QTest::newRow("quote and backslash")
+            << "\"\\" << QByteArray("\"\\") << kRetry << "\\\"\\\\";
+        QTest::newRow("10,000 characters")
+            << repeat(QStringLiteral("x"), 10000) << QByteArray(10000, 'x') << kRetry << "";
+        QTest::newRow("10,000 digits")
+            << repeat(QStringLiteral("1"), 10000) << QByteArray(10000, '1') << kRetry << "";
     }
 
     void choiceField()
@@ -273,13 +286,15 @@ private slots:
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), text);
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdEnter);
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             QVERIFY(!calls.empty());
-            QCOMPARE(calls.front().name, QStringLiteral("Send"));
-            QCOMPARE(calls.front().bytes, QByteArray("*ESE ") + bytes);
+            QCOMPARE(calls.front().kind, BusCall::Kind::Send);
+            QCOMPARE(bytesOf(calls.front()), QByteArray("*ESE ") + bytes);
             if (!traced.isEmpty())
-                QVERIFY2(calls.front().raw.startsWith(QStringLiteral("Send(0, 0x0005, \"*ESE ") + traced + QStringLiteral("\", 1) -> ")),
-                         qPrintable(calls.front().raw));
+                QVERIFY2(lineOf(calls.front())
+                             .startsWith(QStringLiteral("Send(0, 0x0005, \"*ESE ") + traced +
+                                         QStringLiteral("\", 1) -> ")),
+                         qPrintable(lineOf(calls.front())));
             QCOMPARE(calls.front().ibcntl, static_cast<long>(5 + bytes.size() + 1));
             QVERIFY(!calls.front().failed());
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, shown));
@@ -324,10 +339,10 @@ private slots:
             QCOMPARE(run.c<QLineEdit>(ctl::txtChoice)->text(), QStringLiteral("16\r\n17"));
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdEnter);
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             QVERIFY(!calls.empty());
-            QVERIFY(calls.front().bytes.startsWith("*ESE 16"));
-            QVERIFY2(!calls.front().bytes.contains('\n'), qPrintable(calls.front().raw));
+            QVERIFY(calls.front().bytes.starts_with("*ESE 16"));
+            QVERIFY2(!bytesOf(calls.front()).contains('\n'), qPrintable(lineOf(calls.front())));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             finishAfresh(h, run, QStringLiteral("5"));
         });
@@ -360,7 +375,8 @@ private slots:
         QTest::newRow("letters") << "abc" << 5 << 5 << kRetry;
         QTest::newRow("blanks") << "   " << 5 << 5 << kRetry;
         QTest::newRow("micro sign") << QStringLiteral(u"\u00B5") << 5 << 5 << kRetry;
-        QTest::newRow("10,000 characters") << repeat(QStringLiteral("x"), 10000) << 5 << 5 << kRetry;
+        QTest::newRow("10,000 characters")
+            << repeat(QStringLiteral("x"), 10000) << 5 << 5 << kRetry;
         QTest::newRow("&H1C, refused by the unit") << "&H1C" << 5 << 5 << kRetry;
         QTest::newRow("28abc, refused by the unit") << "28abc" << 5 << 5 << kRetry;
     }
@@ -381,7 +397,7 @@ private slots:
             run.click(ctl::cmdEnter);
             const QStringList sent = h.messages(before);
             QCOMPARE(sent.value(0).section(QLatin1Char(' '), 0, 0), QStringLiteral("0x0005"));
-            QCOMPARE(sent.value(1), word(talksTo) + QStringLiteral(" *ESR?"));
+            QCOMPARE(sent.value(1), hexWord(talksTo) + QStringLiteral(" *ESR?"));
             QCOMPARE(h.bench->unit(unit).primary, unitAt);
             QCOMPARE(h.state.unit.DeviceAddress, static_cast<std::int16_t>(talksTo));
             QCOMPARE(run.lines().last(), listLine(kAddressPrompt, shown));
@@ -417,7 +433,8 @@ private slots:
         QTest::newRow("&H3") << "&H3" << 0x6D19 << true;
         QTest::newRow("&O4") << "&O4" << 0x6E19 << true;
         QTest::newRow("pasted 3 CR LF") << "3\r\n" << 0x6D19 << true;
-        QTest::newRow("4 then 9,999 letters") << "4" + repeat(QStringLiteral("x"), 9999) << 0x6E19 << true;
+        QTest::newRow("4 then 9,999 letters")
+            << "4" + repeat(QStringLiteral("x"), 9999) << 0x6E19 << true;
         QTest::newRow("3.5 rounds to secondary 14") << "3.5" << 0x6E19 << true;
         // Accepted as channels, but secondary 10 has no channel behind it: the clear goes out, the
         // first query times out.
@@ -440,7 +457,8 @@ private slots:
                 QTimer::singleShot(0, &dialog, [&] {
                     auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
                     pasteInto(edit, text);
-                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel), Qt::LeftButton);
+                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel),
+                                      Qt::LeftButton);
                     refused = dialog.isVisible();
                     if (refused) {
                         message = dialog.findChild<QLineEdit*>(ctl::txtErrMsg)->text();
@@ -452,7 +470,7 @@ private slots:
             const int beeps = h.notifier.beeps;
             const std::size_t before = h.bench->trace().size();
             run.setAddress(QStringLiteral("25"));
-            const auto calls = callsFrom(h, before);
+            const auto calls = h.calls(before);
             if (clearWord == 0) {
                 QVERIFY(refused);
                 QCOMPARE(message, QStringLiteral("Number out of range, Re-enter"));
@@ -461,11 +479,12 @@ private slots:
                 QVERIFY2(calls.empty(), "closing the dialog cancels Set Address");
             } else {
                 QVERIFY(!refused);
-                QCOMPARE(calls.at(1).name, QStringLiteral("DevClear"));
-                QCOMPARE(calls.at(1).address, clearWord);
+                QCOMPARE(calls.at(1).kind, BusCall::Kind::DevClear);
+                QCOMPARE(int{calls.at(1).address}, clearWord);
                 if (menuRuns) {
                     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                    QCOMPARE(h.messages(before).first(), word(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
+                    QCOMPARE(h.messages(before).first(),
+                             hexWord(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 } else {
                     QVERIFY(!calls.at(1).failed());
                     QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
@@ -557,7 +576,8 @@ private slots:
             const int beeps = h.notifier.beeps;
             QTest::keyClick(&window, Qt::Key_Escape);
             QVERIFY2(window.isVisible(), "Escape asks before leaving unsaved settings");
-            QVERIFY(run.gpibError().contains(QStringLiteral("Exit without saving? Press Done again to exit")));
+            QVERIFY(run.gpibError().contains(
+                QStringLiteral("Exit without saving? Press Done again to exit")));
             QCOMPARE(h.notifier.beeps, beeps + 1);
             window.close();
             QVERIFY(!window.isVisible());

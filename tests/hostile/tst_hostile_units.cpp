@@ -5,7 +5,6 @@
 // what arrived or the engine's own texts, report what the program examines, keep every message on
 // the bus whole, and the run must still be finished.
 #include "HostileSupport.h"
-
 #include "gpib/Driver.h"
 #include "sim/Board.h"
 
@@ -19,15 +18,18 @@ const QString kEsePrompt = QStringLiteral("ESR Enable Bits - 0 to 255");
 
 QString blanks(int n) { return QString(n, QLatin1Char(' ')); }
 
-sweep::EntryPlan plan(const char* entry)
+EntryPlan plan(const char* entry)
 {
-    const auto p = sweep::planFor(QLatin1String(entry));
+    const auto p = planFor(QLatin1String(entry));
     if (!p)
         qFatal("no plan for %s", entry);
     return *p;
 }
 
-QString title(const QString& report) { return sweep::reportTitleOf(report.section(QLatin1Char('\n'), 0, 0)); }
+QString title(const QString& report)
+{
+    return reportTitleOf(report.section(QLatin1Char('\n'), 0, 0));
+}
 
 } // namespace
 
@@ -45,25 +47,34 @@ private slots:
         QTest::addColumn<QString>("eseValue");     // function 2, an ordinary one
 
         QTest::newRow("no line feed") << QByteArray("7") << "7" + blanks(16) << "7" + blanks(16);
-        QTest::newRow("no line feed, on its switches") << QByteArray("37") << "5/31" << "37" + blanks(15);
+        QTest::newRow("no line feed, on its switches") << QByteArray("37") << "5/31"
+                                                       << "37" + blanks(15);
         QTest::newRow("more than 18 bytes")
-            << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ\n") << "ABCDEFGHIJKLMNOPQR" << "ABCDEFGHIJKLMNOPQR";
+            << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ\n") << "ABCDEFGHIJKLMNOPQR"
+            << "ABCDEFGHIJKLMNOPQR";
         QTest::newRow("18th byte a blank")
-            << QByteArray("ABCDEFGHIJKLMNOPQ RSTUVWXYZ\n") << "ABCDEFGHIJKLMNOPQ" << "ABCDEFGHIJKLMNOPQ";
+            << QByteArray("ABCDEFGHIJKLMNOPQ RSTUVWXYZ\n") << "ABCDEFGHIJKLMNOPQ"
+            << "ABCDEFGHIJKLMNOPQ";
         QTest::newRow("17 bytes and its line feed")
-            << QByteArray("ABCDEFGHIJKLMNOPQ\n") << "ABCDEFGHIJKLMNOPQ" << "ABCDEFGHIJKLMNOPQ";
+            << QByteArray("ABCDEFGHIJKLMNOPQ\n") << "ABCDEFGHIJKLMNOPQ"
+            << "ABCDEFGHIJKLMNOPQ";
         QTest::newRow("a number longer than the buffer")
-            << QByteArray("123456789012345678901234\n") << "1.23456789012346E+17/31" << "123456789012345678";
+            << QByteArray("123456789012345678901234\n") << "1.23456789012346E+17/31"
+            << "123456789012345678";
         // The receive ends at a NUL: its termination byte is 0.
-        QTest::newRow("NUL inside") << QByteArray("A\0B\xB5\n", 5) << QStringLiteral("A") + QChar(0) + blanks(15)
-                                    << QStringLiteral("A") + QChar(0) + blanks(15);
-        QTest::newRow("NUL alone") << QByteArray("\0", 1) << QString(QChar(0)) + blanks(16) << QString(QChar(0)) + blanks(16);
-        QTest::newRow("non-ASCII bytes") << QByteArray("\xB5\xE9\xFF\x80\n")
-                                         << QStringLiteral(u"\u00B5\u00E9\u00FF\u0080")
-                                         << QStringLiteral(u"\u00B5\u00E9\u00FF\u0080");
+        QTest::newRow("NUL inside")
+            << QByteArray("A\0B\xB5\n", 5) << QStringLiteral("A") + QChar(0) + blanks(15)
+            << QStringLiteral("A") + QChar(0) + blanks(15);
+        QTest::newRow("NUL alone") << QByteArray("\0", 1) << QString(QChar(0)) + blanks(16)
+                                   << QString(QChar(0)) + blanks(16);
+        QTest::newRow("non-ASCII bytes")
+            << QByteArray("\xB5\xE9\xFF\x80\n") << QStringLiteral(u"\u00B5\u00E9\u00FF\u0080")
+            << QStringLiteral(u"\u00B5\u00E9\u00FF\u0080");
         QTest::newRow("only a line feed") << QByteArray("\n") << QString() << QString();
-        QTest::newRow("leading blanks") << QByteArray("   7\n") << "7" << "   7";
-        QTest::newRow("carriage return before the line feed") << QByteArray("7\r\n") << "7\r" << "7\r";
+        QTest::newRow("leading blanks") << QByteArray("   7\n") << "7"
+                                        << "   7";
+        QTest::newRow("carriage return before the line feed") << QByteArray("7\r\n") << "7\r"
+                                                              << "7\r";
     }
 
     void unreadableQueryReplies()
@@ -77,7 +88,8 @@ private slots:
         h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
             Run run{window};
             start = h.bench->trace().size();
-            h.bench->setGarbage(unit, std::string(reply.constData(), static_cast<std::size_t>(reply.size())));
+            h.bench->setGarbage(
+                unit, std::string(reply.constData(), static_cast<std::size_t>(reply.size())));
             run.setAddress(QStringLiteral("5"));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, addressValue)}));
@@ -130,12 +142,14 @@ private slots:
                     QVERIFY(run.visible(ctl::txtGPIBErr));
                     QCOMPARE(title(run.gpibError()), QStringLiteral("Receive Error"));
                     QVERIFY2(run.gpibError().contains(QStringLiteral(" ERR TIMO ")) &&
-                                 run.gpibError().contains(QStringLiteral("iberr =  6 EABO <Op. aborted>")),
+                                 run.gpibError().contains(
+                                     QStringLiteral("iberr =  6 EABO <Op. aborted>")),
                              qPrintable(run.gpibError()));
                     QCOMPARE(run.lines().last(), listLine(prompt, blanks(17)));
                 } else {
                     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                    QCOMPARE(run.lines().last(), listLine(prompt, prompt == kAddressPrompt ? "5" : "0"));
+                    QCOMPARE(run.lines().last(),
+                             listLine(prompt, prompt == kAddressPrompt ? "5" : "0"));
                 }
             }
             run.enter(QStringLiteral("16"));
@@ -158,9 +172,12 @@ private slots:
         QTest::addColumn<QString>("shown");
 
         const QString retry = QStringLiteral("Error - retry");
-        QTest::newRow("0") << "0" << "16";
-        QTest::newRow("power on 128") << "128" << "16";
-        QTest::newRow("device-dependent 8 only") << "8" << "16";
+        QTest::newRow("0") << "0"
+                           << "16";
+        QTest::newRow("power on 128") << "128"
+                                      << "16";
+        QTest::newRow("device-dependent 8 only") << "8"
+                                                 << "16";
         QTest::newRow("query error 4") << "4" << retry;
         QTest::newRow("execution error 16") << "16" << retry;
         QTest::newRow("command error 32") << "32" << retry;
@@ -174,11 +191,13 @@ private slots:
         QTest::newRow("just beyond 32 bits") << "4294967296" << retry;
         QTest::newRow("negative -4") << "-4" << retry;
         QTest::newRow("3.5 rounds to 4") << "3.5" << retry;
-        QTest::newRow("2.5 rounds to 2") << "2.5" << "16";
+        QTest::newRow("2.5 rounds to 2") << "2.5"
+                                         << "16";
         QTest::newRow("hexadecimal 32") << "&H20" << retry;
         QTest::newRow("NaN text") << "NaN" << retry;
         // Only 18 bytes are read: the program sees 3 of the 32 at the end, no error bit.
-        QTest::newRow("32 after 17 zeros") << "0000000000000000032" << "16";
+        QTest::newRow("32 after 17 zeros") << "0000000000000000032"
+                                           << "16";
         QTest::newRow("32 after 16 zeros") << "000000000000000032" << retry;
     }
 
@@ -224,7 +243,8 @@ private slots:
 
             static constexpr char kMove[] = "SYST:COMM:GPIB:ADDR 28";
             moved = h.bench->trace().size();
-            h.bench->board().Send(0, 5, reinterpret_cast<const std::uint8_t*>(kMove), sizeof kMove - 1, eot::NLend);
+            h.bench->board().Send(0, 5, reinterpret_cast<const std::uint8_t*>(kMove),
+                                  sizeof kMove - 1, eot::NLend);
             QCOMPARE(h.bench->unit(h.bench->unitId("7321")).primary, 28);
 
             run.enter();
@@ -235,15 +255,22 @@ private slots:
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("No response")));
 
             const std::size_t beforeRedo = h.bench->trace().size();
-            for (const auto& call : sweep::parseCalls(h.bench->trace().lines(), moved + 1, beforeRedo))
-                QVERIFY2(call.address == -1 || call.address == 5, qPrintable(call.raw));
+            const std::vector<BusCall> records = h.records();
+            for (std::size_t i = moved + 1; i < beforeRedo; ++i) {
+                const BusCall& call = records.at(i);
+                const bool addressed = call.kind == BusCall::Kind::DevClear ||
+                                       call.kind == BusCall::Kind::Send ||
+                                       call.kind == BusCall::Kind::Receive;
+                QVERIFY2(!addressed || call.address == 5, qPrintable(lineOf(call)));
+            }
 
             finishAfresh(h, run, QStringLiteral("28"));
             QCOMPARE(h.messages(beforeRedo).mid(h.messages(beforeRedo).size() - 3),
                      QStringList({"0x001C *CLS", "0x001C *SAV 0", "0x001C *ESR?"}));
         });
         QVERIFY(h.configWindowOpened);
-        QCOMPARE(malformedSends(h, plan("7321"), start, {QStringLiteral("16")}, {moved}), QStringList());
+        QCOMPARE(malformedSends(h, plan("7321"), start, {QStringLiteral("16")}, {moved}),
+                 QStringList());
     }
 
     // A unit switched off and on in the middle of its menu. A unit that needs a trigger ignores
@@ -260,13 +287,20 @@ private slots:
         QTest::addColumn<bool>("lostTrigger");
         QTest::addColumn<QString>("afterSetting");
 
-        QTest::newRow("7374A needs a trigger")
-            << "7374A" << "22" << "Emulation - ZEB/NI" << "NI" << true << blanks(17);
-        QTest::newRow("7376 needs a trigger")
-            << "7376" << "24" << "Emulation - ZEB/NI" << "NI" << true << blanks(17);
-        QTest::newRow("7370B needs a trigger")
-            << "7370B" << "21" << "Mode - G/P" << "P" << true << blanks(17);
-        QTest::newRow("7321 does not") << "7321" << "5" << kEsePrompt << "16" << false << "16";
+        QTest::newRow("7374A needs a trigger") << "7374A"
+                                               << "22"
+                                               << "Emulation - ZEB/NI"
+                                               << "NI" << true << blanks(17);
+        QTest::newRow("7376 needs a trigger") << "7376"
+                                              << "24"
+                                              << "Emulation - ZEB/NI"
+                                              << "NI" << true << blanks(17);
+        QTest::newRow("7370B needs a trigger") << "7370B"
+                                               << "21"
+                                               << "Mode - G/P"
+                                               << "P" << true << blanks(17);
+        QTest::newRow("7321 does not") << "7321"
+                                       << "5" << kEsePrompt << "16" << false << "16";
     }
 
     void powerCycledInTheMiddleOfTheMenu()
@@ -317,7 +351,8 @@ private slots:
         QTest::addColumn<bool>("queriesFail");
         QTest::addColumn<QString>("afterSetting");
 
-        QTest::newRow("7317 locked, unlock refused") << "7317" << true << 3 << false << "Error - retry";
+        QTest::newRow("7317 locked, unlock refused")
+            << "7317" << true << 3 << false << "Error - retry";
         QTest::newRow("7374A, trigger refused") << "7374A" << false << 6 << true << blanks(17);
         QTest::newRow("7370A, trigger refused") << "7370A" << false << 6 << true << blanks(17);
     }
@@ -329,7 +364,7 @@ private slots:
         QFETCH(int, failAt);
         QFETCH(bool, queriesFail);
         QFETCH(QString, afterSetting);
-        const sweep::EntryPlan p = plan(qPrintable(entry));
+        const EntryPlan p = plan(qPrintable(entry));
         const QString address = QString::number(p.address);
         Harness h;
         const auto unit = h.bench->unitId(p.unitModel);
@@ -341,7 +376,8 @@ private slots:
             if (lockedBefore) { // someone locked it on an earlier day
                 static constexpr char kLock[] = "CAL:LOCK ON";
                 ours.insert(h.bench->trace().size());
-                h.bench->board().Send(0, static_cast<Addr4882>(p.address), reinterpret_cast<const std::uint8_t*>(kLock),
+                h.bench->board().Send(0, static_cast<Addr4882>(p.address),
+                                      reinterpret_cast<const std::uint8_t*>(kLock),
                                       sizeof kLock - 1, eot::NLend);
                 QVERIFY(h.bench->unit(unit).locked);
             }
@@ -381,8 +417,10 @@ private slots:
         const QStringList all = {"*CLS", "CAL:LOCK ON", "*SAV 0", "*ESR?"};
         QTest::newRow("accepted") << 0 << QString() << all;
         QTest::newRow("status clear refused") << 1 << "Send CLS Error" << QStringList({"*CLS"});
-        QTest::newRow("lock refused") << 2 << "Send LOCK Error" << QStringList({"*CLS", "CAL:LOCK ON"});
-        QTest::newRow("save refused") << 3 << "Send SAV Error" << QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"});
+        QTest::newRow("lock refused")
+            << 2 << "Send LOCK Error" << QStringList({"*CLS", "CAL:LOCK ON"});
+        QTest::newRow("save refused")
+            << 3 << "Send SAV Error" << QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"});
         QTest::newRow("status query refused") << 4 << "Send ESR Error" << all;
         QTest::newRow("status reply lost") << 5 << "Receive ESR Error" << all;
     }
@@ -406,11 +444,11 @@ private slots:
             if (failAt > 0)
                 h.bench->failCallAt(failAt, err::ENOL);
             run.click(ctl::cmdLock);
-            const auto calls = sweep::parseCalls(h.bench->trace().lines(), before);
+            const auto calls = h.calls(before);
             QStringList messages;
             for (const auto& call : calls) {
-                if (call.name == QLatin1String("Send"))
-                    messages << QString::fromLatin1(call.bytes);
+                if (call.kind == BusCall::Kind::Send)
+                    messages << QString::fromLatin1(bytesOf(call));
             }
             QCOMPARE(messages, sent);
             if (reported.isEmpty()) {
@@ -418,7 +456,7 @@ private slots:
             } else {
                 QCOMPARE(title(run.gpibError()), reported);
                 QVERIFY(run.gpibError().contains(QStringLiteral("iberr =  2 ENOL <No Listener>")));
-                QCOMPARE(calls.back().name, QStringLiteral("ibonl"));
+                QCOMPARE(calls.back().kind, BusCall::Kind::ibonl);
             }
             QVERIFY(run.enabled(ctl::cmdLock));
             QVERIFY(run.enabled(ctl::cmdSav));
@@ -429,7 +467,8 @@ private slots:
                 return;
             }
             QVERIFY2(window.isVisible(), "an unconfirmed lock does not arm Done");
-            QVERIFY(run.gpibError().contains(QStringLiteral("Exit without saving? Press Done again to exit")));
+            QVERIFY(run.gpibError().contains(
+                QStringLiteral("Exit without saving? Press Done again to exit")));
 
             // The operator tries again on a bus that now takes it.
             const std::size_t again = h.bench->trace().size();

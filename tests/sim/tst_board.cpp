@@ -1,6 +1,7 @@
 // The board's side of the bench: status words, error codes, time-outs and byte counts of each
 // driver call, as the program's access layer and error reports depend on them.
 #include "BenchHarness.h"
+#include "support/BusRecords.h"
 
 #include <functional>
 #include <utility>
@@ -163,13 +164,13 @@ TEST_F(BenchTest, ASwitchedOffUnitIsNotOnTheBus)
     EXPECT_EQ(esr(at(5)), 128);
     EXPECT_EQ(query(at(5), "*ESE?"), "0\n");
 
-    std::vector<std::string> events;
-    for (const std::string& line : bench->trace().lines()) {
-        if (line.starts_with("# "))
-            events.push_back(line);
+    std::vector<BusCall> events;
+    for (const BusCall& record : bench->trace().records()) {
+        if (record.kind == BusCall::Kind::Event)
+            events.push_back(record);
     }
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"# 7321 at 5: switched off", "# 7321 at 5: switched on"}));
+    EXPECT_EQ(events, (std::vector{BusCall::event("7321 at 5: switched off"),
+                                   BusCall::event("7321 at 5: switched on")}));
 
     // A power cycle of a unit that is off leaves it on.
     bench->setPower(id, false);

@@ -1,49 +1,22 @@
-// The trace format, its memory bound and listeners, and the bench clock.
+// The trace's memory bound and listeners, and the bench clock.
 #include "BenchHarness.h"
 #include "sim/Trace.h"
+#include "support/BusRecords.h"
 
 namespace gpibconfig::sim::test {
 namespace {
 
-TEST(TraceFormat, EscapesBytesAsCStrings)
-{
-    struct Row {
-        std::string bytes;
-        std::string escaped;
-    };
-    const Row rows[] = {
-        {"SYST:COMM:GPIB:ADDR?", "SYST:COMM:GPIB:ADDR?"},
-        {"5\n", "5\\n"},
-        {"a\rb\tc", "a\\rb\\tc"},
-        {"say \"hi\" \\o/", "say \\\"hi\\\" \\\\o/"},
-        {std::string("\0\x1F\x7F\x80\xFF", 5), "\\x00\\x1F\\x7F\\x80\\xFF"},
-        {" ~", " ~"},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(Trace::escape(row.bytes), row.escaped);
-}
-
-TEST(TraceFormat, WritesAddressesCommandBytesAndSeconds)
-{
-    EXPECT_EQ(Trace::hexWord(5), "0x0005");
-    EXPECT_EQ(Trace::hexWord(0x6D19), "0x6D19");
-    EXPECT_EQ(Trace::hexWord(0xFFFF), "0xFFFF");
-    const std::uint8_t bytes[] = {0x3F, 0x25, 0x08, 0xAB};
-    EXPECT_EQ(Trace::hexBytes(bytes), "3F 25 08 AB");
-    EXPECT_EQ(Trace::hexBytes({}), "");
-    EXPECT_EQ(Trace::number(0.2), "0.2");
-    EXPECT_EQ(Trace::number(1), "1");
-    EXPECT_EQ(Trace::number(0.001), "0.001");
-}
-
 TEST(TraceMemory, KeepsTheNewestLinesButListenersSeeEveryOne)
 {
     Trace trace(3);
-    std::vector<std::string> heard;
-    const int listener = trace.addListener([&](const std::string& line) { heard.push_back(line); });
-    for (const char* line : {"a", "b", "c", "d", "e"})
-        trace.add(line);
-    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"c", "d", "e"}));
+    std::vector<BusCall> heard;
+    const int listener = trace.addListener([&](const BusCall& record) { heard.push_back(record); });
+    for (const char* text : {"a", "b", "c", "d", "e"})
+        trace.addEvent(text);
+    EXPECT_EQ(trace.records(),
+              (std::vector{BusCall::event("c"), BusCall::event("d"), BusCall::event("e")}));
+    EXPECT_EQ(trace.records(1), (std::vector{BusCall::event("d"), BusCall::event("e")}));
+    EXPECT_TRUE(trace.records(3).empty());
     EXPECT_EQ(heard.size(), 5u);
     EXPECT_EQ(trace.totalAdded(), 5u);
 
@@ -60,12 +33,12 @@ TEST(TraceMemory, AListenerMayRemoveItselfWhileBeingCalled)
     Trace trace;
     int calls = 0;
     int id = 0;
-    id = trace.addListener([&](const std::string&) {
+    id = trace.addListener([&](const BusCall&) {
         ++calls;
         trace.removeListener(id);
     });
-    trace.add("one");
-    trace.add("two");
+    trace.addEvent("one");
+    trace.addEvent("two");
     EXPECT_EQ(calls, 1);
 }
 

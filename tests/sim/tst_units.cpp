@@ -3,6 +3,9 @@
 // trigger, secondary addresses).
 #include "BenchHarness.h"
 #include "sim/Catalogue.h"
+#include "support/BusRecords.h"
+
+#include <algorithm>
 
 namespace gpibconfig::sim::test {
 namespace {
@@ -329,7 +332,9 @@ TEST_F(BenchTest, SavedSettingsAndLockSurviveAPowerCycleAndPscDecidesTheEnableRe
     const UnitView view = bench->unit(id);
     EXPECT_TRUE(view.everSaved);
     EXPECT_EQ(bench->savedSetting(id, "syst:comm:ser:baud"), "19200");
-    EXPECT_NE(bench->trace().text().find("# 7325 at 7: power cycle\n"), std::string::npos);
+    const auto records = bench->trace().records();
+    EXPECT_NE(std::find(records.begin(), records.end(), BusCall::event("7325 at 7: power cycle")),
+              records.end());
 }
 
 TEST_F(BenchTest, TriggerModeUnitsAnswerConfigurationQueriesOnlyAfterATrigger)

@@ -230,7 +230,7 @@ private slots:
     {
         QScrollBar* bar = traceView()->verticalScrollBar();
         for (int i = 0; i < 300; ++i)
-            bench->trace().add("first " + std::to_string(i));
+            bench->trace().addEvent("first " + std::to_string(i));
         QTRY_COMPARE(traceLines().size(), 300);
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
@@ -239,14 +239,14 @@ private slots:
         bar->setValue(10);
         const int oldMaximum = bar->maximum();
         for (int i = 0; i < 300; ++i)
-            bench->trace().add("second " + std::to_string(i));
+            bench->trace().addEvent("second " + std::to_string(i));
         QTRY_COMPARE(traceLines().size(), 600);
         QVERIFY(bar->maximum() > oldMaximum);
         QCOMPARE(bar->value(), 10);
 
         bar->setValue(bar->maximum());
-        bench->trace().add("third");
-        QTRY_COMPARE(lastTraceLine(), QStringLiteral("third"));
+        bench->trace().addEvent("third");
+        QTRY_COMPARE(lastTraceLine(), QStringLiteral("# third"));
         QCOMPARE(bar->value(), bar->maximum());
     }
 
@@ -254,10 +254,10 @@ private slots:
     {
         const int total = BenchWindow::kTraceViewLines + 500;
         for (int i = 0; i < total; ++i)
-            bench->trace().add("line " + std::to_string(i));
-        QTRY_COMPARE(lastTraceLine(), QStringLiteral("line %1").arg(total - 1));
+            bench->trace().addEvent("line " + std::to_string(i));
+        QTRY_COMPARE(lastTraceLine(), QStringLiteral("# line %1").arg(total - 1));
         QCOMPARE(traceView()->blockCount(), BenchWindow::kTraceViewLines);
-        QCOMPARE(traceLines().constFirst(), QStringLiteral("line 500"));
+        QCOMPARE(traceLines().constFirst(), QStringLiteral("# line 500"));
     }
 
     void settingsFollowTheSelection()

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "gpib/BusCall.h"
 #include "gpib/Driver.h"
 
 #include <QByteArray>
-#include <QString>
-#include <QStringList>
-
+#include <algorithm>
 #include <deque>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace gpibconfig::test {
 
-// A driver that records every call with its arguments and answers with scripted status values.
-// Receive copies the next scripted reply into the buffer (at most `count` bytes).
+// A driver that records every call, with the status it left, and answers with scripted status
+// values. Receive copies the next scripted reply into the buffer (at most `count` bytes).
 class FakeDriver : public Driver {
 public:
     struct Status {
@@ -22,86 +24,84 @@ public:
         long ibcntl = 0;
     };
 
-    QStringList calls;
+    std::vector<BusCall> calls;
     std::deque<QByteArray> replies;
     // Status each call leaves; by default CMPL with the byte count of the call.
-    std::function<Status(const QString& call)> statusFor;
+    std::function<Status(const BusCall& call)> statusFor;
     Status last;
 
-    void SendIFC(int board) override { record(QStringLiteral("SendIFC(%1)").arg(board), 0); }
-    void DevClear(int board, Addr4882 a) override
-    {
-        record(QStringLiteral("DevClear(%1, 0x%2)").arg(board).arg(a, 4, 16, QLatin1Char('0')), 0);
-    }
+    void SendIFC(int board) override { record(BusCall::sendIfc(board), 0); }
+    void DevClear(int board, Addr4882 a) override { record(BusCall::devClear(board, a), 0); }
     void Send(int board, Addr4882 a, const std::uint8_t* data, long count, int eotMode) override
     {
-        sentBytes = QByteArray(reinterpret_cast<const char*>(data), static_cast<int>(count));
-        record(QStringLiteral("Send(%1, 0x%2, \"%3\", %4, %5)")
-                   .arg(board)
-                   .arg(a, 4, 16, QLatin1Char('0'))
-                   .arg(QString::fromLatin1(sentBytes))
-                   .arg(count)
-                   .arg(eotMode),
-               count);
+        record(BusCall::send(board, a, data, count, eotMode), count);
     }
     void Receive(int board, Addr4882 a, std::uint8_t* buffer, long count, int term) override
     {
         QByteArray reply = replies.empty() ? QByteArray() : replies.front();
         if (!replies.empty())
             replies.pop_front();
-        const long n = std::min<long>(count, reply.size());
+        const long n = std::clamp<long>(static_cast<long>(reply.size()), 0, std::max(count, 0L));
         std::copy_n(reply.constData(), n, reinterpret_cast<char*>(buffer));
-        record(QStringLiteral("Receive(%1, 0x%2, %3, %4)")
-                   .arg(board)
-                   .arg(a, 4, 16, QLatin1Char('0'))
-                   .arg(count)
-                   .arg(term),
-               n);
+        record(BusCall::receive(board, a, count, term), n, buffer);
     }
     void SendCmds(int board, const std::uint8_t* cmds, long count) override
     {
-        sentBytes = QByteArray(reinterpret_cast<const char*>(cmds), static_cast<int>(count));
-        record(QStringLiteral("SendCmds(%1, %2)").arg(board).arg(QString::fromLatin1(sentBytes.toHex(' '))),
-               count);
+        record(BusCall::sendCmds(board, cmds, count), count);
     }
-    int ibonl(int ud, int v) override { return two(QStringLiteral("ibonl"), ud, v); }
-    int ibsre(int ud, int v) override { return two(QStringLiteral("ibsre"), ud, v); }
-    int ibtmo(int ud, int v) override { return two(QStringLiteral("ibtmo"), ud, v); }
+    int ibonl(int ud, int v) override { return setting(BusCall::ibonl(ud, v)); }
+    int ibsre(int ud, int v) override { return setting(BusCall::ibsre(ud, v)); }
+    int ibtmo(int ud, int v) override { return setting(BusCall::ibtmo(ud, v)); }
     long ThreadIbsta() override { return last.ibsta; }
     long ThreadIberr() override { return last.iberr; }
     long ThreadIbcnt() override { return last.ibcnt; }
     long ThreadIbcntl() override { return last.ibcntl; }
 
-    QByteArray sentBytes;
-
 private:
-    int two(const QString& name, int ud, int v)
+    int setting(BusCall call)
     {
-        record(QStringLiteral("%1(%2, %3)").arg(name).arg(ud).arg(v), 0);
+        record(std::move(call), 0);
         return static_cast<int>(last.ibsta);
     }
-    void record(const QString& call, long count)
+    void record(BusCall call, long count, const std::uint8_t* buffer = nullptr)
     {
-        calls << call;
         if (statusFor) {
             last = statusFor(call);
         } else {
             last = Status{};
             last.ibcnt = last.ibcntl = count;
         }
+        call.complete(last.ibsta, last.iberr, last.ibcntl, buffer);
+        calls.push_back(std::move(call));
     }
 };
 
-// Fails every call whose text starts with one of the given prefixes.
-inline std::function<FakeDriver::Status(const QString&)> failing(QStringList prefixes, int iberr,
-                                                                  long ibsta = sta::ERR | sta::CMPL)
+// Which calls a scripted failure hits.
+using CallFilter = std::function<bool(const BusCall&)>;
+
+inline CallFilter callsOf(BusCall::Kind kind)
 {
-    return [prefixes, iberr, ibsta](const QString& call) {
-        for (const QString& p : prefixes)
-            if (call.startsWith(p))
-                return FakeDriver::Status{ibsta, iberr, 0, 0};
-        return FakeDriver::Status{};
+    return [kind](const BusCall& call) { return call.kind == kind; };
+}
+// Sends of exactly this message.
+inline CallFilter sendOf(std::string message)
+{
+    return [message = std::move(message)](const BusCall& call) { return call.isSend(message); };
+}
+inline bool everyCall(const BusCall&) { return true; }
+
+// Fails every call the filter picks; the others succeed with the default status.
+inline std::function<FakeDriver::Status(const BusCall&)> failing(CallFilter which, int iberr,
+                                                                 long ibsta = sta::ERR | sta::CMPL)
+{
+    return [which = std::move(which), iberr, ibsta](const BusCall& call) {
+        return which(call) ? FakeDriver::Status{ibsta, iberr, 0, 0} : FakeDriver::Status{};
     };
+}
+inline std::function<FakeDriver::Status(const BusCall&)> failing(BusCall::Kind kind, int iberr,
+                                                                 long ibsta = sta::ERR | sta::CMPL)
+{
+    return failing(callsOf(kind), iberr, ibsta);
 }
 
 } // namespace gpibconfig::test

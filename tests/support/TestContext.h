@@ -1,6 +1,8 @@
 #pragma once
 
 #include "logic/AppContext.h"
+
+#include <QList>
 #include "support/FakeDriver.h"
 
 #include <ostream>

@@ -1,7 +1,6 @@
 #include "ScriptedRun.h"
 
 #include "logic/Controls.h"
-#include "models/Models.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -9,10 +8,16 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace gpibconfig::sweep {
+
+using test::bytesOf;
+using test::lineOf;
+using test::listLine;
+using test::reportMismatch;
+using test::reportTitleOf;
+using Kind = BusCall::Kind;
 
 namespace {
 
@@ -24,115 +29,19 @@ constexpr int kMaxTries = 4;
 const QString kConfirm = QStringLiteral("Exit without saving? Press Done again to exit");
 const QString kPowerCycle = QStringLiteral("Turn unit off and back on");
 
-struct SetFunction {
-    const char* entries; // the list entries that share the menu, separated by blanks
-    int row;
-    const char* value;
-    const char* shown;
-};
-
-// One setting per menu that the units take and read back in a known form.
-constexpr SetFunction kSetFunctions[] = {
-    {"7311", 3, "(@1:2)", "(@1:2)"},
-    {"7355", 3, "(@1:2)", "(@1:2)"},
-    {"7328", 10, "(@1:16)", "(@1:16)"},
-    {"7337B", 3, "(@1:7)", "(@1:7)"},
-    {"7352A", 3, "2.5", "+02.5000"},
-    {"7357 7362 7321", 2, "16", "16"},
-    {"7314A 7314B 7374A 7374B", 4, "19200", "19200"},
-    {"7376", 4, "19200", "19200"},
-    {"7379", 2, "", ""},
-    {"7325 7325A 7340A", 9, "12/25/2025", "12/25/2025"},
-    {"7334 7334A 7385 7385A", 8, "02/29/2024", "02/29/2024"},
-    {"7317 7331 7360", 7, "2000", "2000"},
-    {"7322", 9, "0D", "0D"},
-    {"7370A", 1, "ZEB", "ZEB"},
-    {"7370B", 1, "ZEB", "ZEB"},
-};
-
-const SetFunction* setFunctionFor(const QString& entry)
+// The driver calls among the records of positions [from, to).
+std::vector<BusCall> callsBetween(const std::vector<BusCall>& records, std::size_t from,
+                                  std::size_t to)
 {
-    for (const SetFunction& f : kSetFunctions)
-        if (QString::fromLatin1(f.entries).split(QLatin1Char(' ')).contains(entry))
-            return &f;
-    return nullptr;
-}
-
-QString hexWord(int word)
-{
-    return QStringLiteral("0x%1").arg(word & 0xFFFF, 4, 16, QLatin1Char('0')).toUpper().replace(
-        QStringLiteral("0X"), QStringLiteral("0x"));
-}
-
-QString listLine(const QString& prompt, const QString& value)
-{
-    return prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' ')) + value;
+    std::vector<BusCall> out;
+    for (std::size_t i = from; i < to && i < records.size(); ++i) {
+        if (records[i].isDriverCall())
+            out.push_back(records[i]);
+    }
+    return out;
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Plans
-
-QString EntryPlan::busHeader(int row) const
-{
-    return QLatin1String(model->headerPrefix) +
-           QLatin1String(rows[static_cast<std::size_t>(row - 1)].header);
-}
-
-QString EntryPlan::prompt(int row) const
-{
-    return QLatin1String(rows[static_cast<std::size_t>(row - 1)].prompt);
-}
-
-QString EntryPlan::valueFor(int channel) const
-{
-    if (fourChannels) // a different buffer size on each channel
-        return QString::number(8 + 4 * channel);
-    const SetFunction* f = setFunctionFor(entry);
-    return f ? QLatin1String(f->value) : QString();
-}
-
-QString EntryPlan::shownFor(int channel) const
-{
-    if (fourChannels)
-        return QString::number(8 + 4 * channel);
-    const SetFunction* f = setFunctionFor(entry);
-    return f ? QLatin1String(f->shown) : QString();
-}
-
-int EntryPlan::wordFor(int channel) const
-{
-    return fourChannels ? ((0x60 + 10 + channel) << 8) | address : address;
-}
-
-const QStringList& allEntries()
-{
-    static const QStringList entries = modelEntries();
-    return entries;
-}
-
-std::optional<EntryPlan> planFor(const QString& entry)
-{
-    const qsizetype index = allEntries().indexOf(entry);
-    if (index < 0)
-        return std::nullopt;
-    EntryPlan plan;
-    plan.entry = entry;
-    plan.unitModel = entry.toStdString();
-    plan.address = static_cast<int>(index) + 1;
-    plan.model = modelForEntry(entry);
-    if (!plan.model)
-        return std::nullopt;
-    for (int n = 1; n <= plan.model->menu->count(); ++n)
-        plan.rows.push_back(*plan.model->menu->function(n));
-    plan.lock = plan.model->lockable;
-    plan.fourChannels = plan.model->multiChannel();
-    plan.channels = plan.model->channelCount;
-    if (const SetFunction* f = setFunctionFor(entry))
-        plan.setRow = f->row;
-    return plan;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Widgets
@@ -193,18 +102,30 @@ void ScriptedRun::problem(const QString& what) { m_result.problems << what; }
 const char* ScriptedRun::actName(Act act)
 {
     switch (act) {
-    case Act::Configure: return "Configure";
-    case Act::Continue: return "Continue";
-    case Act::SetAddress: return "Set Address";
-    case Act::NextChannel: return "Next Channel";
-    case Act::EnterEmpty: return "Enter";
-    case Act::EnterValue: return "Enter with a value";
-    case Act::EnterPastEnd: return "Enter past the last function";
-    case Act::NoSRQ: return "Don't Save SRE";
-    case Act::SRQ: return "Save ESE and SRE";
-    case Act::Save: return "Save Configuration";
-    case Act::Done: return "Done";
-    case Act::Redo: return "Redo from Start";
+    case Act::Configure:
+        return "Configure";
+    case Act::Continue:
+        return "Continue";
+    case Act::SetAddress:
+        return "Set Address";
+    case Act::NextChannel:
+        return "Next Channel";
+    case Act::EnterEmpty:
+        return "Enter";
+    case Act::EnterValue:
+        return "Enter with a value";
+    case Act::EnterPastEnd:
+        return "Enter past the last function";
+    case Act::NoSRQ:
+        return "Don't Save SRE";
+    case Act::SRQ:
+        return "Save ESE and SRE";
+    case Act::Save:
+        return "Save Configuration";
+    case Act::Done:
+        return "Done";
+    case Act::Redo:
+        return "Redo from Start";
     }
     return "?";
 }
@@ -212,10 +133,7 @@ const char* ScriptedRun::actName(Act act)
 // ---------------------------------------------------------------------------------------------
 // Checks
 
-void ScriptedRun::begin(Act act, QPlainTextEdit* box)
-{
-    m_pending = {act, mark(), box, true};
-}
+void ScriptedRun::begin(Act act, QPlainTextEdit* box) { m_pending = {act, mark(), box, true}; }
 
 void ScriptedRun::finish()
 {
@@ -227,26 +145,26 @@ void ScriptedRun::finish()
 
 // The step of the program that examines a failed call, by the title it reports it under; empty
 // for a call that is not examined where it was made.
-QString ScriptedRun::titleFor(Act act, const CallLine& call)
+QString ScriptedRun::titleFor(Act act, const BusCall& call)
 {
-    const QString& n = call.name;
+    const Kind k = call.kind;
     switch (act) {
     case Act::Configure:
-        if (n == QLatin1String("SendIFC") || n == QLatin1String("ibsre") || n == QLatin1String("ibtmo"))
+        if (k == Kind::SendIFC || k == Kind::ibsre || k == Kind::ibtmo)
             return QStringLiteral("SendIFC Error");
         return {};
     case Act::SetAddress:
     case Act::NextChannel:
-        if (n == QLatin1String("DevClear"))
+        if (k == Kind::DevClear)
             return QStringLiteral("DevClear Error");
-        if (n == QLatin1String("Receive"))
+        if (k == Kind::Receive)
             return QStringLiteral("Receive Error");
         return {};
     case Act::EnterEmpty:
-        return n == QLatin1String("Receive") ? QStringLiteral("Receive Error") : QString();
+        return k == Kind::Receive ? QStringLiteral("Receive Error") : QString();
     case Act::NoSRQ:
     case Act::SRQ:
-        return n == QLatin1String("Send") ? QStringLiteral("Send ESE Error") : QString();
+        return k == Kind::Send ? QStringLiteral("Send ESE Error") : QString();
     case Act::Save:
         // The status clear, the save, and the unit's confirmation of it.
         if (call.isSend("*CLS"))
@@ -255,7 +173,7 @@ QString ScriptedRun::titleFor(Act act, const CallLine& call)
             return QStringLiteral("Send SAV Error");
         if (call.isSend("*ESR?"))
             return QStringLiteral("Send ESR Error");
-        return n == QLatin1String("Receive") ? QStringLiteral("Receive ESR Error") : QString();
+        return k == Kind::Receive ? QStringLiteral("Receive ESR Error") : QString();
     default:
         return {};
     }
@@ -264,75 +182,81 @@ QString ScriptedRun::titleFor(Act act, const CallLine& call)
 // Every call must be one the run can make: the board calls with their fixed arguments, and
 // messages of the entry's menu to the entry's unit. Anything else on the bus is a corrupted or
 // misdirected message.
-void ScriptedRun::checkForm(const CallLine& call)
+void ScriptedRun::checkForm(const BusCall& call)
 {
-    const auto bad = [&](const QString& why) { problem(QStringLiteral("%1: %2").arg(why, call.raw)); };
-    const QString& n = call.name;
-    if (n == QLatin1String("SendIFC")) {
-        if (call.args != QLatin1String("0"))
+    const auto bad = [&](const QString& why) {
+        problem(QStringLiteral("%1: %2").arg(why, lineOf(call)));
+    };
+    const Kind k = call.kind;
+    if (k == Kind::SendIFC) {
+        if (call.board != 0)
             bad(QStringLiteral("interface clear of another board"));
         return;
     }
-    if (n == QLatin1String("ibsre") || n == QLatin1String("ibtmo") || n == QLatin1String("ibonl")) {
-        const QString expected = n == QLatin1String("ibsre")   ? QStringLiteral("0, 1")
-                                 : n == QLatin1String("ibtmo") ? QStringLiteral("0, 11")
-                                                               : QStringLiteral("0, 0");
-        if (call.args != expected)
+    if (k == Kind::ibsre || k == Kind::ibtmo || k == Kind::ibonl) {
+        const int expected = k == Kind::ibsre ? 1 : k == Kind::ibtmo ? 11 : 0;
+        if (call.board != 0 || call.value != expected)
             bad(QStringLiteral("unexpected arguments"));
         return;
     }
-    if (n == QLatin1String("SendCmds")) {
-        const QString lad = QStringLiteral("%1").arg(0x20 + m_plan.address, 2, 16, QLatin1Char('0')).toUpper();
-        const QStringList allowed = {QStringLiteral("3F"), lad, lad + QStringLiteral(" 08")};
-        if (!m_plan.model->triggerAtStart || !allowed.contains(call.commands))
+    if (k == Kind::SendCmds) {
+        // Unlisten; the unit's listen address; the listen address and a group execute trigger.
+        const char lad = static_cast<char>(0x20 + m_plan.address);
+        const std::string allowed[] = {"\x3F", std::string(1, lad), std::string{lad, '\x08'}};
+        if (!m_plan.model->triggerAtStart || call.board != 0 ||
+            std::find(std::begin(allowed), std::end(allowed), call.bytes) == std::end(allowed))
             bad(QStringLiteral("unexpected bus commands"));
         return;
     }
     bool addressOk = false;
-    for (int ch = m_plan.fourChannels ? 1 : 0; ch <= (m_plan.fourChannels ? m_plan.channels : 0); ++ch)
+    for (int ch = m_plan.fourChannels ? 1 : 0; ch <= (m_plan.fourChannels ? m_plan.channels : 0);
+         ++ch)
         addressOk = addressOk || call.address == m_plan.wordFor(ch);
-    if (!addressOk) {
+    if (!addressOk || call.board != 0) {
         bad(QStringLiteral("call to an address the run never uses"));
         return;
     }
-    if (n == QLatin1String("Receive")) {
-        if (!call.args.endsWith(QLatin1String(", 18, 0")))
+    if (k == Kind::Receive) {
+        if (call.count != 18 || call.value != 0)
             bad(QStringLiteral("receive with another buffer or termination"));
         return;
     }
-    if (n != QLatin1String("Send"))
+    if (k != Kind::Send)
         return;
-    if (!call.args.endsWith(QLatin1String(", 1")))
+    if (call.value != eot::NLend)
         bad(QStringLiteral("message sent without the line feed ending"));
-    QStringList allowed = {QStringLiteral("*ESR?"),  QStringLiteral("*SAV 0"), QStringLiteral("*PSC 0"),
-                           QStringLiteral("*PSC 1"), QStringLiteral("CAL:LOCK ON"), QStringLiteral("*CLS")};
+    QStringList allowed = {QStringLiteral("*ESR?"),       QStringLiteral("*SAV 0"),
+                           QStringLiteral("*PSC 0"),      QStringLiteral("*PSC 1"),
+                           QStringLiteral("CAL:LOCK ON"), QStringLiteral("*CLS")};
     if (m_plan.lock)
         allowed << QStringLiteral("CAL:LOCK 0");
     for (int row = 1; row <= static_cast<int>(m_plan.rows.size()); ++row)
         allowed << m_plan.busHeader(row) + QLatin1Char('?');
     for (int ch = 0; ch <= m_plan.channels; ++ch)
         allowed << m_plan.busHeader(m_plan.setRow) + QLatin1Char(' ') + m_plan.valueFor(ch);
-    if (!allowed.contains(QString::fromLatin1(call.bytes)))
+    if (!allowed.contains(QString::fromLatin1(bytesOf(call))))
         bad(QStringLiteral("message that is not one of the run's"));
-    else if (!call.failed() && call.ibcntl != call.bytes.size() + 1)
+    else if (!call.failed() && call.ibcntl != static_cast<long>(call.bytes.size()) + 1)
         bad(QStringLiteral("byte count differs from the message and its line feed"));
 }
 
 void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdit* box)
 {
-    const std::vector<CallLine> calls = parseCalls(m_lines, from, to);
+    const std::vector<BusCall> calls = callsBetween(m_records, from, to);
     const QString name = QLatin1String(actName(act));
-    for (const CallLine& call : calls)
+    for (const BusCall& call : calls)
         checkForm(call);
 
-    if ((act == Act::Continue || act == Act::Done || act == Act::Redo || act == Act::EnterPastEnd) &&
+    if ((act == Act::Continue || act == Act::Done || act == Act::Redo ||
+         act == Act::EnterPastEnd) &&
         !calls.empty())
-        problem(QStringLiteral("%1 made a driver call: %2").arg(name, calls.front().raw));
+        problem(QStringLiteral("%1 made a driver call: %2").arg(name, lineOf(calls.front())));
 
     if (act == Act::Save) {
         // Saved only when every call of the save went through and the unit confirmed it.
-        m_lastSaveFailed = calls.empty() || std::any_of(calls.begin(), calls.end(),
-                                                        [](const CallLine& c) { return c.failed(); });
+        m_lastSaveFailed =
+            calls.empty() ||
+            std::any_of(calls.begin(), calls.end(), [](const BusCall& c) { return c.failed(); });
         const QString box = configBox()->toPlainText();
         if (!m_lastSaveFailed && !box.isEmpty() && configBox()->isVisible())
             problem(QStringLiteral("a save the unit confirmed shows \"%1\"").arg(box));
@@ -340,38 +264,39 @@ void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdi
 
     // Each examined failure is reported at once (the report takes the board offline); a failed
     // remote enable is reported once the time-out call after it is made.
-    const CallLine* reported = nullptr;
+    const BusCall* reported = nullptr;
     QString title;
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        const CallLine& call = calls[i];
+        const BusCall& call = calls[i];
         const QString t = call.failed() ? titleFor(act, call) : QString();
         if (t.isEmpty())
             continue;
         reported = &call;
         title = t;
-        const bool next = i + 1 < calls.size() && calls[i + 1].name == QLatin1String("ibonl");
-        const bool afterTimeout = call.name == QLatin1String("ibsre") && i + 2 < calls.size() &&
-                                  calls[i + 1].name == QLatin1String("ibtmo") &&
-                                  calls[i + 2].name == QLatin1String("ibonl");
+        const bool next = i + 1 < calls.size() && calls[i + 1].kind == Kind::ibonl;
+        const bool afterTimeout = call.kind == Kind::ibsre && i + 2 < calls.size() &&
+                                  calls[i + 1].kind == Kind::ibtmo &&
+                                  calls[i + 2].kind == Kind::ibonl;
         if (!next && !afterTimeout)
-            problem(QStringLiteral("%1: failed call not reported: %2").arg(name, call.raw));
+            problem(QStringLiteral("%1: failed call not reported: %2").arg(name, lineOf(call)));
     }
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].name != QLatin1String("ibonl"))
+        if (calls[i].kind != Kind::ibonl)
             continue;
         if (i == 0) {
             problem(QStringLiteral("%1: board taken offline with no call before it").arg(name));
             continue;
         }
-        const CallLine& before = calls[i - 1];
+        const BusCall& before = calls[i - 1];
         if (before.failed() && !titleFor(act, before).isEmpty())
             continue;
-        if (before.name == QLatin1String("ibtmo") && i >= 2 && calls[i - 2].name == QLatin1String("ibsre") &&
+        if (before.kind == Kind::ibtmo && i >= 2 && calls[i - 2].kind == Kind::ibsre &&
             calls[i - 2].failed())
             continue;
-        problem(before.failed()
-                    ? QStringLiteral("%1: reported a call it does not examine: %2").arg(name, before.raw)
-                    : QStringLiteral("%1: reported a call that succeeded: %2").arg(name, before.raw));
+        problem(before.failed() ? QStringLiteral("%1: reported a call it does not examine: %2")
+                                      .arg(name, lineOf(before))
+                                : QStringLiteral("%1: reported a call that succeeded: %2")
+                                      .arg(name, lineOf(before)));
     }
 
     if (act == Act::Redo)
@@ -379,11 +304,13 @@ void ScriptedRun::check(Act act, std::size_t from, std::size_t to, QPlainTextEdi
     const QString shown = shownReport(box);
     if (reported) {
         if (shown.isEmpty())
-            problem(QStringLiteral("%1: no report shown for the failed %2").arg(name, reported->raw));
+            problem(QStringLiteral("%1: no report shown for the failed %2")
+                        .arg(name, lineOf(*reported)));
         else if (const QString why = reportMismatch(shown, title, *reported); !why.isEmpty())
-            problem(QStringLiteral("%1: %2 (failed call %3)").arg(name, why, reported->raw));
+            problem(QStringLiteral("%1: %2 (failed call %3)").arg(name, why, lineOf(*reported)));
     } else if (!reportTitleOf(shown).isEmpty()) {
-        problem(QStringLiteral("%1: report shown though no examined call failed: \"%2\"").arg(name, shown));
+        problem(QStringLiteral("%1: report shown though no examined call failed: \"%2\"")
+                    .arg(name, shown));
     }
 }
 
@@ -395,7 +322,8 @@ RunResult ScriptedRun::run()
     sim::Bench& bench = *m_h.bench;
     bench.trace().clear();
     bench.resetCallCount();
-    const int listener = bench.trace().addListener([this](const std::string& line) { m_lines.push_back(line); });
+    const int listener =
+        bench.trace().addListener([this](const BusCall& record) { m_records.push_back(record); });
     m_h.main->setConfigWindowHook([this](ConfigWindow& window) { onConfigWindow(window); });
 
     auto* list = m_h.main->findChild<QListWidget*>(ctl::listUnit);
@@ -408,7 +336,8 @@ RunResult ScriptedRun::run()
             break;
         }
         list->scrollToItem(items.front());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.front()).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.front()).center());
         if (!configure->isEnabled()) {
             problem(QStringLiteral("Configure disabled with the entry selected"));
             break;
@@ -431,7 +360,8 @@ RunResult ScriptedRun::run()
             break;
         }
         if (reportTitleOf(shownReport(mainBox())) != QLatin1String("SendIFC Error")) {
-            problem(QStringLiteral("Configure neither opened the configuration window nor reported a failure"));
+            problem(QStringLiteral(
+                "Configure neither opened the configuration window nor reported a failure"));
             break;
         }
     }
@@ -440,15 +370,14 @@ RunResult ScriptedRun::run()
 
     m_h.main->setConfigWindowHook({});
     bench.trace().removeListener(listener);
-    m_result.calls = bench.callCount();
-    const long parsed = static_cast<long>(parseCalls(m_lines).size());
-    if (parsed != m_result.calls)
-        problem(QStringLiteral("the trace holds %1 driver calls, the board counted %2").arg(parsed).arg(m_result.calls));
-    for (const CallLine& call : parseCalls(m_lines)) {
-        if (call.name == QLatin1String("Send"))
-            m_result.messages << hexWord(call.address) + QLatin1Char(' ') + QString::fromLatin1(call.bytes);
-    }
-    m_result.trace = m_lines;
+    m_result.callCount = bench.callCount();
+    const std::vector<BusCall> calls = test::driverCalls(m_records);
+    if (static_cast<long>(calls.size()) != m_result.callCount)
+        problem(QStringLiteral("the trace holds %1 driver calls, the board counted %2")
+                    .arg(calls.size())
+                    .arg(m_result.callCount));
+    m_result.messages = test::messages(calls);
+    m_result.calls = calls;
     m_result.hang = m_aborted;
     return m_result;
 }
@@ -541,9 +470,10 @@ void ScriptedRun::configScript(ConfigWindow& window)
             channel = m_plan.channels; // only the last channel's menu ends with Save Configuration
     }
     if (!m_aborted && window.isVisible())
-        problem(QStringLiteral("the run could not be finished after %1 starts; last value line \"%2\"")
-                    .arg(kMaxTries)
-                    .arg(m_lastValueLine));
+        problem(
+            QStringLiteral("the run could not be finished after %1 starts; last value line \"%2\"")
+                .arg(kMaxTries)
+                .arg(m_lastValueLine));
 }
 
 bool ScriptedRun::redo()
@@ -584,11 +514,13 @@ bool ScriptedRun::addressStage(int channel)
             return true;
         if (reportTitleOf(shownReport(configBox())) == QLatin1String("DevClear Error"))
             continue;
-        problem(QStringLiteral("Set Address neither started the menu nor reported a failed device clear"));
+        problem(QStringLiteral(
+            "Set Address neither started the menu nor reported a failed device clear"));
         return false;
     }
     if (!m_aborted)
-        problem(QStringLiteral("the menu never started after %1 presses of Set Address").arg(kMaxTries));
+        problem(QStringLiteral("the menu never started after %1 presses of Set Address")
+                    .arg(kMaxTries));
     return false;
 }
 
@@ -611,7 +543,8 @@ bool ScriptedRun::nextChannel(int channel)
         return true;
     if (reportTitleOf(shownReport(configBox())) == QLatin1String("DevClear Error"))
         return addressStage(channel);
-    problem(QStringLiteral("Next Channel neither started the menu nor reported a failed device clear"));
+    problem(
+        QStringLiteral("Next Channel neither started the menu nor reported a failed device clear"));
     return false;
 }
 
@@ -646,7 +579,8 @@ ScriptedRun::Walk ScriptedRun::walkMenu(int channel)
         }
         const QStringList shown = lines();
         const QString prompt = m_plan.prompt(f);
-        const QString head = prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' '));
+        const QString head =
+            prompt + QString(std::max<qsizetype>(1, 35 - prompt.size()), QLatin1Char(' '));
         if (shown.isEmpty() || !shown.last().startsWith(head)) {
             problem(QStringLiteral("function %1 not shown; the list ends with \"%2\"")
                         .arg(f)
@@ -664,12 +598,14 @@ ScriptedRun::Walk ScriptedRun::walkMenu(int channel)
     click(ctl::cmdEnter);
     finish();
     const bool last = !m_plan.fourChannels || channel >= m_plan.channels;
-    if (c<QPushButton>(ctl::cmdEnter)->isEnabled() || c<QPushButton>(ctl::cmdSav)->isEnabled() != last) {
+    if (c<QPushButton>(ctl::cmdEnter)->isEnabled() ||
+        c<QPushButton>(ctl::cmdSav)->isEnabled() != last) {
         problem(QStringLiteral("the end of the menu did not offer the finishing buttons"));
         return Walk::Stop;
     }
-    if (m_plan.lock && !(c<QPushButton>(ctl::cmdSRQ)->isEnabled() && c<QPushButton>(ctl::cmdNoSRQ)->isEnabled() &&
-                         c<QPushButton>(ctl::cmdLock)->isEnabled()))
+    if (m_plan.lock &&
+        !(c<QPushButton>(ctl::cmdSRQ)->isEnabled() && c<QPushButton>(ctl::cmdNoSRQ)->isEnabled() &&
+          c<QPushButton>(ctl::cmdLock)->isEnabled()))
         problem(QStringLiteral("the lock group is not offered at the end of the menu"));
     return Walk::Done;
 }
@@ -678,7 +614,8 @@ bool ScriptedRun::finishing(bool& saved)
 {
     saved = false;
     if (m_plan.lock) {
-        for (const auto& [act, name] : {std::pair{Act::NoSRQ, ctl::cmdNoSRQ}, std::pair{Act::SRQ, ctl::cmdSRQ}}) {
+        for (const auto& [act, name] :
+             {std::pair{Act::NoSRQ, ctl::cmdNoSRQ}, std::pair{Act::SRQ, ctl::cmdSRQ}}) {
             for (int attempt = 0; attempt < kMaxTries && !m_aborted; ++attempt) {
                 if (!c<QPushButton>(name)->isEnabled()) {
                     problem(QStringLiteral("%1 disabled").arg(QLatin1String(actName(act))));
@@ -699,8 +636,9 @@ bool ScriptedRun::finishing(bool& saved)
     finish();
     const bool failed = m_lastSaveFailed;
     if (c<QPushButton>(ctl::cmdSav)->isEnabled() != failed)
-        problem(failed ? QStringLiteral("Save Configuration not offered again after a failed save")
-                       : QStringLiteral("Save Configuration still enabled after a successful save"));
+        problem(failed
+                    ? QStringLiteral("Save Configuration not offered again after a failed save")
+                    : QStringLiteral("Save Configuration still enabled after a successful save"));
 
     begin(Act::Done, configBox());
     click(ctl::cmdDone);
@@ -719,7 +657,8 @@ bool ScriptedRun::finishing(bool& saved)
         return false;
     }
     if (!configBox()->toPlainText().contains(kConfirm))
-        problem(QStringLiteral("Done after a failed save did not ask for confirmation; the box shows \"%1\"")
+        problem(QStringLiteral(
+                    "Done after a failed save did not ask for confirmation; the box shows \"%1\"")
                     .arg(configBox()->toPlainText()));
     return true;
 }

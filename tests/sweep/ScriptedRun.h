@@ -8,53 +8,25 @@
 // what went over the bus, so a missing, wrong or false report, a corrupted message or a success
 // shown after a failure is written down as a problem of the run.
 
-#include "TraceLine.h"
-#include "e2e/Harness.h"
-#include "models/Models.h"
+#include "support/EntryPlan.h"
+#include "support/Harness.h"
+#include "support/ReportText.h"
 
 #include <QPlainTextEdit>
-
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace gpibconfig::sweep {
 
-// What the run does with one list entry: where its unit sits on the default bench, its menu, the
-// function given a new value, and the finishing buttons it offers.
-struct EntryPlan {
-    QString entry;
-    std::string unitModel; // the bench's name of the entry's unit
-    int address = 0; // primary address of the entry's unit on the default bench
-    const Model* model = nullptr;
-    std::vector<MenuFunction> rows;
-    int setRow = 0;
-    bool lock = false;
-    bool fourChannels = false;
-    int channels = 1;
-
-    QString busHeader(int row) const;
-    QString prompt(int row) const;
-    // What is typed for the set function on `channel` (0 for a single-channel unit), and what the
-    // list shows once the unit took it.
-    QString valueFor(int channel) const;
-    QString shownFor(int channel) const;
-    // The address word the run talks to on `channel`.
-    int wordFor(int channel) const;
-};
-
-// The 27 entries of the model list, in its order.
-const QStringList& allEntries();
-// nullopt for a text that is not an entry.
-std::optional<EntryPlan> planFor(const QString& entry);
+using test::EntryPlan;
 
 struct RunResult {
     QStringList problems;
     bool completed = false; // a save succeeded and Done closed the window
     bool hang = false;
-    long calls = 0;
-    std::vector<std::string> trace; // the run's trace lines
-    QStringList messages;           // "0x0005 *ESR?" for every Send, to compare runs
+    long callCount = 0;         // as the board counted them
+    std::vector<BusCall> calls; // the run's driver calls, as the trace recorded them
+    QStringList messages;       // "0x0005 *ESR?" for every Send, to compare runs
 };
 
 class ScriptedRun {
@@ -85,12 +57,12 @@ private:
     static const char* actName(Act act);
 
     void problem(const QString& what);
-    std::size_t mark() const { return m_lines.size(); }
+    std::size_t mark() const { return m_records.size(); }
     void begin(Act act, QPlainTextEdit* box);
     void finish();
     void check(Act act, std::size_t from, std::size_t to, QPlainTextEdit* box);
-    void checkForm(const CallLine& call);
-    static QString titleFor(Act act, const CallLine& call);
+    void checkForm(const BusCall& call);
+    static QString titleFor(Act act, const BusCall& call);
     static QString shownReport(QPlainTextEdit* box);
 
     void onConfigWindow(ConfigWindow& window);
@@ -115,7 +87,7 @@ private:
     const EntryPlan& m_plan;
     ConfigWindow* m_window = nullptr;
     RunResult m_result;
-    std::vector<std::string> m_lines;
+    std::vector<BusCall> m_records;
     bool m_aborted = false;
     bool m_windowSeen = false;
     bool m_channelExpected = false;

@@ -14,7 +14,6 @@
 // Output of the supervisor: one line per failure, then "runs=<n> faults=<n> failures=<n>".
 
 #include "ScriptedRun.h"
-
 #include "gpib/Driver.h"
 
 #include <QApplication>
@@ -23,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdio>
 #include <deque>
@@ -31,12 +29,13 @@
 #include <map>
 #include <memory>
 #include <random>
-
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 
 using namespace gpibconfig;
 using namespace gpibconfig::sweep;
+using gpibconfig::test::allEntries;
+using gpibconfig::test::planFor;
 
 namespace {
 
@@ -128,8 +127,9 @@ public:
         fresh();
         say(QStringLiteral("C %1 %2 %3")
                 .arg(entry)
-                .arg(m_baseline.calls)
-                .arg(m_baselineProblems.isEmpty() ? QStringLiteral("OK") : oneLine(m_baselineProblems)));
+                .arg(m_baseline.callCount)
+                .arg(m_baselineProblems.isEmpty() ? QStringLiteral("OK")
+                                                  : oneLine(m_baselineProblems)));
     }
 
     void job(const QString& id, const QString& entry, long position, int iberr)
@@ -151,18 +151,19 @@ public:
         if (selfTest(id)) {
             m_dirty = true;
             verdict(id, QStringLiteral("HANG"), QString(),
-                    QStringLiteral("self test: a modal loop nobody ended, closed after %1 s").arg(kRunLimitMs / 1000));
+                    QStringLiteral("self test: a modal loop nobody ended, closed after %1 s")
+                        .arg(kRunLimitMs / 1000));
             return;
         }
         QStringList problems;
         m_harness->bench->clearFaults();
         m_harness->bench->failCallAt(position, iberr);
         const RunResult faulted = runOnce();
-        const std::vector<CallLine> calls = parseCalls(faulted.trace);
+        const std::vector<BusCall>& calls = faulted.calls;
         QString failedLine = QStringLiteral("<no call at this position>");
         if (position >= 1 && position <= static_cast<long>(calls.size())) {
-            const CallLine& call = calls[static_cast<std::size_t>(position - 1)];
-            failedLine = call.raw;
+            const BusCall& call = calls[static_cast<std::size_t>(position - 1)];
+            failedLine = test::lineOf(call);
             if (!call.failed() || call.iberr != iberr)
                 problems << QStringLiteral("the injected failure did not happen");
         } else {
@@ -174,9 +175,10 @@ public:
 
         if (faulted.hang) {
             m_dirty = true;
-            verdict(id, QStringLiteral("HANG"), failedLine,
-                    QStringLiteral("no progress for %1 s; windows closed. ").arg(kRunLimitMs / 1000) +
-                        problems.join(QStringLiteral("; ")));
+            verdict(
+                id, QStringLiteral("HANG"), failedLine,
+                QStringLiteral("no progress for %1 s; windows closed. ").arg(kRunLimitMs / 1000) +
+                    problems.join(QStringLiteral("; ")));
             return;
         }
 
@@ -193,8 +195,9 @@ public:
             qsizetype i = 0;
             while (i < now.size() && i < before.size() && now[i] == before[i])
                 ++i;
-            problems << QStringLiteral("clean run afterwards sent other messages than the first run: "
-                                       "message %1 is \"%2\", was \"%3\"")
+            problems << QStringLiteral(
+                            "clean run afterwards sent other messages than the first run: "
+                            "message %1 is \"%2\", was \"%3\"")
                             .arg(i + 1)
                             .arg(i < now.size() ? now[i] : QStringLiteral("<none>"))
                             .arg(i < before.size() ? before[i] : QStringLiteral("<none>"));
@@ -263,9 +266,13 @@ private:
         return result;
     }
 
-    void verdict(const QString& id, const QString& status, const QString& line, const QString& problems)
+    void verdict(const QString& id, const QString& status, const QString& line,
+                 const QString& problems)
     {
-        say(QStringLiteral("R %1 %2 %3 %4 :: %5").arg(id, status).arg(m_runs).arg(oneLine(line), oneLine(problems)));
+        say(QStringLiteral("R %1 %2 %3 %4 :: %5")
+                .arg(id, status)
+                .arg(m_runs)
+                .arg(oneLine(line), oneLine(problems)));
     }
 
     std::optional<EntryPlan> m_plan;
@@ -292,7 +299,8 @@ int workerMain(int argc, char** argv)
     QApplication app(argc, argv);
     Worker worker;
     for (const std::string& raw : input) {
-        const QStringList words = QString::fromStdString(raw).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList words =
+            QString::fromStdString(raw).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (words.size() == 2 && words[0] == QLatin1String("C"))
             worker.record(words[1]);
         else if (words.size() == 5 && words[0] == QLatin1String("J"))
@@ -338,7 +346,8 @@ public:
         for (int w = 0; w < m_options.workers; ++w)
             recordChunks.emplace_back();
         for (qsizetype i = 0; i < m_entries.size(); ++i)
-            recordChunks[static_cast<std::size_t>(i % m_options.workers)] << QStringLiteral("C ") + m_entries[i];
+            recordChunks[static_cast<std::size_t>(i % m_options.workers)]
+                << QStringLiteral("C ") + m_entries[i];
         for (const QStringList& chunk : recordChunks) {
             if (!chunk.isEmpty())
                 m_queue.push_back(chunk);
@@ -362,7 +371,9 @@ public:
             jobs.resize(static_cast<std::size_t>(m_options.sample));
             std::sort(jobs.begin(), jobs.end(), [this](const Job& a, const Job& b) {
                 const auto ia = m_entries.indexOf(a.entry), ib = m_entries.indexOf(b.entry);
-                return ia != ib ? ia < ib : a.position != b.position ? a.position < b.position : a.iberr < b.iberr;
+                return ia != ib                   ? ia < ib
+                       : a.position != b.position ? a.position < b.position
+                                                  : a.iberr < b.iberr;
             });
         }
         QStringList chunk;
@@ -376,7 +387,10 @@ public:
             chunkEntry = job.entry;
             const QString id = QString::number(i);
             m_jobs.insert(id, job);
-            chunk << QStringLiteral("J %1 %2 %3 %4").arg(id, job.entry).arg(job.position).arg(job.iberr);
+            chunk << QStringLiteral("J %1 %2 %3 %4")
+                         .arg(id, job.entry)
+                         .arg(job.position)
+                         .arg(job.iberr);
         }
         if (!chunk.isEmpty())
             m_queue.push_back(chunk);
@@ -384,18 +398,22 @@ public:
             pump();
             m_loop.exec();
         }
-        std::fprintf(stderr, "wall time: %lld s\n", static_cast<long long>(m_wall.elapsed() / 1000));
+        std::fprintf(stderr, "wall time: %lld s\n",
+                     static_cast<long long>(m_wall.elapsed() / 1000));
         std::fflush(stderr);
-        say(QStringLiteral("runs=%1 faults=%2 failures=%3").arg(m_runs).arg(m_faults).arg(m_failures));
+        say(QStringLiteral("runs=%1 faults=%2 failures=%3")
+                .arg(m_runs)
+                .arg(m_faults)
+                .arg(m_failures));
         return m_failures > 0 ? 1 : 0;
     }
 
 private:
     struct Running {
         QProcess* process = nullptr;
-        QStringList lines;   // what it was given
-        QSet<QString> done;  // ids answered (R) or entries recorded (C)
-        QString current;     // id begun (B) and not answered yet
+        QStringList lines;  // what it was given
+        QSet<QString> done; // ids answered (R) or entries recorded (C)
+        QString current;    // id begun (B) and not answered yet
         QByteArray pending;
         QByteArray errors;
         QElapsedTimer quiet;
@@ -421,15 +439,17 @@ private:
         running->lines = lines;
         running->quiet.start();
         m_running.push_back(running);
-        connect(process, &QProcess::readyReadStandardOutput, this, [this, running] { readFrom(*running); });
+        connect(process, &QProcess::readyReadStandardOutput, this,
+                [this, running] { readFrom(*running); });
         connect(process, &QProcess::readyReadStandardError, this, [running] {
             running->errors += running->process->readAllStandardError();
             if (running->errors.size() > 4000)
                 running->errors = running->errors.right(4000);
         });
-        connect(process, &QProcess::finished, this, [this, running](int code, QProcess::ExitStatus status) {
-            finished(running, code, status);
-        });
+        connect(process, &QProcess::finished, this,
+                [this, running](int code, QProcess::ExitStatus status) {
+                    finished(running, code, status);
+                });
         process->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--worker")});
         process->write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
         process->closeWriteChannel();
@@ -456,7 +476,8 @@ private:
             ++m_runs;
             if (words[3] != QLatin1String("OK")) {
                 ++m_failures;
-                say(QStringLiteral("FAIL entry=%1 pos=0 err=- call=- :: the run without faults fails: %2")
+                say(QStringLiteral(
+                        "FAIL entry=%1 pos=0 err=- call=- :: the run without faults fails: %2")
                         .arg(words[1], words.mid(3).join(QLatin1Char(' '))));
                 m_counts[words[1]] = 0;
             }
@@ -495,9 +516,12 @@ private:
                 continue;
             if (key == r->current && !m_jobs.contains(key)) {
                 ++m_failures;
-                say(QStringLiteral("%1 entry=%2 pos=0 err=- call=- :: the run without faults %3; last output: %4")
-                        .arg(r->killedForSilence ? QStringLiteral("HANG") : QStringLiteral("CRASH"), key,
-                             r->killedForSilence ? QStringLiteral("hung") : QStringLiteral("crashed"),
+                say(QStringLiteral("%1 entry=%2 pos=0 err=- call=- :: the run without faults %3; "
+                                   "last output: %4")
+                        .arg(r->killedForSilence ? QStringLiteral("HANG") : QStringLiteral("CRASH"),
+                             key,
+                             r->killedForSilence ? QStringLiteral("hung")
+                                                 : QStringLiteral("crashed"),
                              oneLine(QString::fromUtf8(r->errors.right(300)))));
                 continue;
             }
@@ -505,24 +529,31 @@ private:
                 ++m_faults;
                 ++m_failures;
                 const Job job = m_jobs.value(key);
-                const QString what = r->killedForSilence
-                                         ? QStringLiteral("hang: the worker said nothing for %1 s and was killed").arg(kSilenceLimitMs / 1000)
-                                         : QStringLiteral("crash: the worker ended (%1, code %2)")
-                                               .arg(status == QProcess::CrashExit ? QStringLiteral("signal") : QStringLiteral("exit"))
-                                               .arg(code);
+                const QString what =
+                    r->killedForSilence
+                        ? QStringLiteral("hang: the worker said nothing for %1 s and was killed")
+                              .arg(kSilenceLimitMs / 1000)
+                        : QStringLiteral("crash: the worker ended (%1, code %2)")
+                              .arg(status == QProcess::CrashExit ? QStringLiteral("signal")
+                                                                 : QStringLiteral("exit"))
+                              .arg(code);
                 say(QStringLiteral("%1 entry=%2 pos=%3 err=%4 call=? :: %5; last output: %6")
-                        .arg(r->killedForSilence ? QStringLiteral("HANG") : QStringLiteral("CRASH"), job.entry)
+                        .arg(r->killedForSilence ? QStringLiteral("HANG") : QStringLiteral("CRASH"),
+                             job.entry)
                         .arg(job.position)
-                        .arg(errorName(job.iberr), what, oneLine(QString::fromUtf8(r->errors.right(300)))));
+                        .arg(errorName(job.iberr), what,
+                             oneLine(QString::fromUtf8(r->errors.right(300)))));
                 continue;
             }
             rest << line;
         }
         if (!rest.isEmpty()) {
             if (r->current.isEmpty() && code != 0 && rest.size() == r->lines.size()) {
-                // It failed before its first job: do not loop for ever on a worker that cannot start.
+                // It failed before its first job: do not loop for ever on a worker that cannot
+                // start.
                 ++m_failures;
-                say(QStringLiteral("FAIL worker could not start: %1").arg(oneLine(QString::fromUtf8(r->errors))));
+                say(QStringLiteral("FAIL worker could not start: %1")
+                        .arg(oneLine(QString::fromUtf8(r->errors))));
             } else {
                 m_queue.push_front(rest);
             }
@@ -556,7 +587,9 @@ private:
 
 int usage(const QString& why)
 {
-    std::fprintf(stderr, "%s\nusage: fault_sweep [--sample N [--seed S]] [--entry ENTRY] [--errors ENOL,EABO,...] [--workers N]\n",
+    std::fprintf(stderr,
+                 "%s\nusage: fault_sweep [--sample N [--seed S]] [--entry ENTRY] [--errors "
+                 "ENOL,EABO,...] [--workers N]\n",
                  why.toLocal8Bit().constData());
     return 2;
 }
@@ -590,8 +623,9 @@ int main(int argc, char** argv)
             ok = ok && options.workers > 0;
         } else if (a == QLatin1String("--errors")) {
             for (const QString& name : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                const auto* found = std::find_if(std::begin(kErrors), std::end(kErrors),
-                                                 [&](const ErrorCode& e) { return name == QLatin1String(e.name); });
+                const auto* found =
+                    std::find_if(std::begin(kErrors), std::end(kErrors),
+                                 [&](const ErrorCode& e) { return name == QLatin1String(e.name); });
                 if (found == std::end(kErrors))
                     return usage(QStringLiteral("unknown error name ") + name);
                 options.errors.push_back(found->code);

@@ -1,16 +1,15 @@
-#include "logic/MenuLine.h"
 #include "logic/ConfigLogic.h"
 #include "logic/Controls.h"
+#include "logic/MenuLine.h"
 #include "models/Models.h"
+#include "support/BusRecords.h"
+#include "support/ParamNames.h"
 #include "support/TestContext.h"
 
 #include <QSet>
-
-#include "support/ParamNames.h"
-
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 
 using namespace gpibconfig;
@@ -74,9 +73,9 @@ struct ConfigLogicTest : ::testing::Test {
     QStringList sends() const
     {
         QStringList out;
-        for (const QString& c : driver.calls)
-            if (c.startsWith(QStringLiteral("Send(")))
-                out << c.section(QLatin1Char('"'), 1, 1);
+        for (const BusCall& c : driver.calls)
+            if (c.kind == BusCall::Kind::Send)
+                out << QString::fromLatin1(test::bytesOf(c));
         return out;
     }
     QString lastLine() const { return screen.lstFunction.lines().last(); }
@@ -100,7 +99,7 @@ TEST_P(AddressEntry, ReadsRangeTestsAndComposesTheAddressWord)
     driver.replies = {"5\n"};
     setAddress(QString::fromUtf8(c.typed));
     if (!c.accepted) {
-        EXPECT_TRUE(driver.calls.isEmpty()) << c.typed;
+        EXPECT_TRUE(driver.calls.empty()) << c.typed;
         EXPECT_TRUE(screen.txtErrMsg.visible());
         EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Address out of range, re-enter"));
         EXPECT_EQ(ctx.notifier.beeps, 1);
@@ -108,10 +107,10 @@ TEST_P(AddressEntry, ReadsRangeTestsAndComposesTheAddressWord)
         EXPECT_FALSE(screen.cmdEnter.enabled());
         return;
     }
-    ASSERT_GE(driver.calls.size(), 2) << c.typed;
-    EXPECT_EQ(driver.calls.at(0), QStringLiteral("SendIFC(0)"));
-    EXPECT_EQ(driver.calls.at(1),
-              QStringLiteral("DevClear(0, 0x%1)").arg(c.devClearWord, 4, 16, QLatin1Char('0')));
+    ASSERT_GE(driver.calls.size(), 2u) << c.typed;
+    EXPECT_EQ(driver.calls.at(0).request(), BusCall::sendIfc(0));
+    EXPECT_EQ(driver.calls.at(1).request(),
+              BusCall::devClear(0, static_cast<Addr4882>(c.devClearWord)));
     EXPECT_FALSE(screen.txtErrMsg.visible());
     EXPECT_EQ(ctx.notifier.beeps, 0);
 }
@@ -124,7 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"4.5", true, 0x0004}, AddressCase{"5.5", true, 0x0006},
                       AddressCase{"&H1A", true, 0x001A}, AddressCase{"100", true, 0x6001},
                       AddressCase{"512", true, 0x6C05}, AddressCase{"2930", true, 0x7E1D},
-                      AddressCase{"2931", true, 0x7F1D}, AddressCase{"-5", false, 0}, AddressCase{"-1", false, 0}, AddressCase{"-0", true, 0x0000},
+                      AddressCase{"2931", true, 0x7F1D}, AddressCase{"-5", false, 0},
+                      AddressCase{"-1", false, 0}, AddressCase{"-0", true, 0x0000},
                       AddressCase{"31", false, 0}, AddressCase{"50", false, 0},
                       AddressCase{"99", false, 0}, AddressCase{"3000", false, 0},
                       AddressCase{"1550", false, 0}, AddressCase{"132", false, 0},
@@ -137,11 +137,12 @@ TEST_F(ConfigLogicTest, SecondaryAddressReachesTheDeviceClearOnlyThenTheMenuUses
     open(QStringLiteral("7357"));
     driver.replies = {"5\n"};
     setAddress(QStringLiteral("512"));
-    EXPECT_EQ(driver.calls.at(1), QStringLiteral("DevClear(0, 0x6c05)"));
+    EXPECT_EQ(driver.calls.at(1).request(), BusCall::devClear(0, 0x6C05));
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 5);
-    for (const QString& c : driver.calls.mid(2)) {
-        if (c.startsWith(QStringLiteral("Send")) || c.startsWith(QStringLiteral("Receive"))) {
-            EXPECT_TRUE(c.contains(QStringLiteral("0x0005"))) << c.toStdString();
+    for (std::size_t i = 2; i < driver.calls.size(); ++i) {
+        const BusCall& c = driver.calls[i];
+        if (c.kind == BusCall::Kind::Send || c.kind == BusCall::Kind::Receive) {
+            EXPECT_EQ(c.address, 0x0005) << c.traceLine();
         }
     }
 }
@@ -149,15 +150,16 @@ TEST_F(ConfigLogicTest, SecondaryAddressReachesTheDeviceClearOnlyThenTheMenuUses
 TEST_F(ConfigLogicTest, DevClearFailureIsReportedAndTheRunStaysInTheAddressStage)
 {
     open(QStringLiteral("7357"));
-    driver.statusFor = test::failing({QStringLiteral("DevClear")}, err::ENOL);
+    driver.statusFor = test::failing(BusCall::Kind::DevClear, err::ENOL);
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.txtGPIBErr.visible());
     EXPECT_TRUE(screen.txtGPIBErr.text()
-                    .startsWith(QStringLiteral("DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
+                    .startsWith(QStringLiteral(
+                        "DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
     EXPECT_FALSE(screen.cmdEnter.enabled());
     EXPECT_FALSE(screen.cmdRedo.enabled());
     EXPECT_FALSE(screen.labelChoice.visible());
-    EXPECT_EQ(driver.calls.last(), QStringLiteral("ibonl(0, 0)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
 }
 
 TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
@@ -166,11 +168,13 @@ TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
     ctx.state.ModelNumber = QStringLiteral("7301");
     logic.reset();
     setAddress(QStringLiteral("5"));
-    EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Bad Model Number, Configuration halted"));
+    EXPECT_EQ(screen.txtErrMsg.text(),
+              QStringLiteral("Bad Model Number, Configuration halted"));
     EXPECT_TRUE(screen.txtErrMsg.visible());
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2}));
     EXPECT_EQ(host.closed, 1);
-    EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "DevClear(0, 0x0005)"}));
+    EXPECT_EQ(test::requests(driver.calls),
+              (std::vector{BusCall::sendIfc(0), BusCall::devClear(0, 0x0005)}));
 }
 
 TEST_F(ConfigLogicTest, ChannelDialogSetsTheSecondaryAddressOfTheFourChannelUnit)
@@ -179,9 +183,10 @@ TEST_F(ConfigLogicTest, ChannelDialogSetsTheSecondaryAddressOfTheFourChannelUnit
     host.channel = 4;
     driver.replies = {"5\n"};
     setAddress(QStringLiteral("512"));
-    EXPECT_EQ(driver.calls.at(1), QStringLiteral("DevClear(0, 0x6e05)"));
+    EXPECT_EQ(driver.calls.at(1).request(), BusCall::devClear(0, 0x6E05));
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6E05) << "the channel address stays for the menu";
-    EXPECT_TRUE(driver.calls.at(2).startsWith(QStringLiteral("Send(0, 0x6e05, \"SYST:COMM:GPIB:ADDR?\"")));
+    EXPECT_EQ(driver.calls.at(2).request(),
+              BusCall::send(0, 0x6E05, "SYST:COMM:GPIB:ADDR?", eot::NLend));
 }
 
 TEST_F(ConfigLogicTest, FractionalChannelsRoundHalfToEven)
@@ -197,7 +202,7 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogCancelsTheSetAddress)
     open(QStringLiteral("7379"));
     host.channel.reset();
     setAddress(QStringLiteral("5"));
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
     EXPECT_FALSE(screen.cmdEnter.enabled());
     EXPECT_TRUE(screen.cmdSet.enabled());
 }
@@ -225,8 +230,9 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
 
     driver.calls.clear();
     enter();
-    ASSERT_FALSE(driver.calls.isEmpty());
-    EXPECT_TRUE(driver.calls.first().startsWith(QStringLiteral("Send(0, 0x6b19,"))) << driver.calls.first().toStdString();
+    ASSERT_FALSE(driver.calls.empty());
+    EXPECT_EQ(driver.calls.front().kind, BusCall::Kind::Send) << driver.calls.front().traceLine();
+    EXPECT_EQ(driver.calls.front().address, 0x6B19) << driver.calls.front().traceLine();
 }
 
 // ----- dispatch -----------------------------------------------------------------------------
@@ -327,7 +333,8 @@ TEST_F(ConfigLogicTest, LockModelsUnlockAndClearBeforeTheFirstQueryOnly)
     setAddress(QStringLiteral("5"));
     EXPECT_EQ(sends(), QStringList({"CAL:LOCK 0", "*CLS", "SYST:COMM:GPIB:ADDR?"}));
     EXPECT_EQ(screen.lstFunction.lines(),
-              QStringList({FormatMenuLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5\n"))}));
+              QStringList({FormatMenuLine(QStringLiteral("Bus Address - 0 to 30 or 31"),
+                                          QStringLiteral("5\n"))}));
     EXPECT_TRUE(screen.cmdEnter.enabled());
     EXPECT_TRUE(screen.cmdRedo.enabled());
     EXPECT_TRUE(screen.labelChoice.visible());
@@ -343,12 +350,12 @@ TEST_F(ConfigLogicTest, TriggerModelsSendTheBusCommandSequenceWithPauses)
     open(QStringLiteral("7374A"));
     driver.replies = {"G\n"};
     setAddress(QStringLiteral("22"));
-    QStringList cmds;
-    for (const QString& c : driver.calls)
-        if (c.startsWith(QStringLiteral("SendCmds")))
-            cmds << c;
-    EXPECT_EQ(cmds, QStringList({"SendCmds(0, 3f)", "SendCmds(0, 36)", "SendCmds(0, 3f)",
-                                 "SendCmds(0, 36 08)"}));
+    std::vector<BusCall> cmds;
+    for (const BusCall& c : driver.calls)
+        if (c.kind == BusCall::Kind::SendCmds)
+            cmds.push_back(c.request());
+    EXPECT_EQ(cmds, (std::vector{BusCall::sendCmds(0, "\x3F"), BusCall::sendCmds(0, "\x36"),
+                                 BusCall::sendCmds(0, "\x3F"), BusCall::sendCmds(0, "\x36\x08")}));
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2, 0.2, 0.2, 0.2}));
     EXPECT_EQ(sends(), QStringList({"SYST:MODE?"})) << "no unlock for units without a lock";
 }
@@ -369,28 +376,30 @@ TEST_P(AddressDisplay, RepliesOf32AndMoreShowAsSwitchAddresses)
     EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, AddressDisplay,
-                         ::testing::Values(AddressDisplayCase{"5\n", "5"}, AddressDisplayCase{"37\n", "5/31"},
-                                           AddressDisplayCase{"32\n", "0/31"},
-                                           AddressDisplayCase{"  7\n", "7"},
-                                           AddressDisplayCase{"31\n", "31"},
-                                           AddressDisplayCase{"abc\n", "abc"},
-                                           AddressDisplayCase{"40.5\n", "8.5/31"}),
+INSTANTIATE_TEST_SUITE_P(
+    Replies, AddressDisplay,
+    ::testing::Values(AddressDisplayCase{"5\n", "5"}, AddressDisplayCase{"37\n", "5/31"},
+                      AddressDisplayCase{"32\n", "0/31"}, AddressDisplayCase{"  7\n", "7"},
+                      AddressDisplayCase{"31\n", "31"}, AddressDisplayCase{"abc\n", "abc"},
+                      AddressDisplayCase{"40.5\n", "8.5/31"}),
     test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
 
 TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
 {
     open(QStringLiteral("7357"));
-    driver.statusFor = [](const QString& call) {
-        if (call.startsWith(QStringLiteral("Receive")))
+    driver.statusFor = [](const BusCall& call) {
+        if (call.kind == BusCall::Kind::Receive)
             return test::FakeDriver::Status{sta::ERR | sta::TIMO | sta::CMPL, err::EABO, 0, 0};
         return test::FakeDriver::Status{};
     };
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.txtGPIBErr.visible());
-    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(
-        QStringLiteral("Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
-    EXPECT_EQ(lastLine(), QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
+    EXPECT_TRUE(
+        screen.txtGPIBErr.text()
+            .startsWith(QStringLiteral(
+                "Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
+    EXPECT_EQ(lastLine(),
+              QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
     EXPECT_TRUE(screen.cmdEnter.enabled()) << "the menu goes on";
     // The next press hides the report.
     driver.statusFor = nullptr;
@@ -417,7 +426,8 @@ TEST_P(SetStep, EventStatusDecidesBetweenReadBackAndError)
     driver.replies = {QByteArray(GetParam().esr), QByteArray(GetParam().readBack)};
     enter(QStringLiteral("16"));
     QStringList expected = {"*ESE 16", "*ESR?"};
-    if (QByteArray(GetParam().shown) != "No response" && QByteArray(GetParam().shown) != "Error - retry")
+    if (QByteArray(GetParam().shown) != "No response" &&
+        QByteArray(GetParam().shown) != "Error - retry")
         expected << "*ESE?";
     EXPECT_EQ(sends(), expected);
     EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
@@ -444,7 +454,9 @@ TEST_F(ConfigLogicTest, SettingTheAddressFunctionFollowsTheUnitExceptFor31)
     enter(QStringLiteral("7"));
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2, 0.2})) << "0.4 s for the address function";
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 7);
-    EXPECT_TRUE(driver.calls.at(driver.calls.size() - 4).startsWith(QStringLiteral("Send(0, 0x0007, \"*ESR?\"")));
+    ASSERT_GE(driver.calls.size(), 4u);
+    EXPECT_EQ(driver.calls.at(driver.calls.size() - 4).request(),
+              BusCall::send(0, 0x0007, "*ESR?", eot::NLend));
     EXPECT_EQ(valueOf(lastLine()), QStringLiteral("7"));
 
     driver.replies = {"0\n", "39\n"};
@@ -464,9 +476,11 @@ TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
         driver.replies = {"16\n"};
         enter(QString::fromLatin1(typed));
         EXPECT_EQ(ctx.state.unit.DeviceAddress, 5) << typed;
-        EXPECT_TRUE(sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + QLatin1String(typed)));
+        EXPECT_TRUE(
+            sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + QLatin1String(typed)));
     }
-    for (const auto& [typed, followed] : {std::pair{" 07 ", 7}, std::pair{"\t30", 30}, std::pair{"0", 0}}) {
+    for (const auto& [typed, followed] :
+         {std::pair{" 07 ", 7}, std::pair{"\t30", 30}, std::pair{"0", 0}}) {
         driver.replies = {"0\n", "0\n"};
         enter(QString::fromLatin1(typed));
         EXPECT_EQ(ctx.state.unit.DeviceAddress, followed) << typed;
@@ -500,14 +514,17 @@ TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
     }
     EXPECT_EQ(logic.scrollCount(), 7);
     EXPECT_EQ(screen.lstFunction.lineCount(), 14);
-    EXPECT_TRUE(screen.lstFunction.lines().first().startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
+    EXPECT_TRUE(screen.lstFunction.lines()
+                    .first()
+                    .startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
         << "functions 8 to 21 remain";
     EXPECT_EQ(screen.lstFunction.selectedLine(), 13);
 
     driver.replies = {"0\n", "255\n"};
     enter(QStringLiteral("255"));
-    EXPECT_EQ(screen.lstFunction.lines().at(13),
-              FormatMenuLine(QStringLiteral("SRE Enable Bits - 0 to 255"), QStringLiteral("255\n")));
+    EXPECT_EQ(
+        screen.lstFunction.lines().at(13),
+        FormatMenuLine(QStringLiteral("SRE Enable Bits - 0 to 255"), QStringLiteral("255\n")));
 
     enter();
     EXPECT_FALSE(screen.cmdEnter.enabled());
@@ -522,16 +539,19 @@ TEST_F(ConfigLogicTest, NoticeComesBeforeAnythingElseThenTheSecondInterfaceClear
     driver.replies = {"16\n"};
     setAddress(QStringLiteral("16"));
     EXPECT_EQ(host.busCallsWhenNoticeShown, 2) << "only IFC and device clear before the notice";
-    EXPECT_TRUE(host.noticeShown.startsWith(QStringLiteral("    NOTE - This routine configures a 7355 for")));
-    EXPECT_EQ(driver.calls.mid(2, 2),
-              QStringList({"SendIFC(0)", "Send(0, 0x0010, \"CAL:LOCK 0\", 10, 1)"}));
+    EXPECT_TRUE(host.noticeShown.startsWith(
+        QStringLiteral("    NOTE - This routine configures a 7355 for")));
+    ASSERT_GE(driver.calls.size(), 4u);
+    EXPECT_EQ(
+        test::requests({driver.calls.begin() + 2, driver.calls.begin() + 4}),
+        (std::vector{BusCall::sendIfc(0), BusCall::send(0, 0x0010, "CAL:LOCK 0", eot::NLend)}));
 }
 
 TEST_F(ConfigLogicTest, DoubleClickOnTheListDoesNothingWhileEnterIsDisabled)
 {
     open(QStringLiteral("7357"));
     logic.enterFromList();
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
     driver.replies = {"5\n", "0\n", "0\n"};
     setAddress(QStringLiteral("5"));
     enter();
@@ -577,7 +597,7 @@ TEST_F(FinishTest, SaveThenDoneClosesAtOnce)
 TEST_F(FinishTest, FailedSaveIsReportedAndCanBeTriedAgain)
 {
     runToEnd();
-    driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
+    driver.statusFor = test::failing(test::sendOf("*SAV 0"), err::ENOL);
     logic.saveConfiguration();
     EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send SAV Error ibsta")));
     EXPECT_EQ(sends(), QStringList({"*CLS", "*SAV 0"})) << "nothing to confirm after a failed send";
@@ -615,40 +635,45 @@ TEST_P(SaveCheck, OnlyAConfirmedSaveArmsDone)
         EXPECT_EQ(logic.doneArmed(), confirmed);
         EXPECT_EQ(screen.txtGPIBErr.visible(), !confirmed);
         if (!confirmed) {
-            EXPECT_EQ(screen.txtGPIBErr.text(), QString::fromLatin1(lock ? c.lockLine : c.saveLine));
+            EXPECT_EQ(screen.txtGPIBErr.text(),
+                      QString::fromLatin1(lock ? c.lockLine : c.saveLine));
         }
-        EXPECT_EQ(screen.cmdSav.enabled(), lock || !confirmed) << "Save stays offered until it is confirmed";
-        EXPECT_FALSE(driver.calls.contains(QStringLiteral("ibonl(0, 0)"))) << "not a bus failure";
+        EXPECT_EQ(screen.cmdSav.enabled(), lock || !confirmed)
+            << "Save stays offered until it is confirmed";
+        const auto requests = test::requests(driver.calls);
+        EXPECT_EQ(std::count(requests.begin(), requests.end(), BusCall::ibonl(0, 0)), 0)
+            << "not a bus failure";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, SaveCheck,
-    ::testing::Values(SaveCheckCase{"0\n", "", ""}, SaveCheckCase{"128\n", "", ""},
-                      SaveCheckCase{"1\n", "", ""},
-                      SaveCheckCase{"16\n", "Save refused by the unit: ESR = 16",
-                                    "Lock or save refused by the unit: ESR = 16"},
-                      SaveCheckCase{"8\n", "Save refused by the unit: ESR = 8",
-                                    "Lock or save refused by the unit: ESR = 8"},
-                      SaveCheckCase{"4\n", "Save refused by the unit: ESR = 4",
-                                    "Lock or save refused by the unit: ESR = 4"},
-                      SaveCheckCase{"160\n", "Save refused by the unit: ESR = 160",
-                                    "Lock or save refused by the unit: ESR = 160"},
-                      SaveCheckCase{"", "Save not confirmed by the unit: no answer to *ESR?",
-                                    "Lock or save not confirmed by the unit: no answer to *ESR?"},
-                      SaveCheckCase{"OK\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
-                                    "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
-                      SaveCheckCase{"1E300\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
-                                    "Lock or save not confirmed by the unit: no number in its answer to *ESR?"}),
+    ::testing::Values(
+        SaveCheckCase{"0\n", "", ""}, SaveCheckCase{"128\n", "", ""}, SaveCheckCase{"1\n", "", ""},
+        SaveCheckCase{"16\n", "Save refused by the unit: ESR = 16",
+                      "Lock or save refused by the unit: ESR = 16"},
+        SaveCheckCase{"8\n", "Save refused by the unit: ESR = 8",
+                      "Lock or save refused by the unit: ESR = 8"},
+        SaveCheckCase{"4\n", "Save refused by the unit: ESR = 4",
+                      "Lock or save refused by the unit: ESR = 4"},
+        SaveCheckCase{"160\n", "Save refused by the unit: ESR = 160",
+                      "Lock or save refused by the unit: ESR = 160"},
+        SaveCheckCase{"", "Save not confirmed by the unit: no answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no answer to *ESR?"},
+        SaveCheckCase{"OK\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
+        SaveCheckCase{"1E300\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no number in its answer to *ESR?"}),
     test::namedBy([](const SaveCheckCase& c) { return std::string("ESR ") + c.esr; }));
 
 TEST_F(FinishTest, AFailedSaveCheckOnTheBusIsReportedUnderItsOwnTitle)
 {
-    for (const auto& [failing, title] : {std::pair{"Send(0, 0x0005, \"*CLS\"", "Send CLS Error ibsta"},
-                                         std::pair{"Send(0, 0x0005, \"*ESR?\"", "Send ESR Error ibsta"},
-                                         std::pair{"Receive", "Receive ESR Error ibsta"}}) {
+    for (const auto& [failing, title] :
+         {std::pair{test::sendOf("*CLS"), "Send CLS Error ibsta"},
+          std::pair{test::sendOf("*ESR?"), "Send ESR Error ibsta"},
+          std::pair{test::callsOf(BusCall::Kind::Receive), "Receive ESR Error ibsta"}}) {
         runToEnd();
-        driver.statusFor = test::failing({QString::fromLatin1(failing)}, err::EABO);
+        driver.statusFor = test::failing(failing, err::EABO);
         logic.saveConfiguration();
         EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QLatin1String(title))) << title;
         EXPECT_FALSE(logic.doneArmed());
@@ -664,7 +689,7 @@ TEST_F(FinishTest, PowerOnStatusButtonsRepeatAndReportUnderTheirTitle)
     logic.keepEnablesAtPowerOn();
     logic.clearEnablesAtPowerOn();
     EXPECT_EQ(sends(), QStringList({"*PSC 0", "*PSC 0", "*PSC 1"}));
-    driver.statusFor = test::failing({QStringLiteral("Send")}, err::ENOL);
+    driver.statusFor = test::failing(BusCall::Kind::Send, err::ENOL);
     logic.clearEnablesAtPowerOn();
     EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send ESE Error ibsta")));
     EXPECT_TRUE(screen.cmdNoSRQ.enabled());
@@ -684,13 +709,13 @@ TEST_F(FinishTest, AConfirmedLockClosesLikeASave)
 TEST_F(FinishTest, LockFailuresAreReported)
 {
     runToEnd();
-    driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"CAL:LOCK ON\"")}, err::ENOL);
+    driver.statusFor = test::failing(test::sendOf("CAL:LOCK ON"), err::ENOL);
     logic.lockSettings();
     EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send LOCK Error ibsta")));
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON"}));
 
     driver.calls.clear();
-    driver.statusFor = test::failing({QStringLiteral("Send(0, 0x0005, \"*SAV 0\"")}, err::ENOL);
+    driver.statusFor = test::failing(test::sendOf("*SAV 0"), err::ENOL);
     logic.lockSettings();
     EXPECT_EQ(sends(), QStringList({"*CLS", "CAL:LOCK ON", "*SAV 0"}));
     EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Send SAV Error ibsta")));
@@ -701,14 +726,15 @@ TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
 {
     runToEnd();
     logic.startOver();
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
     EXPECT_EQ(screen.lstFunction.lineCount(), 0);
     EXPECT_TRUE(screen.txtAddr.text().isEmpty());
     EXPECT_EQ(screen.focus(), ctl::txtAddr);
     EXPECT_TRUE(screen.cmdSet.enabled());
     EXPECT_TRUE(screen.cmdRedo.enabled());
     EXPECT_TRUE(screen.cmdDone.enabled());
-    for (const QString& name : {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
+    for (const QString& name :
+         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
         EXPECT_FALSE(screen.find(name)->enabled()) << name.toStdString();
 }
 
@@ -749,7 +775,8 @@ TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
     }
     driver.calls.clear();
     logic.saveConfiguration();
-    EXPECT_EQ(driver.calls.value(1), QStringLiteral("Send(0, 0x6e19, \"*SAV 0\", 6, 1)"));
+    ASSERT_GE(driver.calls.size(), 2u);
+    EXPECT_EQ(driver.calls.at(1).request(), BusCall::send(0, 0x6E19, "*SAV 0", eot::NLend));
 }
 
 TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
@@ -763,7 +790,9 @@ TEST_F(FinishTest, NextChannelPutsThePrimaryAddressBackWithItsBlank)
     host.channel = 2;
     logic.nextChannel();
     EXPECT_EQ(screen.txtAddr.text(), QStringLiteral(" 25"));
-    EXPECT_TRUE(driver.calls.contains(QStringLiteral("DevClear(0, 0x6c19)")));
+    const auto requests = test::requests(driver.calls);
+    EXPECT_NE(std::find(requests.begin(), requests.end(), BusCall::devClear(0, 0x6C19)),
+              requests.end());
 }
 
 TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
@@ -774,7 +803,8 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
     for (int f = 0; f < 14; ++f)
         enter();
     const QStringList lines = screen.lstFunction.lines();
-    const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav, ctl::cmdNextCh};
+    const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav,
+                                  ctl::cmdNextCh};
     QList<bool> enabled;
     for (const QString& name : controls)
         enabled << screen.find(name)->enabled();
@@ -782,7 +812,7 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
 
     host.channel.reset();
     logic.nextChannel();
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
     EXPECT_EQ(screen.lstFunction.lines(), lines);
     for (qsizetype k = 0; k < controls.size(); ++k)
         EXPECT_EQ(screen.find(controls[k])->enabled(), enabled[k]) << controls[k].toStdString();

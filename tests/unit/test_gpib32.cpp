@@ -1,4 +1,5 @@
 #include "gpib/Gpib32.h"
+#include "support/BusRecords.h"
 #include "support/FakeDriver.h"
 
 #include <gtest/gtest.h>
@@ -21,25 +22,25 @@ TEST_F(Fixture, PassesArgumentsAsTheDriverExpects)
     (void)gpib.Send(0, 5, text, 1);
     (void)gpib.ibsre(0, 1);
     (void)gpib.ibtmo(0, 11);
-    EXPECT_EQ(driver.calls, QStringList({
-                                "SendIFC(0)",
-                                "DevClear(0, 0x6c05)",
-                                "Send(0, 0x0005, \"SYST:COMM:GPIB:ADDR?\", 20, 1)",
-                                "ibsre(0, 1)",
-                                "ibtmo(0, 11)",
-                            }));
+    EXPECT_EQ(test::requests(driver.calls), (std::vector<BusCall>{
+                                                BusCall::sendIfc(0),
+                                                BusCall::devClear(0, 0x6C05),
+                                                BusCall::send(0, 5, "SYST:COMM:GPIB:ADDR?", 1),
+                                                BusCall::ibsre(0, 1),
+                                                BusCall::ibtmo(0, 11),
+                                            }));
 }
 
 TEST_F(Fixture, NegativeAddressesReachTheDriverAsTheSameSixteenBits)
 {
     (void)gpib.DevClear(0, -5);
-    EXPECT_EQ(driver.calls.back(), QStringLiteral("DevClear(0, 0xfffb)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::devClear(0, 0xFFFB));
 }
 
 TEST_F(Fixture, NegativeBoardAndArgumentsAreSignExtended)
 {
     (void)gpib.ibtmo(-1, -2);
-    EXPECT_EQ(driver.calls.back(), QStringLiteral("ibtmo(-1, -2)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::ibtmo(-1, -2));
 }
 
 TEST_F(Fixture, ReceiveOverwritesTheStartOfTheBufferAndKeepsItsLength)
@@ -50,7 +51,7 @@ TEST_F(Fixture, ReceiveOverwritesTheStartOfTheBufferAndKeepsItsLength)
     EXPECT_EQ(buffer, QStringLiteral("5\r\n") + QString(15, QLatin1Char(' ')));
     EXPECT_EQ(buffer.size(), 18);
     EXPECT_EQ(status.ibcntl, 3);
-    EXPECT_EQ(driver.calls.back(), QStringLiteral("Receive(0, 0x0005, 18, 0)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::receive(0, 5, 18, 0));
 }
 
 TEST_F(Fixture, ReceiveNeverWritesBeyondTheBuffer)
@@ -78,14 +79,14 @@ TEST_F(Fixture, CharactersWithoutAnEightBitFormBecomeQuestionMarksAndKeepTheCoun
     QString text = QStringLiteral("A\u00E9\u20AC\U0001F600Z"); // é stays, € and the emoji do not
     const QString before = text;
     (void)gpib.Send(0, 5, text, 1);
-    EXPECT_EQ(driver.sentBytes, QByteArray("A\xE9???Z"));
-    EXPECT_EQ(driver.sentBytes.size(), before.size());
+    EXPECT_EQ(driver.calls.back().bytes, std::string("A\xE9???Z"));
+    EXPECT_EQ(driver.calls.back().count, before.size());
     EXPECT_EQ(text, before) << "a Send leaves the caller's text alone";
 }
 
 TEST_F(Fixture, StatusIsCopiedAfterEveryCallAndCutToSixteenBits)
 {
-    driver.statusFor = [](const QString&) {
+    driver.statusFor = [](const BusCall&) {
         return test::FakeDriver::Status{0x18100, 0x10007, 0x12345, 0x12345};
     };
     (void)gpib.SendIFC(0);
@@ -98,7 +99,7 @@ TEST_F(Fixture, StatusIsCopiedAfterEveryCallAndCutToSixteenBits)
 
 TEST_F(Fixture, AFailureStaysInTheStatusUntilTheNextCall)
 {
-    driver.statusFor = test::failing({QStringLiteral("DevClear")}, err::ENOL);
+    driver.statusFor = test::failing(BusCall::Kind::DevClear, err::ENOL);
     (void)gpib.DevClear(0, 5);
     EXPECT_TRUE(status.failed());
     EXPECT_EQ(status.iberr, err::ENOL);
@@ -115,7 +116,7 @@ TEST_F(Fixture, SendCmdsPassesTheBytes)
     cmds += QChar(0x25);
     cmds += QChar(0x08);
     (void)gpib.SendCmds(0, cmds);
-    EXPECT_EQ(driver.calls.back(), QStringLiteral("SendCmds(0, 3f 25 08)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::sendCmds(0, "\x3F\x25\x08"));
     EXPECT_EQ(status.ibcntl, 3);
 }
 

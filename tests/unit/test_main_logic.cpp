@@ -1,8 +1,8 @@
 #include "logic/MainLogic.h"
 #include "logic/Controls.h"
-#include "support/TestContext.h"
-
+#include "support/BusRecords.h"
 #include "support/ParamNames.h"
+#include "support/TestContext.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,7 @@ TEST_F(MainLogicTest, LoadListsTheModelsAndOffersNothingYet)
     EXPECT_FALSE(screen.cmdContinue.enabled());
     EXPECT_FALSE(screen.txtGPIBErr.visible());
     EXPECT_EQ(screen.labelRev.text(), QStringLiteral("Revised  12-01-2008"));
-    EXPECT_TRUE(driver.calls.isEmpty()) << "no bus call at load";
+    EXPECT_TRUE(driver.calls.empty()) << "no bus call at load";
 }
 
 TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
@@ -62,7 +62,8 @@ TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
     select(QStringLiteral("7352A"));
     EXPECT_TRUE(screen.cmdConfig.enabled());
     logic.configure();
-    EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+    EXPECT_EQ(test::requests(driver.calls),
+              (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     EXPECT_EQ(host.opened, 1);
     EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7352A"));
     EXPECT_EQ(ctx.state.ModelCode, 7352);
@@ -83,13 +84,13 @@ TEST_P(PowerCyclePath, AsksForAPowerCycleAndWaitsForContinue)
     EXPECT_FALSE(screen.cmdContinue.enabled());
     EXPECT_FALSE(screen.txtGPIBErr.visible());
     EXPECT_EQ(host.opened, 1);
-    EXPECT_EQ(driver.calls.size(), 3) << "Continue makes no bus call";
+    EXPECT_EQ(driver.calls.size(), 3u) << "Continue makes no bus call";
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, PowerCyclePath,
                          ::testing::Values("7314A", "7314B", "7370A", "7370B", "7374A", "7374B",
                                            "7376"),
-    test::namedBy([](const char* model) { return std::string_view(model); }));
+                         test::namedBy([](const char* model) { return std::string_view(model); }));
 
 TEST_F(MainLogicTest, ContinueUsesTheModelOfTheLastConfigureNotTheNewSelection)
 {
@@ -119,7 +120,7 @@ TEST_F(MainLogicTest, EveryOtherEntryOpensTheWindowDirectly)
 
 TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
 {
-    driver.statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
     select(QStringLiteral("7311"));
     logic.configure();
     EXPECT_EQ(host.opened, 0);
@@ -127,7 +128,8 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
     EXPECT_EQ(screen.txtGPIBErr.text(),
               QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB "
                              "board>ibcnt =  0"));
-    EXPECT_EQ(driver.calls, QStringList({"SendIFC(0)", "ibonl(0, 0)"}));
+    EXPECT_EQ(test::requests(driver.calls),
+              (std::vector{BusCall::sendIfc(0), BusCall::ibonl(0, 0)}));
     EXPECT_TRUE(screen.cmdConfig.enabled());
 
     // The next Configure hides the report first and starts again with SendIFC.
@@ -139,21 +141,24 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
 
 TEST_F(MainLogicTest, TimeoutSettingFailureIsReportedUnderTheSendIfcTitle)
 {
-    driver.statusFor = test::failing({QStringLiteral("ibtmo")}, err::EARG);
+    driver.statusFor = test::failing(BusCall::Kind::ibtmo, err::EARG);
     select(QStringLiteral("7321"));
     logic.configure();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
-    EXPECT_EQ(driver.calls.last(), QStringLiteral("ibonl(0, 0)"));
+    EXPECT_TRUE(
+        screen.txtGPIBErr.text().startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
 }
 
 TEST_F(MainLogicTest, RemoteEnableFailureIsNotHiddenByASuccessfulTimeoutCall)
 {
-    driver.statusFor = test::failing({QStringLiteral("ibsre")}, err::ESAC);
+    driver.statusFor = test::failing(BusCall::Kind::ibsre, err::ESAC);
     select(QStringLiteral("7321"));
     logic.configure();
     EXPECT_EQ(host.opened, 0);
-    EXPECT_EQ(driver.calls.mid(0, 3), QStringList({"SendIFC(0)", "ibsre(0, 1)", "ibtmo(0, 11)"}));
+    ASSERT_GE(driver.calls.size(), 3u);
+    EXPECT_EQ(test::requests({driver.calls.begin(), driver.calls.begin() + 3}),
+              (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     EXPECT_TRUE(screen.txtGPIBErr.text().contains(QStringLiteral("ESAC <Not Sys Ctrlr>")));
 }
 
@@ -165,11 +170,11 @@ TEST_F(MainLogicTest, ModelCodeOutsideTheRangeIsRefusedWithoutBusActivity)
         screen.listUnit.userSelectedLine(row);
         logic.configure();
         const QString entry = screen.listUnit.lines().at(row);
-        EXPECT_EQ(screen.txtGPIBErr.text(),
-                  QStringLiteral("Model number") + entry + QStringLiteral("wrong, reselect model number"));
+        EXPECT_EQ(screen.txtGPIBErr.text(), QStringLiteral("Model number") + entry +
+                                                    QStringLiteral("wrong, reselect model number"));
         EXPECT_TRUE(screen.txtGPIBErr.visible());
     }
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
     EXPECT_EQ(host.opened, 0);
 }
 
@@ -186,7 +191,7 @@ TEST_F(MainLogicTest, ExitClosesWithoutBusCalls)
 {
     logic.exit();
     EXPECT_EQ(host.closed, 1);
-    EXPECT_TRUE(driver.calls.isEmpty());
+    EXPECT_TRUE(driver.calls.empty());
 }
 
 TEST(Screen, ListPositionsThatDoNotExistAreRefused)

@@ -1,8 +1,8 @@
 #include "logic/MenuLine.h"
 #include "gpib/Gpib32.h"
 #include "gpib/StatusReport.h"
+#include "support/BusRecords.h"
 #include "support/FakeDriver.h"
-
 #include "support/ParamNames.h"
 
 #include <gtest/gtest.h>
@@ -56,32 +56,29 @@ TEST_P(ErrorNames, NamedOrNothing)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ErrorNames,
-    ::testing::Values(ErrorCase{0, " EDVR <DOS Error>"}, ErrorCase{1, " ECIC <Not CIC>"},
-                      ErrorCase{2, " ENOL <No Listener>"}, ErrorCase{3, " EADR <Address error>"},
-                      ErrorCase{4, " EARG <Invalid argument>"},
-                      ErrorCase{5, " ESAC <Not Sys Ctrlr>"}, ErrorCase{6, " EABO <Op. aborted>"},
-                      ErrorCase{7, " ENEB <No GPIB board>"},
-                      ErrorCase{10, " EOIP <Async I/O in prg>"},
-                      ErrorCase{11, " ECAP <No capability>"},
-                      ErrorCase{12, " EFSO <File sys. error>"},
-                      ErrorCase{14, " EBUS <Command error>"},
-                      ErrorCase{15, " ESTB <Status byte lost>"},
-                      ErrorCase{16, " ESRQ <SRQ stuck on>"},
-                      ErrorCase{20, " ETAB <Table Overflow>"}, ErrorCase{8, ""}, ErrorCase{9, ""},
-                      ErrorCase{13, ""}, ErrorCase{17, ""}, ErrorCase{18, ""}, ErrorCase{19, ""},
-                      ErrorCase{21, ""}, ErrorCase{-1, ""}, ErrorCase{32767, ""}),
+    ::testing::Values(
+        ErrorCase{0, " EDVR <DOS Error>"}, ErrorCase{1, " ECIC <Not CIC>"},
+        ErrorCase{2, " ENOL <No Listener>"}, ErrorCase{3, " EADR <Address error>"},
+        ErrorCase{4, " EARG <Invalid argument>"}, ErrorCase{5, " ESAC <Not Sys Ctrlr>"},
+        ErrorCase{6, " EABO <Op. aborted>"}, ErrorCase{7, " ENEB <No GPIB board>"},
+        ErrorCase{10, " EOIP <Async I/O in prg>"}, ErrorCase{11, " ECAP <No capability>"},
+        ErrorCase{12, " EFSO <File sys. error>"}, ErrorCase{14, " EBUS <Command error>"},
+        ErrorCase{15, " ESTB <Status byte lost>"}, ErrorCase{16, " ESRQ <SRQ stuck on>"},
+        ErrorCase{20, " ETAB <Table Overflow>"}, ErrorCase{8, ""}, ErrorCase{9, ""},
+        ErrorCase{13, ""}, ErrorCase{17, ""}, ErrorCase{18, ""}, ErrorCase{19, ""},
+        ErrorCase{21, ""}, ErrorCase{-1, ""}, ErrorCase{32767, ""}),
     test::namedBy([](const ErrorCase& c) { return "iberr " + std::to_string(c.code); }));
 
 TEST(StatusReport, UnnamedErrorGoesStraightToTheCount)
 {
-    EXPECT_TRUE(formatStatusReport(QStringLiteral("T"), 0, 13, 5).endsWith(
-        QStringLiteral(">iberr =  13ibcnt =  5")));
+    EXPECT_TRUE(formatStatusReport(QStringLiteral("T"), 0, 13, 5)
+                    .endsWith(QStringLiteral(">iberr =  13ibcnt =  5")));
 }
 
 TEST(StatusReport, NegativeNumbersCarryAMinusInsteadOfTheBlank)
 {
-    EXPECT_TRUE(formatStatusReport(QStringLiteral("T"), 0, -3, -70000).endsWith(
-        QStringLiteral(">iberr = -3ibcnt = -70000")));
+    EXPECT_TRUE(formatStatusReport(QStringLiteral("T"), 0, -3, -70000)
+                    .endsWith(QStringLiteral(">iberr = -3ibcnt = -70000")));
 }
 
 TEST(ReportGpibError, ReturnsTheReportAndTakesTheBoardOffline)
@@ -89,14 +86,14 @@ TEST(ReportGpibError, ReturnsTheReportAndTakesTheBoardOffline)
     test::FakeDriver driver;
     GpibStatus status;
     GPIB32 gpib(driver, status);
-    driver.statusFor = test::failing({QStringLiteral("SendIFC")}, err::ENEB);
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
     (void)gpib.SendIFC(0);
     driver.statusFor = nullptr;
 
     const QString expected = QStringLiteral(
         "SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB board>ibcnt =  0");
     EXPECT_EQ(ReportGpibError(gpib, QStringLiteral("SendIFC Error")), expected);
-    EXPECT_EQ(driver.calls.back(), QStringLiteral("ibonl(0, 0)"));
+    EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
     // Afterwards the status describes the ibonl call.
     EXPECT_FALSE(status.failed());
 }
@@ -104,7 +101,8 @@ TEST(ReportGpibError, ReturnsTheReportAndTakesTheBoardOffline)
 TEST(FormatMenuLine, PadsPromptsToColumn36)
 {
     const QString p10 = QStringLiteral("0123456789");
-    EXPECT_EQ(FormatMenuLine(p10, QStringLiteral("5\n")), p10 + QString(25, QLatin1Char(' ')) + "5");
+    EXPECT_EQ(FormatMenuLine(p10, QStringLiteral("5\n")),
+              p10 + QString(25, QLatin1Char(' ')) + "5");
     const QString p33(33, QLatin1Char('p'));
     EXPECT_EQ(FormatMenuLine(p33, QStringLiteral("x")).size(), 36);
     const QString p34(34, QLatin1Char('p'));

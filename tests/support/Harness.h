@@ -2,6 +2,7 @@
 
 #include "logic/Controls.h"
 #include "sim/Bench.h"
+#include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/Dialogs.h"
@@ -13,7 +14,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
 #include <deque>
 #include <functional>
 #include <memory>
@@ -50,7 +50,8 @@ struct Harness {
         auto* list = main->findChild<QListWidget*>(ctl::listUnit);
         const auto items = list->findItems(entry, Qt::MatchExactly);
         QVERIFY(!items.isEmpty());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items.front()).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.front()).center());
     }
 
     // Selects the entry and presses Configure; for power-cycle models, power cycles the unit the
@@ -89,7 +90,8 @@ struct Harness {
                     }
                     auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
                     QTest::keyClicks(edit, answer);
-                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel), Qt::LeftButton);
+                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel),
+                                      Qt::LeftButton);
                 }
                 if (dialog.isVisible())
                     dialog.close(); // out of answers: give up rather than hang
@@ -104,59 +106,15 @@ struct Harness {
         });
     }
 
-    // Trace lines from `from` on, as QStrings.
-    QStringList trace(std::size_t from = 0) const
+    // What the bench recorded from position `from` on: every record, or only the driver calls.
+    std::vector<BusCall> records(std::size_t from = 0) const
     {
-        QStringList out;
-        const auto lines = bench->trace().lines();
-        for (std::size_t i = from; i < lines.size(); ++i)
-            out << QString::fromStdString(lines[i]);
-        return out;
+        return bench->trace().records(from);
     }
-    // The bus traffic in short: "0x0005 *ESR?" for a message, "IFC", "DevClear 0x0005",
-    // "Cmds 3F", "Pause(0.2)", "Receive 0x0005" (with " TIMEOUT" when it timed out).
-    QStringList flow(std::size_t from = 0) const
-    {
-        QStringList out;
-        for (const QString& line : trace(from)) {
-            const QString args = line.section(QLatin1Char('('), 1).section(QStringLiteral(") ->"), 0, 0);
-            if (line.startsWith(QStringLiteral("Send("))) {
-                const qsizetype open = line.indexOf(QLatin1Char('"'));
-                const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
-                out << args.section(QStringLiteral(", "), 1, 1) + QLatin1Char(' ') +
-                           line.mid(open + 1, close - open - 1);
-            } else if (line.startsWith(QStringLiteral("SendIFC("))) {
-                out << QStringLiteral("IFC");
-            } else if (line.startsWith(QStringLiteral("DevClear("))) {
-                out << QStringLiteral("DevClear ") + args.section(QStringLiteral(", "), 1, 1);
-            } else if (line.startsWith(QStringLiteral("SendCmds("))) {
-                out << QStringLiteral("Cmds ") + args.section(QStringLiteral(", "), 1);
-            } else if (line.startsWith(QStringLiteral("Receive("))) {
-                out << QStringLiteral("Receive ") + args.section(QStringLiteral(", "), 1, 1) +
-                           (line.contains(QStringLiteral("iberr=6")) && line.contains(QStringLiteral("ibsta=0xC"))
-                                ? QStringLiteral(" TIMEOUT")
-                                : QString());
-            } else if (line.startsWith(QStringLiteral("Pause("))) {
-                out << line;
-            }
-        }
-        return out;
-    }
-
-    // Only the messages sent, as "address text", e.g. "0x0005 *ESR?".
-    QStringList messages(std::size_t from = 0) const
-    {
-        QStringList out;
-        for (const QString& line : trace(from)) {
-            if (!line.startsWith(QStringLiteral("Send(")))
-                continue;
-            const QString address = line.section(QStringLiteral(", "), 1, 1);
-            const qsizetype open = line.indexOf(QLatin1Char('"'));
-            const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
-            out << address + QLatin1Char(' ') + line.mid(open + 1, close - open - 1);
-        }
-        return out;
-    }
+    std::vector<BusCall> calls(std::size_t from = 0) const { return driverCalls(records(from)); }
+    // The bus traffic in short, and only the messages sent (see BusRecords.h).
+    QStringList flow(std::size_t from = 0) const { return test::flow(records(from)); }
+    QStringList messages(std::size_t from = 0) const { return test::messages(records(from)); }
 };
 
 // One open configuration window, driven by its controls.
