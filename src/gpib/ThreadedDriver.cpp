@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
-
 #include <condition_variable>
 #include <mutex>
 
@@ -21,6 +20,10 @@ ThreadedDriver::ThreadedDriver(std::unique_ptr<Driver> inner)
 
 ThreadedDriver::~ThreadedDriver()
 {
+    // The inner driver may hold Qt devices (a serial port, a socket) made on the bus thread;
+    // they are let go on that thread.
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_inner.reset(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }
@@ -52,7 +55,8 @@ void ThreadedDriver::run(const std::function<void()>& call)
             completion->cv.notify_all();
             // Wake the window thread's event loop; the application object outlives every call.
             if (windowThread)
-                QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 
