@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+
 #include <condition_variable>
 #include <mutex>
 
@@ -55,8 +56,7 @@ void ThreadedDriver::run(const std::function<void()>& call)
             completion->cv.notify_all();
             // Wake the window thread's event loop; the application object outlives every call.
             if (windowThread)
-                QMetaObject::invokeMethod(
-                    QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 
