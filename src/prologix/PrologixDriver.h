@@ -84,7 +84,8 @@ public:
 
     // The character the controller appends when a reply ends with EOI (++eot_char).
     static constexpr char kEotChar = 0x04;
-    // ++read_tmo_ms accepts 1 to 3000 ms on the Prologix controllers.
+    // ++read_tmo_ms accepts 1 to 3000 ms (Prologix GPIB-USB manual, "read_tmo_ms"; AR488 takes
+    // more, but a Prologix controller would refuse it).
     static constexpr int kMaxReadTimeoutMs = 3000;
     // ibtmo code -> milliseconds for ++read_tmo_ms (capped at kMaxReadTimeoutMs, code 0 "none"
     // included), nullopt for a code outside 0-17.
