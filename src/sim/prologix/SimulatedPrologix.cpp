@@ -2,6 +2,7 @@
 
 #include "gpib/Driver.h"
 #include "sim/Bench.h"
+#include "sim/Board.h"
 #include "sim/Trace.h"
 
 #include <QFile>
@@ -27,17 +28,14 @@ namespace {
 
 constexpr char kCR = '\r', kLF = '\n', kEsc = 0x1B;
 
-// NI-488.2 time-out codes in milliseconds, for the board behind the controller.
-constexpr std::array<double, 18> kCodeMs = {0,    0.01,  0.03,  0.1,    0.3,    1,
-                                            3,    10,    30,    100,    300,    1000,
-                                            3000, 10000, 30000, 100000, 300000, 1000000};
-
+// The board's time-out code for a controller time-out: the shortest that waits at least as long.
 int codeFor(int ms)
 {
-    for (std::size_t code = 1; code < kCodeMs.size(); ++code)
-        if (kCodeMs[code] >= ms)
-            return static_cast<int>(code);
-    return static_cast<int>(kCodeMs.size() - 1);
+    constexpr int kLongest = 17;
+    for (int code = 1; code < kLongest; ++code)
+        if (Board::timeoutSeconds(code) * 1000.0 >= ms)
+            return code;
+    return kLongest;
 }
 
 std::optional<int> toInt(const QByteArray& token)
