@@ -2,9 +2,14 @@
 #include "simui/BenchWindow.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
+#if defined(Q_OS_UNIX)
+#include "sim/prologix/SimulatedPrologix.h"
+#endif
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 int main(int argc, char** argv)
@@ -24,6 +29,31 @@ int main(int argc, char** argv)
         std::fputc('\n', stdout);
         std::fflush(stdout);
     });
+
+#if defined(Q_OS_UNIX)
+    // The same bench behind a simulated Prologix controller, for trying gpibconfig's Prologix
+    // driver without hardware.
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption servePrologix(
+        QStringLiteral("serve-prologix"),
+        QStringLiteral("Also serve the bench through a simulated Prologix controller on a "
+                       "pseudo-terminal and on 127.0.0.1:1234 (or a free port)."));
+    parser.addOption(servePrologix);
+    parser.process(application);
+    std::unique_ptr<sim::SimulatedPrologix> controller;
+    if (parser.isSet(servePrologix)) {
+        controller = std::make_unique<sim::SimulatedPrologix>(*bench);
+        const QString pty = controller->servePty();
+        quint16 port = controller->serveTcp(1234);
+        if (port == 0)
+            port = controller->serveTcp(0);
+        std::printf("# simulated Prologix controller: gpibconfig --driver prologix:%s, or "
+                    "gpibconfig --driver prologix-tcp:127.0.0.1:%u\n",
+                    qPrintable(pty), static_cast<unsigned>(port));
+        std::fflush(stdout);
+    }
+#endif
 
     sim::BenchWindow benchWindow(*bench);
     return runGpibConfig(bench->driver(), bench->clock(), [&benchWindow](MainWindow& mainWindow) {

@@ -1,15 +1,66 @@
+#include "drivers/DriverSpec.h"
+#include "gpib/Driver.h"
 #include "time/RealClock.h"
-#include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
 #include "ui/Application.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
+    using namespace gpibconfig;
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gpibconfig"));
-    gpibconfig::ThreadedDriver driver(gpibconfig::SystemDriver::load());
-    gpibconfig::RealClock clock;
-    return gpibconfig::runGpibConfig(driver, clock);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Configures GPIB interface units through the system's GPIB driver or a "
+                       "Prologix-protocol controller."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption driverOption(
+        QStringLiteral("driver"),
+        QStringLiteral("The driver: system, prologix:PORT, prologix-tcp:HOST[:PORT], or list to "
+                       "show the drivers and serial ports. Without it: %1, then the settings "
+                       "file, then system.")
+            .arg(QString::fromLatin1(kDriverEnvironmentVariable)),
+        QStringLiteral("spec"));
+    parser.addOption(driverOption);
+
+    const auto usageError = [](const QString& message) {
+        std::fprintf(stderr, "gpibconfig: %s\n", qUtf8Printable(message));
+        return kExitUsage;
+    };
+    if (!parser.parse(QApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"")
+                              .arg(parser.positionalArguments().constFirst()));
+
+    const auto chosen = chooseDriver(
+        parser.isSet(driverOption) ? std::optional(parser.value(driverOption)) : std::nullopt,
+        driverFromEnvironment(), driverFromSettings());
+    if (const auto* error = std::get_if<QString>(&chosen))
+        return usageError(*error);
+    const DriverSpec spec = std::get<DriverChoice>(chosen).spec;
+    if (spec.kind == DriverSpec::Kind::List) {
+        std::fputs(qUtf8Printable(driverListText()), stdout);
+        return 0;
+    }
+    if (spec.kind == DriverSpec::Kind::Sim)
+        return usageError(QStringLiteral("the sim driver is for the command-line tool; "
+                                         "gpibconfig-sim runs this window on the simulated bench"));
+
+    ThreadedDriver driver(makeDriver(spec));
+    RealClock clock;
+    const QString suffix = driverTitleSuffix(spec);
+    return runGpibConfig(driver, clock, [&suffix](MainWindow& window) {
+        if (!suffix.isEmpty())
+            window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + suffix);
+    });
 }

@@ -21,6 +21,10 @@ ThreadedDriver::ThreadedDriver(std::unique_ptr<Driver> inner)
 
 ThreadedDriver::~ThreadedDriver()
 {
+    // The inner driver may hold Qt devices (a serial port, a socket) made on the bus thread;
+    // they are let go on that thread.
+    QMetaObject::invokeMethod(
+        m_worker, [this] { m_inner.reset(); }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
 }

@@ -1,0 +1,246 @@
+#include "DriverSpec.h"
+
+#include "gpib/SystemDriver.h"
+#include "prologix/PrologixDriver.h"
+
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <algorithm>
+
+namespace gpibconfig {
+
+namespace {
+
+const QString kAccepted =
+    QStringLiteral("use system, prologix:PORT, prologix-tcp:HOST[:PORT], sim or list");
+
+std::variant<DriverSpec, QString> parseTcp(const QString& rest)
+{
+    DriverSpec spec;
+    spec.kind = DriverSpec::Kind::PrologixTcp;
+    spec.tcpPort = prologix::kDefaultTcpPort;
+    QString host = rest;
+    QString port;
+    if (host.startsWith(QLatin1Char('['))) {
+        const qsizetype close = host.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return QStringLiteral("\"%1\": an IPv6 address needs its closing bracket").arg(rest);
+        const QString after = host.mid(close + 1);
+        host = host.mid(1, close - 1);
+        if (!after.isEmpty()) {
+            if (!after.startsWith(QLatin1Char(':')))
+                return QStringLiteral("\"%1\": only :PORT may follow the address").arg(rest);
+            port = after.mid(1);
+            if (port.isEmpty())
+                return QStringLiteral("\"%1\": the port after ':' is missing").arg(rest);
+        }
+    } else if (host.count(QLatin1Char(':')) == 1) {
+        port = host.section(QLatin1Char(':'), 1);
+        host = host.section(QLatin1Char(':'), 0, 0);
+        if (port.isEmpty())
+            return QStringLiteral("\"%1\": the port after ':' is missing").arg(rest);
+    } else if (host.count(QLatin1Char(':')) > 1) {
+        return QStringLiteral("\"%1\": write an IPv6 address in brackets, [ADDRESS]:PORT")
+            .arg(rest);
+    }
+    if (host.isEmpty())
+        return QStringLiteral("prologix-tcp needs the controller's host name or address");
+    if (!port.isEmpty()) {
+        bool ok = false;
+        const uint number = port.toUInt(&ok, 10);
+        // Digits only: toUInt also takes a leading '+' and blanks.
+        const bool digits = std::all_of(port.begin(), port.end(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+        if (!ok || !digits || number == 0 || number > 65535)
+            return QStringLiteral("\"%1\" is not a TCP port (1 to 65535)").arg(port);
+        spec.tcpPort = static_cast<quint16>(number);
+    }
+    spec.host = host;
+    return spec;
+}
+
+std::optional<QString> given(const std::optional<QString>& value)
+{
+    if (!value || value->trimmed().isEmpty())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::variant<DriverSpec, QString> DriverSpec::parse(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
+    const QString kind = (colon < 0 ? trimmed : trimmed.left(colon)).toLower();
+    const QString rest = colon < 0 ? QString() : trimmed.mid(colon + 1);
+
+    DriverSpec spec;
+    if (colon < 0) {
+        if (kind == QLatin1String("system"))
+            spec.kind = Kind::System;
+        else if (kind == QLatin1String("sim"))
+            spec.kind = Kind::Sim;
+        else if (kind == QLatin1String("list"))
+            spec.kind = Kind::List;
+        else if (kind == QLatin1String("prologix") || kind == QLatin1String("prologix-tcp"))
+            return QStringLiteral("%1 needs %2 after a colon, e.g. %3")
+                .arg(kind,
+                     kind == QLatin1String("prologix") ? QStringLiteral("the serial port")
+                                                       : QStringLiteral("the host"),
+                     kind == QLatin1String("prologix")
+                         ? QStringLiteral("prologix:/dev/ttyUSB0")
+                         : QStringLiteral("prologix-tcp:192.168.1.50"));
+        else
+            return QStringLiteral("unknown driver \"%1\": %2").arg(trimmed, kAccepted);
+        return spec;
+    }
+    if (kind == QLatin1String("prologix")) {
+        if (rest.trimmed().isEmpty())
+            return QStringLiteral("prologix needs the serial port after the colon, e.g. "
+                                  "prologix:/dev/ttyUSB0");
+        spec.kind = Kind::PrologixSerial;
+        spec.port = rest.trimmed();
+        return spec;
+    }
+    if (kind == QLatin1String("prologix-tcp"))
+        return parseTcp(rest.trimmed());
+    return QStringLiteral("unknown driver \"%1\": %2").arg(trimmed, kAccepted);
+}
+
+QString DriverSpec::toString() const
+{
+    switch (kind) {
+    case Kind::System:
+        return QStringLiteral("system");
+    case Kind::PrologixSerial:
+        return QStringLiteral("prologix:") + port;
+    case Kind::PrologixTcp: {
+        const QString h =
+            host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+        return QStringLiteral("prologix-tcp:%1:%2").arg(h).arg(tcpPort);
+    }
+    case Kind::Sim:
+        return QStringLiteral("sim");
+    case Kind::List:
+        return QStringLiteral("list");
+    }
+    return {};
+}
+
+std::variant<DriverChoice, QString> chooseDriver(const std::optional<QString>& option,
+                                                 const std::optional<QString>& environment,
+                                                 const std::optional<QString>& settings)
+{
+    const std::pair<std::optional<QString>, DriverSource> candidates[] = {
+        {given(option), DriverSource::Option},
+        {given(environment), DriverSource::Environment},
+        {given(settings), DriverSource::Settings},
+    };
+    for (const auto& [value, source] : candidates) {
+        if (!value)
+            continue;
+        auto parsed = DriverSpec::parse(*value);
+        if (const auto* error = std::get_if<QString>(&parsed)) {
+            const QString origin = source == DriverSource::Option ? QStringLiteral("--driver")
+                                   : source == DriverSource::Environment
+                                       ? QString::fromLatin1(kDriverEnvironmentVariable)
+                                       : QStringLiteral("the settings file (%1)")
+                                             .arg(QString::fromLatin1(kDriverSettingsKey));
+            return origin + QStringLiteral(": ") + *error;
+        }
+        return DriverChoice{std::get<DriverSpec>(parsed), source};
+    }
+    return DriverChoice{};
+}
+
+std::optional<QString> driverFromEnvironment()
+{
+    if (!qEnvironmentVariableIsSet(kDriverEnvironmentVariable))
+        return std::nullopt;
+    return qEnvironmentVariable(kDriverEnvironmentVariable);
+}
+
+std::optional<QString> driverFromSettings()
+{
+    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                             QStringLiteral("gpibconfig"), QStringLiteral("gpibconfig"));
+    const QVariant value = settings.value(QString::fromLatin1(kDriverSettingsKey));
+    if (!value.isValid())
+        return std::nullopt;
+    return value.toString();
+}
+
+std::unique_ptr<Driver> makeDriver(const DriverSpec& spec)
+{
+    switch (spec.kind) {
+    case DriverSpec::Kind::System:
+        return SystemDriver::load();
+    case DriverSpec::Kind::PrologixSerial:
+        return prologix::PrologixDriver::serial(spec.port);
+    case DriverSpec::Kind::PrologixTcp:
+        return prologix::PrologixDriver::tcp(spec.host, spec.tcpPort);
+    case DriverSpec::Kind::Sim:
+    case DriverSpec::Kind::List:
+        break;
+    }
+    return nullptr;
+}
+
+QString driverTitleSuffix(const DriverSpec& spec)
+{
+    switch (spec.kind) {
+    case DriverSpec::Kind::PrologixSerial:
+        return QStringLiteral("Prologix ") + spec.port;
+    case DriverSpec::Kind::PrologixTcp:
+        return QStringLiteral("Prologix ") +
+               (spec.tcpPort == prologix::kDefaultTcpPort
+                    ? spec.host
+                    : spec.toString().mid(QStringLiteral("prologix-tcp:").size()));
+    case DriverSpec::Kind::Sim:
+        return QStringLiteral("simulated bench");
+    case DriverSpec::Kind::System:
+    case DriverSpec::Kind::List:
+        break;
+    }
+    return {};
+}
+
+QString driverListText()
+{
+    QString text =
+        QStringLiteral(
+            "Drivers (--driver, %1, or \"%2\" in the settings file):\n"
+            "  system                    the NI-488.2 compatible library of this machine (%3)\n"
+            "  prologix:PORT             a Prologix GPIB-USB controller or an AR488 board on a "
+            "serial port\n"
+            "  prologix-tcp:HOST[:PORT]  a Prologix GPIB-ETHERNET controller (port %4 unless "
+            "given)\n"
+            "  sim                       the simulated bench (command-line tool only)\n"
+            "Serial ports:\n")
+            .arg(QString::fromLatin1(kDriverEnvironmentVariable),
+                 QString::fromLatin1(kDriverSettingsKey),
+                 SystemDriver::candidateLibraries().join(QStringLiteral(", ")))
+            .arg(prologix::kDefaultTcpPort);
+    const auto ports = QSerialPortInfo::availablePorts();
+    if (ports.isEmpty())
+        text += QStringLiteral("  (none found)\n");
+    for (const QSerialPortInfo& port : ports) {
+        QStringList about;
+        for (const QString& part : {port.description(), port.manufacturer(), port.serialNumber()})
+            if (!part.isEmpty())
+                about << part;
+        if (port.hasVendorIdentifier() && port.hasProductIdentifier())
+            about << QStringLiteral("USB %1:%2")
+                         .arg(port.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                         .arg(port.productIdentifier(), 4, 16, QLatin1Char('0'));
+        text += QStringLiteral("  prologix:%1%2\n")
+                    .arg(port.systemLocation(),
+                         about.isEmpty() ? QString()
+                                         : QStringLiteral("  ") + about.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+
+} // namespace gpibconfig

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <variant>
+
+namespace gpibconfig {
+
+class Driver;
+
+// Which driver to run on, as the operator writes it:
+//
+//   system                   the NI-488.2 compatible library of the machine (the default)
+//   prologix:PORT            a Prologix GPIB-USB controller or an AR488 board on a serial port
+//                            (/dev/ttyUSB0, /dev/ttyACM0, COM3)
+//   prologix-tcp:HOST[:PORT] a Prologix GPIB-ETHERNET controller (port 1234 unless given;
+//                            an IPv6 address in brackets: [fe80::1]:1234)
+//   sim                      the simulated bench (for the command-line tool)
+//   list                     print the drivers and the serial ports found, and stop
+//
+// The kind is case-insensitive; blanks around the whole are ignored.
+struct DriverSpec {
+    enum class Kind { System, PrologixSerial, PrologixTcp, Sim, List };
+
+    Kind kind = Kind::System;
+    QString port;        // PrologixSerial: the serial port
+    QString host;        // PrologixTcp
+    quint16 tcpPort = 0; // PrologixTcp
+
+    // Parses one spec; on failure the error says what is wrong and what is accepted.
+    static std::variant<DriverSpec, QString> parse(const QString& text);
+
+    // The spec written back in the form parse() accepts.
+    QString toString() const;
+    bool operator==(const DriverSpec&) const = default;
+};
+
+// Where the spec in force came from, highest precedence first.
+enum class DriverSource { Option, Environment, Settings, Default };
+
+struct DriverChoice {
+    DriverSpec spec;
+    DriverSource source = DriverSource::Default;
+};
+
+// The name of the environment variable and of the settings key.
+inline constexpr char kDriverEnvironmentVariable[] = "GPIBCONFIG_DRIVER";
+inline constexpr char kDriverSettingsKey[] = "driver";
+
+// The spec in force: the --driver option, else the environment variable, else the settings
+// file, else the system library. Empty values count as not given. On a bad spec the error names
+// where it came from, e.g. "GPIBCONFIG_DRIVER: unknown driver \"gpib\" ...".
+std::variant<DriverChoice, QString> chooseDriver(const std::optional<QString>& option,
+                                                 const std::optional<QString>& environment,
+                                                 const std::optional<QString>& settings);
+
+// The value of GPIBCONFIG_DRIVER, and of "driver" in the settings file of the platform's usual
+// place (~/.config/gpibconfig/gpibconfig.conf on Linux, the registry on Windows).
+std::optional<QString> driverFromEnvironment();
+std::optional<QString> driverFromSettings();
+
+// The driver for a spec of kind System, PrologixSerial or PrologixTcp; null for Sim and List,
+// which the caller handles.
+std::unique_ptr<Driver> makeDriver(const DriverSpec& spec);
+
+// What the main window's title adds for the driver ("Prologix 192.168.1.50",
+// "Prologix /dev/ttyUSB0"); empty for the system library.
+QString driverTitleSuffix(const DriverSpec& spec);
+
+// The text of --driver list: the drivers and the serial ports found.
+QString driverListText();
+
+// Exit status for a bad command line (sysexits' EX_USAGE).
+inline constexpr int kExitUsage = 64;
+
+} // namespace gpibconfig

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "Transport.h"
+#include "gpib/Driver.h"
+
+#include <QByteArray>
+#include <QLoggingCategory>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace gpibconfig::prologix {
+
+// The raw "++" exchange, one debug line per direction:
+//   QT_LOGGING_RULES="gpibconfig.prologix.debug=true"
+Q_DECLARE_LOGGING_CATEGORY(lcPrologix)
+
+// How long the driver waits for what, in milliseconds. Tests shorten them.
+struct Timing {
+    int connectMs = 3000;     // TCP connection request
+    int versionWaitMs = 3000; // answer to ++ver, in all
+    int versionRetryMs = 700; // ++ver asked again (a board that resets when opened may miss it)
+    int readMarginMs = 300;   // beyond ++read_tmo_ms before a read counts as timed out
+    int writeMs = 2000;       // bytes leaving the host
+};
+
+// The twelve board-level calls over a controller that speaks the "++" protocol of the Prologix
+// GPIB-USB and GPIB-ETHERNET controllers (and of AR488 boards, which follow it), in controller
+// mode. Board 0 is the controller; the status words are made here from what the protocol lets
+// us know:
+//
+// - Success: CMPL and CIC (the controller is controller in charge from power-on); a Receive
+//   whose reply ended with EOI adds END. Failure: ERR with the code; iberr keeps the last
+//   failure's code through later successes, as NI-488.2 does.
+// - The protocol reports nothing of the bus: a Send to an address where nobody listens succeeds
+//   (no ENOL), a device clear cannot fail. A Receive that gets no reply, or one that stops
+//   without EOI or a final line feed, fails with ERR, TIMO and EABO after ++read_tmo_ms plus a
+//   margin for the host link; ibcntl then counts the bytes that did arrive.
+// - No controller (port that cannot be opened, connection refused or dropped, no answer to
+//   ++ver): every call fails with ERR and EDVR, and explainFailure() says what happened in
+//   plain words. The next call tries again, so a controller plugged in or reconnected is used
+//   without restarting the program.
+// - Command bytes: unlisten, listen addresses (with secondaries) and group execute trigger,
+//   which becomes ++trg for the addressed listeners. Other bytes fail with ECAP before anything
+//   is sent.
+//
+// Calls must come from one thread; the QIODevice behind the transport is made on it.
+class PrologixDriver final : public Driver {
+public:
+    PrologixDriver(std::unique_ptr<Transport> transport, Timing timing = {});
+    ~PrologixDriver() override;
+
+    static std::unique_ptr<PrologixDriver> serial(const QString& port, Timing timing = {});
+    static std::unique_ptr<PrologixDriver> tcp(const QString& host, quint16 port = kDefaultTcpPort,
+                                               Timing timing = {});
+
+    void SendIFC(int board) override;
+    void DevClear(int board, Addr4882 address) override;
+    void Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+              int eotMode) override;
+    void Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                 int termination) override;
+    void SendCmds(int board, const std::uint8_t* commands, long count) override;
+    int ibonl(int ud, int v) override;
+    int ibsre(int ud, int v) override;
+    int ibtmo(int ud, int v) override;
+    long ThreadIbsta() override { return m_ibsta; }
+    long ThreadIberr() override { return m_iberr; }
+    long ThreadIbcnt() override { return m_ibcntl; }
+    long ThreadIbcntl() override { return m_ibcntl; }
+
+    QString explainFailure(int ibsta, int iberr, long ibcntl) const override;
+
+    QString where() const { return m_where; }
+    // What the controller answered to ++ver (empty until one did).
+    QString controllerVersion() const { return m_version; }
+    // ++read_tmo_ms as the driver last asked for it (or will at the next connection).
+    int readTimeoutMs() const { return m_readTimeoutMs; }
+    // Bytes handed to the transport since construction (tests wait for the far end to have
+    // taken them all).
+    qint64 bytesWritten() const { return m_bytesWritten; }
+
+    // The character the controller appends when a reply ends with EOI (++eot_char).
+    static constexpr char kEotChar = 0x04;
+    // ++read_tmo_ms accepts 1 to 3000 ms (Prologix GPIB-USB manual, "read_tmo_ms"; AR488 takes
+    // more, but a Prologix controller would refuse it).
+    static constexpr int kMaxReadTimeoutMs = 3000;
+    // ibtmo code -> milliseconds for ++read_tmo_ms (capped at kMaxReadTimeoutMs, code 0 "none"
+    // included), nullopt for a code outside 0-17.
+    static std::optional<int> readTimeoutFor(int ibtmoCode);
+    // The bytes on the host link for one line of data: CR, LF, ESC and '+' escaped with ESC,
+    // then the line's own (unescaped) line feed.
+    static QByteArray escapedLine(const QByteArray& data);
+
+private:
+    enum class Problem {
+        None,
+        NoController, // the transport failed or went away (see m_transportFault)
+        NoAnswer,     // nothing came back to ++ver
+        WrongAnswer,  // something came back to ++ver, but not a controller's version
+        NoCapability, // ECAP: what the protocol cannot do (m_problemText says what)
+    };
+
+    bool beginCall(int board);
+    bool ensureController();
+    bool handshake();
+    bool sendLine(const QByteArray& line);
+    bool command(const QByteArray& text);
+    bool selectAddress(Addr4882 address);
+    bool setEoi(bool on);
+    void dropConnection();
+    void discardLateBytes();
+
+    void succeed(long count, long extra = 0);
+    void fail(int iberr, long count = 0, long extra = 0);
+    void failNoController();
+    void failCapability(QString what);
+    long stateBits() const;
+
+    std::unique_ptr<Transport> m_transport;
+    Timing m_timing;
+    QString m_where;
+
+    // The controller as configured on the current connection.
+    bool m_ready = false;
+    QString m_version;
+    std::optional<Addr4882> m_addressSent;
+    std::optional<bool> m_eoiSent;
+    std::optional<int> m_readTimeoutSent;
+
+    int m_readTimeoutMs = kMaxReadTimeoutMs; // NI's default of 10 s, capped
+    bool m_capReported = false;
+
+    // Listeners as the program addressed them with command bytes (primary, secondary or -1),
+    // for a group execute trigger.
+    std::vector<std::pair<int, int>> m_listeners;
+
+    // Rest of a reply longer than the caller's buffer, for the next Receive from that address.
+    QByteArray m_pending;
+    std::optional<Addr4882> m_pendingFrom;
+    bool m_pendingEnded = false;
+
+    qint64 m_bytesWritten = 0;
+
+    long m_ibsta = 0;
+    long m_iberr = 0;
+    long m_ibcntl = 0;
+
+    Problem m_problem = Problem::None;
+    Transport::Fault m_transportFault = Transport::Fault::None;
+    QString m_problemText;
+};
+
+} // namespace gpibconfig::prologix

@@ -1,0 +1,208 @@
+// Choosing the driver: the spec's forms, where it comes from, the window title, and the
+// program's answer to a bad one.
+#include "drivers/DriverSpec.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+using namespace gpibconfig;
+using Kind = DriverSpec::Kind;
+
+Q_DECLARE_METATYPE(gpibconfig::DriverSpec::Kind)
+
+class DriverSpecTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parsesTheAcceptedForms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QString>("where"); // port, or host
+        QTest::addColumn<int>("tcpPort");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("system") << "system" << Kind::System << "" << 0 << "";
+        QTest::newRow("blanks and case") << "  System " << Kind::System << "" << 0 << "";
+        QTest::newRow("linux port") << "prologix:/dev/ttyUSB0" << Kind::PrologixSerial
+                                    << "/dev/ttyUSB0" << 0 << "Prologix /dev/ttyUSB0";
+        QTest::newRow("windows port")
+            << "PROLOGIX:COM3" << Kind::PrologixSerial << "COM3" << 0 << "Prologix COM3";
+        QTest::newRow("host") << "prologix-tcp:192.168.1.50" << Kind::PrologixTcp << "192.168.1.50"
+                              << 1234 << "Prologix 192.168.1.50";
+        QTest::newRow("host and port") << "prologix-tcp:gpib.lab:5000" << Kind::PrologixTcp
+                                       << "gpib.lab" << 5000 << "Prologix gpib.lab:5000";
+        QTest::newRow("ipv6") << "prologix-tcp:[fe80::1]" << Kind::PrologixTcp << "fe80::1" << 1234
+                              << "Prologix fe80::1";
+        QTest::newRow("ipv6 and port") << "prologix-tcp:[::1]:1235" << Kind::PrologixTcp << "::1"
+                                       << 1235 << "Prologix [::1]:1235";
+        QTest::newRow("sim") << "sim" << Kind::Sim << "" << 0 << "simulated bench";
+        QTest::newRow("list") << "list" << Kind::List << "" << 0 << "";
+    }
+    void parsesTheAcceptedForms()
+    {
+        QFETCH(QString, text);
+        QFETCH(Kind, kind);
+        QFETCH(QString, where);
+        QFETCH(int, tcpPort);
+        QFETCH(QString, title);
+        const auto parsed = DriverSpec::parse(text);
+        QVERIFY2(
+            std::holds_alternative<DriverSpec>(parsed),
+            qPrintable(std::get_if<QString>(&parsed) ? *std::get_if<QString>(&parsed) : QString()));
+        const DriverSpec spec = std::get<DriverSpec>(parsed);
+        QCOMPARE(spec.kind, kind);
+        QCOMPARE(kind == Kind::PrologixSerial ? spec.port : spec.host, where);
+        QCOMPARE(int(spec.tcpPort), tcpPort);
+        QCOMPARE(driverTitleSuffix(spec), title);
+        // What toString() writes reads back as the same spec.
+        const auto again = DriverSpec::parse(spec.toString());
+        QVERIFY(std::holds_alternative<DriverSpec>(again));
+        QCOMPARE(std::get<DriverSpec>(again), spec);
+    }
+
+    void refusesOthersSayingWhy_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("unknown") << "gpib"
+                                 << "unknown driver \"gpib\"";
+        QTest::newRow("empty") << ""
+                               << "unknown driver";
+        QTest::newRow("no port") << "prologix"
+                                 << "needs the serial port";
+        QTest::newRow("empty port") << "prologix: "
+                                    << "needs the serial port";
+        QTest::newRow("no host") << "prologix-tcp:"
+                                 << "needs the controller's host";
+        QTest::newRow("port zero") << "prologix-tcp:lab:0"
+                                   << "not a TCP port";
+        QTest::newRow("port too big") << "prologix-tcp:lab:65536"
+                                      << "not a TCP port";
+        QTest::newRow("port with sign") << "prologix-tcp:lab:+80"
+                                        << "not a TCP port";
+        QTest::newRow("port missing") << "prologix-tcp:lab:"
+                                      << "port after ':' is missing";
+        QTest::newRow("bare ipv6") << "prologix-tcp:fe80::1"
+                                   << "in brackets";
+        QTest::newRow("open bracket") << "prologix-tcp:[fe80::1"
+                                      << "closing bracket";
+        QTest::newRow("junk after bracket") << "prologix-tcp:[::1]x"
+                                            << "only :PORT";
+        QTest::newRow("system with argument") << "system:x"
+                                              << "unknown driver";
+    }
+    void refusesOthersSayingWhy()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, says);
+        const auto parsed = DriverSpec::parse(text);
+        QVERIFY(std::holds_alternative<QString>(parsed));
+        QVERIFY2(std::get<QString>(parsed).contains(says), qPrintable(std::get<QString>(parsed)));
+    }
+
+    void optionThenEnvironmentThenSettings_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("chosen"); // the spec, or "error: <part of the message>"
+        const QString none = QStringLiteral("<none>");
+        QTest::newRow("nothing") << none << none << none << "system";
+        QTest::newRow("settings") << none << none << "prologix:COM4"
+                                  << "prologix:COM4";
+        QTest::newRow("environment over settings") << none << "prologix-tcp:lab"
+                                                   << "prologix:COM4"
+                                                   << "prologix-tcp:lab:1234";
+        QTest::newRow("option over both") << "system"
+                                          << "prologix-tcp:lab"
+                                          << "prologix:COM4"
+                                          << "system";
+        QTest::newRow("empty values do not count") << ""
+                                                   << " "
+                                                   << "prologix:COM4"
+                                                   << "prologix:COM4";
+        QTest::newRow("bad option named") << "gpib"
+                                          << "system" << none << "error: --driver: unknown driver";
+        QTest::newRow("bad environment named")
+            << none << "prologix-tcp:" << none << "error: GPIBCONFIG_DRIVER: prologix-tcp needs";
+        QTest::newRow("bad settings named") << none << none << "x"
+                                            << "error: the settings file";
+        QTest::newRow("a bad lower one is not looked at") << "system"
+                                                          << "junk"
+                                                          << "junk"
+                                                          << "system";
+    }
+    void optionThenEnvironmentThenSettings()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, environment);
+        QFETCH(QString, settings);
+        QFETCH(QString, chosen);
+        const auto value = [](const QString& v) {
+            return v == QLatin1String("<none>") ? std::nullopt : std::optional<QString>(v);
+        };
+        const auto result = chooseDriver(value(option), value(environment), value(settings));
+        if (chosen.startsWith(QLatin1String("error: "))) {
+            QVERIFY(std::holds_alternative<QString>(result));
+            QVERIFY2(std::get<QString>(result).startsWith(chosen.mid(7)),
+                     qPrintable(std::get<QString>(result)));
+        } else {
+            QVERIFY(std::holds_alternative<DriverChoice>(result));
+            QCOMPARE(std::get<DriverChoice>(result).spec.toString(), chosen);
+        }
+    }
+
+    // The program itself: a bad spec is a usage error, --help and list work without a bus.
+    void programAnswersOnTheCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("stdoutHas");
+        QTest::addColumn<QString>("stderrHas");
+        QTest::newRow("help") << QStringList{"--help"} << "" << 0 << "--driver <spec>"
+                              << "";
+        QTest::newRow("list") << QStringList{"--driver", "list"} << "" << 0
+                              << "prologix-tcp:HOST[:PORT]"
+                              << "";
+        QTest::newRow("bad option") << QStringList{"--driver", "gpib"} << "" << 64 << ""
+                                    << "gpibconfig: --driver: unknown driver \"gpib\"";
+        QTest::newRow("bad environment") << QStringList{} << "prologix:" << 64 << ""
+                                         << "GPIBCONFIG_DRIVER: prologix needs the serial port";
+        QTest::newRow("sim is for the command-line tool")
+            << QStringList{"--driver", "sim"} << "" << 64 << ""
+            << "gpibconfig-sim";
+        QTest::newRow("unknown option") << QStringList{"--drivr", "x"} << "" << 64 << ""
+                                        << "drivr";
+    }
+    void programAnswersOnTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, environment);
+        QFETCH(int, exitCode);
+        QFETCH(QString, stdoutHas);
+        QFETCH(QString, stderrHas);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QString::fromLatin1(kDriverEnvironmentVariable));
+        if (!environment.isEmpty())
+            env.insert(QString::fromLatin1(kDriverEnvironmentVariable), environment);
+        // A settings file of its own, so the user's does not count.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                   QDir::tempPath() + QStringLiteral("/gpibconfig-spec-test"));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(GPIBCONFIG_PROGRAM), arguments);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(program.exitCode() == exitCode, qPrintable(out + err));
+        QVERIFY2(out.contains(stdoutHas), qPrintable(out));
+        QVERIFY2(err.contains(stderrHas), qPrintable(err));
+    }
+};
+
+QTEST_GUILESS_MAIN(DriverSpecTest)
+#include "tst_driver_spec.moc"

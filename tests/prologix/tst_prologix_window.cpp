@@ -1,0 +1,269 @@
+// The program's window over the Prologix driver, through the simulated controller in front of
+// the bench: the real widgets, the driver on its bus thread, the controller on a pty or TCP.
+#include "Rig.h"
+#include "support/Harness.h"
+
+#include <QPlainTextEdit>
+
+using namespace gpibconfig;
+using namespace gpibconfig::test;
+
+Q_DECLARE_METATYPE(gpibconfig::test::Link)
+
+namespace {
+
+const QStringList kEntries = {"7311",  "7314A", "7314B", "7317", "7321",  "7322",  "7325",
+                              "7325A", "7328",  "7331",  "7334", "7334A", "7337B", "7340A",
+                              "7352A", "7355",  "7357",  "7360", "7362",  "7370A", "7370B",
+                              "7374A", "7374B", "7376",  "7379", "7385",  "7385A"};
+
+// The program as gpibconfig runs it, but on a Prologix controller in front of the bench, in the
+// bench's virtual time (pauses take no time; the bus's own waits are real).
+struct WindowRig : PrologixRig {
+    CountingNotifier notifier;
+    ProgramState state;
+    GPIB32 programGpib{*driver, state.status};
+    AppContext app{state, programGpib, bench->clock(), notifier};
+    std::unique_ptr<MainWindow> main;
+    std::deque<QString> channelAnswers;
+    bool configWindowOpened = false;
+
+    explicit WindowRig(Link link)
+        : PrologixRig(link)
+    {
+        main = std::make_unique<MainWindow>(app);
+        main->show();
+    }
+    ~WindowRig() { main.reset(); }
+
+    QWidget* mainControl(const QString& name) const { return main->findChild<QWidget*>(name); }
+
+    // As Harness::configure: select, Configure, power cycle where asked, run the script.
+    template <typename Script> void configure(const QString& entry, Script script)
+    {
+        main->setConfigWindowHook([this, script](ConfigWindow& window) {
+            configWindowOpened = true;
+            window.setChannelDialogHook([this](ChannelDialog& dialog) {
+                QTimer::singleShot(0, &dialog, [this, &dialog] {
+                    if (!channelAnswers.empty()) {
+                        QTest::keyClicks(dialog.findChild<QLineEdit*>(ctl::txtChNum),
+                                         channelAnswers.front());
+                        channelAnswers.pop_front();
+                        QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel),
+                                          Qt::LeftButton);
+                    }
+                    if (dialog.isVisible())
+                        dialog.close();
+                });
+            });
+            window.setNoticeDialogHook([](NoticeDialog& dialog) {
+                QTimer::singleShot(0, &dialog, [&dialog] {
+                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdCancel),
+                                      Qt::LeftButton);
+                });
+            });
+            QTimer::singleShot(0, &window, [&window, script]() mutable {
+                script(window);
+                if (window.isVisible())
+                    window.done(QDialog::Rejected);
+            });
+        });
+        auto* list = main->findChild<QListWidget*>(ctl::listUnit);
+        const auto items = list->findItems(entry, Qt::MatchExactly);
+        QVERIFY(!items.isEmpty());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.front()).center());
+        QTest::mouseClick(mainControl(ctl::cmdConfig), Qt::LeftButton);
+        auto* cont = qobject_cast<QPushButton*>(mainControl(ctl::cmdContinue));
+        if (cont->isEnabled()) {
+            bench->powerCycle(bench->unitId(entry.toStdString()));
+            QTest::mouseClick(cont, Qt::LeftButton);
+        }
+    }
+
+    // Messages the bench's units got, as "0x0005 *ESR?" (the program's line feed left off).
+    QStringList messages(std::size_t from = 0) const
+    {
+        QStringList out;
+        for (const QString& line : trace(from)) {
+            if (!line.startsWith(QStringLiteral("Send(")))
+                continue;
+            const qsizetype open = line.indexOf(QLatin1Char('"'));
+            const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
+            QString text = line.mid(open + 1, close - open - 1);
+            if (text.endsWith(QStringLiteral("\\n")))
+                text.chop(2);
+            out << line.section(QStringLiteral(", "), 1, 1) + QLatin1Char(' ') + text;
+        }
+        return out;
+    }
+};
+
+// What the list shows for a function whose query went out as `header`.
+QString shownValue(const sim::Bench& bench, sim::Bench::UnitId unit, const QString& header)
+{
+    const auto view = bench.unit(unit);
+    if (header == QLatin1String("SYST:COMM:GPIB:ADDR"))
+        return view.onSwitchAddress ? QStringLiteral("%1/31").arg(view.switchAddress)
+                                    : QString::number(view.primary);
+    const auto value = bench.setting(unit, header.toStdString());
+    return value ? QString::fromStdString(*value) : QStringLiteral("<unknown to the unit>");
+}
+
+} // namespace
+
+class PrologixWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every entry of the list: the first function's value, asked over the controller, is what
+    // the bench's unit holds; trigger-mode units got their GET through ++trg first.
+    void firstQueryOfEveryEntry_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<Link>("link");
+        for (int n = 0; n < kEntries.size(); ++n)
+            QTest::newRow(qPrintable(kEntries.at(n)))
+                << kEntries.at(n) << n + 1 << (n % 2 ? Link::Tcp : Link::Pty);
+    }
+    void firstQueryOfEveryEntry()
+    {
+        QFETCH(QString, entry);
+        QFETCH(int, address);
+        QFETCH(Link, link);
+        WindowRig rig(link);
+        const auto unit = rig.bench->unitId(entry.toStdString());
+        rig.channelAnswers = {QStringLiteral("1")};
+        QString firstLine;
+        QString gpibError;
+        std::size_t start = 0;
+        rig.configure(entry, [&](ConfigWindow& window) {
+            Run run{window};
+            start = rig.bench->trace().size();
+            run.setAddress(QString::number(address));
+            firstLine = run.lines().value(0);
+            gpibError = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
+        });
+        QVERIFY(rig.configWindowOpened);
+        QVERIFY2(gpibError.isEmpty(), qPrintable(gpibError));
+
+        QString header;
+        for (const QString& message : rig.messages(start)) {
+            const QString text = message.section(QLatin1Char(' '), 1);
+            if (text.endsWith(QLatin1Char('?')) && text != QLatin1String("*ESR?")) {
+                header = text.chopped(1);
+                break;
+            }
+        }
+        QVERIFY2(!header.isEmpty(), qPrintable(rig.trace(start).join(QLatin1Char('\n'))));
+        QVERIFY2(firstLine.endsWith(QLatin1Char(' ') + shownValue(*rig.bench, unit, header)),
+                 qPrintable(firstLine + QStringLiteral(" / ") + header));
+        if (rig.bench->unit(unit).needsTrigger)
+            QVERIFY(rig.bench->unit(unit).triggered);
+    }
+
+    // The analog unit from address to locked, saved configuration, as in the bench's own run.
+    void analogUnitRunToLockedSave()
+    {
+        WindowRig rig(Link::Pty);
+        const auto unit = rig.bench->unitId("7352A");
+        std::size_t start = 0;
+        bool closed = false;
+        rig.configure(QStringLiteral("7352A"), [&](ConfigWindow& window) {
+            Run run{window};
+            start = rig.bench->trace().size();
+            run.setAddress(QStringLiteral("15"));
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            run.enter(); // Ext switch
+            run.enter(); // V Out Offset
+            run.enter(QStringLiteral("2.5"));
+            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Offset +/-dd.dddd"),
+                                                  QStringLiteral("+02.5000")));
+            run.enter(); // Slope
+            run.enter(); // Limit
+            run.enter(QStringLiteral("11"));
+            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Limit dd.dddd"),
+                                                  QStringLiteral("Error - retry")));
+            for (int f = 6; f <= 15; ++f)
+                run.enter();
+            QCOMPARE(run.lines().size(), 14);
+            run.enter();
+            run.click(ctl::cmdSRQ);
+            run.click(ctl::cmdNoSRQ);
+            run.click(ctl::cmdLock);
+            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
+            run.click(ctl::cmdDone);
+            closed = !window.isVisible();
+        });
+        QVERIFY2(closed, "the lock's confirmed save arms Done");
+        QVERIFY(rig.settle());
+        const QStringList msgs = rig.messages(start);
+        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit 11")));
+        QCOMPARE(msgs.mid(msgs.size() - 6),
+                 QStringList({"0x000F *PSC 0", "0x000F *PSC 1", "0x000F *CLS", "0x000F CAL:LOCK ON",
+                              "0x000F *SAV 0", "0x000F *ESR?"}));
+        QCOMPARE(rig.notifier.beeps, 0);
+        const auto view = rig.bench->unit(unit);
+        QVERIFY(view.locked);
+        QVERIFY(view.everSaved);
+        QCOMPARE(rig.bench->savedSetting(unit, "VOLT:OFFS").value_or(""), std::string("+02.5000"));
+    }
+
+    // The connection goes mid-menu: the failed call is reported with what happened, and the
+    // next Set Address works on a new connection.
+    void droppedConnectionMidMenu()
+    {
+        WindowRig rig(Link::Tcp);
+        QString report;
+        QStringList afterRecovery;
+        bool errorAfterRecovery = true;
+        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
+            rig.controller.dropOn("++read");
+            run.enter(); // asks for the event status enable register
+            report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
+            run.setAddress(QStringLiteral("5"));
+            errorAfterRecovery = run.visible(ctl::txtGPIBErr);
+            afterRecovery = run.lines();
+        });
+        QVERIFY2(report.startsWith(QStringLiteral("Receive Error")), qPrintable(report));
+        QVERIFY2(report.contains(QStringLiteral("EDVR")), qPrintable(report));
+        QVERIFY2(report.contains(QStringLiteral("The connection to 127.0.0.1:")) &&
+                     report.contains(QStringLiteral("opened again at the next bus call")),
+                 qPrintable(report));
+        QVERIFY(!errorAfterRecovery);
+        // The address query of the new Set Address went over the new connection and its answer
+        // is on the list.
+        const QString answered = rig.trace()
+                                     .filter(QStringLiteral("Receive(0, 0x0005"))
+                                     .value(1)
+                                     .section(QStringLiteral(" data="), 1);
+        QCOMPARE(answered, QStringLiteral("\"5\\n\""));
+        QVERIFY(afterRecovery.contains(
+            listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5"))));
+        QCOMPARE(rig.controller.connections(), 2);
+    }
+
+    void controllerThatNeverAnswersIsNamedOnTheMainWindow()
+    {
+        WindowRig rig(Link::Pty);
+        rig.controller.setAnswersVersion(false);
+        rig.configure(QStringLiteral("7321"), [](ConfigWindow&) {});
+        QVERIFY(!rig.configWindowOpened);
+        auto* box = qobject_cast<QPlainTextEdit*>(rig.mainControl(ctl::txtGPIBErr));
+        QVERIFY(box && box->isVisible());
+        const QString text = box->toPlainText();
+        QVERIFY2(
+            text.startsWith(QStringLiteral("SendIFC Error")) &&
+                text.contains(QStringLiteral("EDVR")) &&
+                text.contains(QStringLiteral("No Prologix-compatible controller answered on ") +
+                              rig.prologix->where()),
+            qPrintable(text));
+    }
+};
+
+QTEST_MAIN(PrologixWindowTest)
+#include "tst_prologix_window.moc"
