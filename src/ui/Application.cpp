@@ -17,10 +17,8 @@ int runGpibConfig(Driver& driver, Clock& clock, const std::function<void(MainWin
     QtNotifier notifier;
     AppContext app{state, gpib, clock, notifier};
 
-    QIcon icon;
-    for (const int size : {16, 32, 64})
-        icon.addPixmap(QPixmap::fromImage(makeIconImage(size)));
-    QApplication::setWindowIcon(icon);
+    // One size is drawn; the icon scales it down where a smaller one is asked for.
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeIconImage(64))));
     // The desktop entry is named after the program (gpibconfig, gpibconfig-sim).
     if (QGuiApplication::desktopFileName().isEmpty())
         QGuiApplication::setDesktopFileName(QCoreApplication::applicationName());

@@ -36,10 +36,11 @@ void drawBlockLetter(QPainter& p, char letter, QPointF origin, double cell)
 
 QString logoLettering() { return QStringLiteral("ZEB"); }
 
-QImage makeLogo()
+QPicture makeLogo()
 {
-    QImage image(847, 275, QImage::Format_RGB888);
-    QPainter p(&image);
+    QPicture picture;
+    picture.setBoundingRect(QRect(0, 0, 847, 275));
+    QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient band(0, 0, 847, 0);
@@ -62,7 +63,8 @@ QImage makeLogo()
         drawBlockLetter(p, letter.toLatin1(), QPointF(x, 50), cell);
         x += 6 * cell + 15;
     }
-    return image;
+    p.end();
+    return picture;
 }
 
 QImage makeIconImage(int size)

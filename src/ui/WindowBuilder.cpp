@@ -25,22 +25,38 @@ int twipsToPixels(int twips, int logicalDpi)
     return static_cast<int>(std::lround(static_cast<double>(twips) * logicalDpi / 1440.0));
 }
 
+namespace {
+
+// The first of `candidates` the machine has, else the last. Asking the font database once for
+// its families is cheap next to letting every font look for each missing family in turn, which
+// is what a list of families costs at the first text of every control.
+QString installedFamily(const QStringList& candidates)
+{
+    static const QStringList installed = QFontDatabase::families();
+    for (const QString& family : candidates)
+        if (installed.contains(family, Qt::CaseInsensitive))
+            return family;
+    return candidates.back();
+}
+
+} // namespace
+
 QFont fontFor(const FontSpec& spec)
 {
     // The windows were drawn with Windows fonts; where they are missing, families of the same
-    // width class follow, so that captions keep fitting their controls. The list is resolved when
-    // the font is first used, which spares the program a scan of every installed family.
+    // width class follow, so that captions keep fitting their controls.
     QFont font;
     if (spec.fixedPitch) {
-        font.setFamilies({spec.family, QStringLiteral("Liberation Mono"),
-                          QStringLiteral("DejaVu Sans Mono"),
-                          QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+        font.setFamily(installedFamily(
+            {spec.family, QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono"),
+             QFontDatabase::systemFont(QFontDatabase::FixedFont).family()}));
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);
     } else {
-        font.setFamilies({spec.family, QStringLiteral("Microsoft Sans Serif"),
-                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                          QStringLiteral("Nimbus Sans"), QApplication::font().family()});
+        font.setFamily(installedFamily({spec.family, QStringLiteral("Microsoft Sans Serif"),
+                                        QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                                        QStringLiteral("Nimbus Sans"),
+                                        QApplication::font().family()}));
         font.setStyleHint(QFont::SansSerif);
     }
     font.setPointSizeF(spec.points);
@@ -78,6 +94,14 @@ void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int ma
 {
     QFont font = designFont;
     const QRect room = w->rect().adjusted(margin, 0, -margin, 0);
+    // Most captions fit on one line as drawn; measuring that is a fraction of a wrapped layout.
+    const QFontMetrics design(designFont);
+    if (text.isEmpty() || (!text.contains(QLatin1Char('\n')) &&
+                           design.horizontalAdvance(text) <= room.width() &&
+                           design.height() <= w->height())) {
+        w->setFont(designFont);
+        return;
+    }
     const double smallest = designFont.pointSizeF() * 0.75;
     while (font.pointSizeF() > smallest) {
         const QRect need = QFontMetrics(font).boundingRect(room, Qt::TextWordWrap, text);
@@ -87,6 +111,9 @@ void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int ma
     }
     w->setFont(font);
 }
+
+// The logo: a label that shows a drawing, not text.
+bool isPicture(const QLabel* label) { return !label->picture().isNull(); }
 
 // The logic writes line breaks as carriage return + line feed; a text box breaks at line feeds.
 QString boxText(const QString& logicText)
@@ -100,7 +127,7 @@ QString boxText(const QString& logicText)
 QString shownText(const QWidget* w)
 {
     if (const auto* label = qobject_cast<const QLabel*>(w))
-        return label->pixmap().isNull() ? label->text() : logoLettering();
+        return isPicture(label) ? logoLettering() : label->text();
     if (const auto* button = qobject_cast<const QAbstractButton*>(w))
         return button->text();
     if (const auto* edit = qobject_cast<const QLineEdit*>(w))
@@ -254,7 +281,7 @@ void WindowBuilder::build()
         case ControlKind::Picture: {
             auto* picture = new QLabel(parent);
             picture->setScaledContents(true);
-            picture->setPixmap(QPixmap::fromImage(makeLogo()));
+            picture->setPicture(makeLogo());
             w = picture;
             break;
         }
@@ -360,7 +387,7 @@ void WindowBuilder::showText(QWidget* w, const QString& text)
 {
     const QFont designFont = w->property("designFont").value<QFont>();
     if (auto* label = qobject_cast<QLabel*>(w)) {
-        if (label->pixmap().isNull()) {
+        if (!isPicture(label)) {
             label->setText(text);
             fitCaption(label, text, designFont, 0);
         }
