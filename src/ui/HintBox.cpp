@@ -48,7 +48,8 @@ QPoint placeClearOf(QSize size, const QRect& window, const QRect& keepClear, con
                     int gap)
 {
     const int widest = std::max(available.left(), available.right() - size.width() + 1);
-    const int x = std::clamp(window.center().x() - size.width() / 2, available.left(), widest);
+    const int x =
+        std::clamp(window.left() + (window.width() - size.width()) / 2, available.left(), widest);
     const int above = keepClear.top() - gap - size.height();
     if (above >= available.top())
         return {x, above};
