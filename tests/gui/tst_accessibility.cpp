@@ -2,20 +2,16 @@
 // controls called by what a sighted operator reads, names that follow the text, reports read out
 // the moment they appear, and message boxes that take no text but the program's.
 #include "logic/Controls.h"
+#include "ui/WindowDefinitions.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/Dialogs.h"
-#include "ui/HintBox.h"
 #include "ui/MainWindow.h"
 #include "ui/WindowBuilder.h"
-#include "ui/WindowDefinitions.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <algorithm>
@@ -260,47 +256,6 @@ private slots:
         press(ctl::cmdConfig);
         QCOMPARE(alertsFor(w(ctl::txtGPIBErr)), QStringList({report, report}));
         QCOMPARE(g_alerts.size(), 2u);
-    }
-
-    void aDriversExplanationReachesKeyboardAndScreenReaderUsers()
-    {
-        const QString hint = QStringLiteral("No GPIB driver library was found (tried "
-                                            "libgpib.so.0).");
-        struct Missing final : test::FakeDriver {
-            QString hint;
-            QString explainFailure(int, int, long) const override { return hint; }
-        };
-        Missing missing;
-        missing.hint = hint;
-        missing.statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR);
-        test::TestContext local(missing);
-        MainWindow main(local.app);
-        main.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main));
-        main.findChild<QListWidget*>(ctl::listUnit)->setCurrentRow(0);
-        QTest::mouseClick(main.findChild<QWidget*>(ctl::cmdConfig), Qt::LeftButton);
-
-        // The report is read out as before; the explanation is its description.
-        QWidget* status = main.findChild<QWidget*>(ctl::txtGPIBErr);
-        QCOMPARE(alertsFor(status).size(), 1);
-        QCOMPARE(accessible(status)->text(QAccessible::Description), hint);
-
-        auto* box = main.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName));
-        QVERIFY(box);
-        QTRY_VERIFY(box->isActiveWindow());
-        QAccessibleInterface* iface = accessible(box);
-        QCOMPARE(iface->text(QAccessible::Description), hint);
-        QVERIFY(!iface->text(QAccessible::Name).isEmpty());
-        // Every word of it is on a label the reader can reach, and the focus is in the box.
-        QStringList read;
-        for (QLabel* label : box->findChildren<QLabel*>())
-            read << accessible(label)->text(QAccessible::Name);
-        QVERIFY2(read.contains(hint), qPrintable(read.join(QLatin1Char('|'))));
-        QWidget* focus = QApplication::focusWidget();
-        QVERIFY(focus && box->isAncestorOf(focus));
-        QCOMPARE(accessible(focus)->role(), QAccessible::Button);
-        QTest::keyClick(focus, Qt::Key_Escape);
-        QTRY_VERIFY(!main.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)));
     }
 
     void configurationMessagesAreReadOutEachTime()

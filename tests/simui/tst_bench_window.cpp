@@ -325,9 +325,6 @@ private slots:
         QVERIFY(refreshes.wait());
         const QString selected = expected.isEmpty() ? QStringLiteral("7360") : expected;
         QCOMPARE(units()->selectedItems().value(0)->row(), rowOf(selected));
-        QVERIFY(find<QLabel>(QStringLiteral("lblSettings"))
-                    ->text()
-                    .startsWith(QStringLiteral("&Settings of the ") + selected));
     }
 
     void settingsOfTheAddressedUnitFollowTheRunUntilAUnitIsPickedByHand()

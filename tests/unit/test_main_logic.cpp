@@ -190,21 +190,15 @@ TEST_F(MainLogicTest, EachExplainedCauseComesUpInABoxOnceAndStaysInTheToolTip)
     EXPECT_EQ(host.opened, 1);
     for (const char* way : {"gpibconfig-sim", "--driver"})
         EXPECT_TRUE(host.nextSteps.contains(QLatin1String(way))) << way;
-}
 
-TEST_F(MainLogicTest, MessagesAfterAnExplainedFailureCarryNoExplanation)
-{
-    driver.explanation = QStringLiteral("No GPIB board is configured for the driver.");
-    driver.statusFor = test::failing(BusCall::Kind::ibtmo, err::EARG);
+    // A message that is no failure does not keep the last failure's explanation.
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::EDVR, sta::ERR);
+    logic.configure();
+    driver.statusFor = nullptr;
     select(QStringLiteral("7374A"));
     logic.configure();
-    EXPECT_EQ(screen.txtGPIBErr.toolTip(), driver.explanation);
-
-    driver.statusFor = nullptr;
-    logic.configure(); // asks for the power cycle
     EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Turn unit off")));
     EXPECT_TRUE(screen.txtGPIBErr.toolTip().isEmpty());
-    EXPECT_EQ(host.hints.size(), 1);
 }
 
 TEST_F(MainLogicTest, TimeoutSettingFailureIsReportedUnderTheSendIfcTitle)
