@@ -14,6 +14,28 @@ public:
     virtual void beep() = 0;
 };
 
+// A failed call as the operator learns of it.
+struct FailureReport {
+    // The usual one-line status report, for the window's txtGPIBErr box.
+    QString report;
+    // The driver's plain words about what such a failure usually means; empty when it has none.
+    QString hint;
+    // The hint has not been shown in this run yet: the window puts it in a message box now.
+    bool newHint = false;
+};
+
+// What the operator can do about any failure a driver explains, beside what its own words say:
+// the ways around it that the program offers.
+inline QString hintNextSteps()
+{
+    return QStringLiteral(
+        "Without GPIB hardware at hand, gpibconfig-sim runs this program on a simulated bench "
+        "of units.\n\n"
+        "To work through another controller, such as a Prologix or AR488 one, start gpibconfig "
+        "with --driver (gpibconfig --driver list shows the drivers and serial ports).\n\n"
+        "The status report stays in the window; point at it to read this explanation again.");
+}
+
 // What every window's logic works with: the shared state, the bus, time and the beep. Owned by
 // the application; windows hold references.
 struct AppContext {
@@ -22,16 +44,19 @@ struct AppContext {
     Clock& clock;
     Notifier& notifier;
 
-    // Reports the failed call whose status is current under `title` the usual way and returns the
-    // text for the window's txtGPIBErr box: the report, plus a plain-words line when the driver
-    // knows what such a failure usually means.
-    QString reportFailure(const QString& title)
+    // Reports the failed call whose status is current under `title` the usual way, with what the
+    // driver can add in plain words and whether that is news to the operator in this run.
+    FailureReport reportFailure(const QString& title)
     {
         const GpibStatus failed = state.status;
-        const QString report = ReportGpibError(gpib, title);
-        const QString hint =
-            gpib.driver().explainFailure(failed.ibsta, failed.iberr, failed.ibcntl);
-        return hint.isEmpty() ? report : report + QStringLiteral("\r\n") + hint;
+        FailureReport failure;
+        failure.report = ReportGpibError(gpib, title);
+        failure.hint = gpib.driver().explainFailure(failed.ibsta, failed.iberr, failed.ibcntl);
+        if (!failure.hint.isEmpty() && !state.hintsShown.contains(failure.hint)) {
+            state.hintsShown.insert(failure.hint);
+            failure.newHint = true;
+        }
+        return failure;
     }
 };
 

@@ -129,13 +129,16 @@ void ConfigLogic::reset()
 
 void ConfigLogic::report(const QString& title)
 {
-    m_screen.txtGPIBErr.setText(m_app.reportFailure(title));
-    m_screen.txtGPIBErr.setVisible(true);
+    const FailureReport failure = m_app.reportFailure(title);
+    showStatusLine(failure.report, failure.hint);
+    if (failure.newHint)
+        m_host.showHint(failure.hint, hintNextSteps());
 }
 
-void ConfigLogic::showStatusLine(const QString& line)
+void ConfigLogic::showStatusLine(const QString& line, const QString& hint)
 {
     m_screen.txtGPIBErr.setText(line);
+    m_screen.txtGPIBErr.setToolTip(hint);
     m_screen.txtGPIBErr.setVisible(true);
 }
 
@@ -540,9 +543,8 @@ void ConfigLogic::leave()
         m_host.closeConfigWindow();
         return;
     }
-    m_screen.txtGPIBErr.setText(kLineBreak + QStringLiteral("Exit without saving? ") +
-                                QStringLiteral("Press Done again to exit"));
-    m_screen.txtGPIBErr.setVisible(true);
+    showStatusLine(kLineBreak + QStringLiteral("Exit without saving? ") +
+                   QStringLiteral("Press Done again to exit"));
     m_doneArmed = true;
     m_app.notifier.beep();
 }

@@ -17,6 +17,9 @@ public:
     virtual bool askChannel() = 0;
     // Shows the notice dialog modally; returns once it has closed.
     virtual void showNotice(const QString& notice) = 0;
+    // Shows the driver's plain words about a failure, and what the operator can do next, where
+    // they are read at once; returns without waiting for the operator.
+    virtual void showHint(const QString& hint, const QString& nextSteps) = 0;
 };
 
 // The configuration window's behaviour: address entry, the menu engine that walks a model's
@@ -86,7 +89,8 @@ private:
     bool sendChecked(const QString& text, const QString& errorTitle);
     bool clearStatus();
     bool saveConfirmed(const QString& what);
-    void showStatusLine(const QString& line);
+    // `hint` explains the line when the operator points at the box; empty for none.
+    void showStatusLine(const QString& line, const QString& hint = {});
 
     AppContext& m_app;
     ConfigScreen& m_screen;

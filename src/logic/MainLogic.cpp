@@ -38,10 +38,20 @@ void MainLogic::pickAndConfigure()
     configure();
 }
 
-void MainLogic::showMessage(const QString& text)
+void MainLogic::showMessage(const QString& text, const QString& hint)
 {
     m_screen.txtGPIBErr.setText(text);
+    m_screen.txtGPIBErr.setToolTip(hint);
     m_screen.txtGPIBErr.setVisible(true);
+}
+
+void MainLogic::reportFailure(const QString& title)
+{
+    // The report keeps the box to itself; the driver's explanation would only fit below its edge.
+    const FailureReport failure = m_app.reportFailure(title);
+    showMessage(failure.report, failure.hint);
+    if (failure.newHint)
+        m_host.showHint(failure.hint, hintNextSteps());
 }
 
 void MainLogic::configure()
@@ -85,7 +95,7 @@ bool MainLogic::prepareBoard()
         return ok;
     };
     if (m_app.gpib.SendIFC(st.BoardIndex).failed()) {
-        showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
+        reportFailure(QStringLiteral("SendIFC Error"));
         return done(false);
     }
     (void)m_app.gpib.ibsre(st.BoardIndex, 1);
@@ -96,7 +106,7 @@ bool MainLogic::prepareBoard()
     if (!st.status.failed() && afterRemoteEnable.failed())
         st.status = afterRemoteEnable;
     if (st.status.failed()) {
-        showMessage(m_app.reportFailure(QStringLiteral("SendIFC Error")));
+        reportFailure(QStringLiteral("SendIFC Error"));
         return done(false);
     }
     return done(true);

@@ -13,6 +13,9 @@ public:
     virtual void openConfigWindow() = 0;
     // Unloads the main window, which ends the program.
     virtual void closeMainWindow() = 0;
+    // Shows the driver's plain words about a failure, and what the operator can do next, where
+    // they are read at once; returns without waiting for the operator.
+    virtual void showHint(const QString& hint, const QString& nextSteps) = 0;
 };
 
 // The main window's behaviour: model selection, board preparation, the power-cycle request.
@@ -38,7 +41,9 @@ public:
     bool busy() const { return m_busy; }
 
 private:
-    void showMessage(const QString& text);
+    // `hint` explains the message when the operator points at the box; empty for none.
+    void showMessage(const QString& text, const QString& hint = {});
+    void reportFailure(const QString& title);
     // Interface clear, remote enable and the one-second time-out; false after a reported failure.
     bool prepareBoard();
 

@@ -2,6 +2,7 @@
 
 #include "gpib/GpibStatus.h"
 
+#include <QSet>
 #include <QString>
 #include <cstdint>
 
@@ -33,6 +34,10 @@ struct ProgramState {
 
     GpibStatus status;
     UnitAddress unit;
+
+    // The drivers' plain-words hints the operator has had in a message box in this run, so that
+    // each cause is explained once and not at every press of a button.
+    QSet<QString> hintsShown;
 };
 
 } // namespace gpibconfig

@@ -15,6 +15,12 @@ void Control::setText(const QString& text)
     m_owner.notify(*this, Screen::Aspect::Text);
 }
 
+void Control::setToolTip(const QString& toolTip)
+{
+    m_toolTip = toolTip;
+    m_owner.notify(*this, Screen::Aspect::ToolTip);
+}
+
 void Control::setEnabled(bool enabled)
 {
     m_enabled = enabled;

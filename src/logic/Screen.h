@@ -29,6 +29,9 @@ public:
     void setEnabled(bool enabled);
     bool visible() const { return m_visible; }
     void setVisible(bool visible);
+    // What the control explains on pointing at it; assistive tools get it as the description.
+    QString toolTip() const { return m_toolTip; }
+    void setToolTip(const QString& toolTip);
     void setFocus();
     bool hasFocus() const;
 
@@ -52,6 +55,7 @@ private:
     Screen& m_owner;
     QString m_name;
     QString m_text;
+    QString m_toolTip;
     bool m_enabled = true;
     bool m_visible = true;
     QStringList m_lines;
@@ -62,7 +66,7 @@ private:
 // observer; the logic never touches a widget, so every decision can be tested without a display.
 class Screen {
 public:
-    enum class Aspect { Text, Enabled, Visible, Lines, Selection, Focus };
+    enum class Aspect { Text, ToolTip, Enabled, Visible, Lines, Selection, Focus };
     using Observer = std::function<void(const Control& control, Aspect aspect)>;
 
     Screen(const Screen&) = delete;

@@ -71,6 +71,37 @@ std::optional<std::string> Bench::savedSetting(UnitId id, std::string_view heade
     return at(id).setting(header, channel, true);
 }
 
+std::optional<Bench::Addressed> Bench::addressedBy(Addr4882 address) const
+{
+    const int primary = address & 0xFF;
+    const int high = address >> 8;
+    constexpr int kFirstSecondary = 0x60;
+    if (primary > 30 || (high != 0 && (high < kFirstSecondary || high > kFirstSecondary + 30)))
+        return std::nullopt;
+    const int secondary = high == 0 ? -1 : high - kFirstSecondary;
+    // Lower is a better match: the channel named, a unit that listens to any secondary, then one
+    // that does not answer there at all.
+    std::optional<Addressed> best;
+    int bestRank = 3;
+    for (std::size_t id = 0; id < m_units.size(); ++id) {
+        const Unit& unit = *m_units[id];
+        if (unit.primary() != primary)
+            continue;
+        const auto channel =
+            secondary >= 0 && unit.usesSecondaries() ? unit.channelAt(secondary) : std::nullopt;
+        int rank = 2;
+        if (unit.poweredOn() && channel)
+            rank = 0;
+        else if (unit.poweredOn() && !unit.usesSecondaries())
+            rank = 1;
+        if (rank < bestRank) {
+            bestRank = rank;
+            best = Addressed{id, channel.value_or(0)};
+        }
+    }
+    return best;
+}
+
 void Bench::powerCycle(UnitId id)
 {
     Unit& unit = at(id);

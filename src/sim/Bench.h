@@ -89,6 +89,19 @@ public:
     std::optional<std::string> savedSetting(UnitId id, std::string_view header,
                                             std::size_t channel = 0) const;
 
+    // The unit a program talking to `address` (the driver's address word: primary address in
+    // the low byte, 0x60 + secondary in the high byte) works with, and which of its channels: the
+    // unit that talks there (a channel named by its secondary address before a unit without
+    // secondaries, else the first in bench order), else the first unit at that primary address
+    // that is switched off or has no channel at that secondary. nullopt when no unit is at that
+    // primary address and for words that name no device (NOADDR).
+    struct Addressed {
+        UnitId unit = 0;
+        std::size_t channel = 0;
+        bool operator==(const Addressed&) const = default;
+    };
+    std::optional<Addressed> addressedBy(Addr4882 address) const;
+
     // Switches the unit off and on: saved settings (or factory values) come back, the event
     // status register reads 128 (power on), ESE and SRE are cleared when *PSC is 1, a unit that
     // needs a trigger waits for one again. Recorded as "# <model> at <address>: power cycle",

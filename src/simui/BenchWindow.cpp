@@ -173,6 +173,12 @@ BenchWindow::BenchWindow(Bench& bench, QWidget* parent)
         scheduleRefresh();
     });
     m_traceListener = m_bench.trace().addListener([this](const BusCall& record) {
+        // A device clear is how a run starts on a unit (and on each channel of the 7379); which
+        // unit it reached is looked up now, before the run moves it to another address.
+        if (record.kind == BusCall::Kind::DevClear && !record.failed()) {
+            if (const auto addressed = m_bench.addressedBy(record.address))
+                m_addressed = addressed;
+        }
         m_pendingTrace.push_back(text(record.traceLine()));
         if (m_pendingTrace.size() > static_cast<std::size_t>(kTraceViewLines))
             m_pendingTrace.pop_front();
@@ -210,7 +216,8 @@ void BenchWindow::buildUi()
     m_units->setAccessibleDescription(
         QStringLiteral("Every unit on the bench with its address, mode, lock, event status "
                        "register and power switch; the selected unit's settings are shown "
-                       "beside"));
+                       "beside. The unit the program addresses is selected at each Set "
+                       "Address"));
     m_units->setHorizontalHeaderLabels({QStringLiteral("Model"), QStringLiteral("Address"),
                                         QStringLiteral("Mode"), QStringLiteral("Lock"),
                                         QStringLiteral("ESR"), QStringLiteral("Power")});
@@ -367,7 +374,35 @@ void BenchWindow::refresh()
         refreshUnits();
         refreshSettings();
     }
+    followAddressedUnit();
     emit refreshed();
+}
+
+void BenchWindow::followAddressedUnit()
+{
+    if (!m_addressed)
+        return;
+    const Bench::Addressed addressed = *m_addressed;
+    m_addressed.reset();
+    if (addressed.unit >= static_cast<std::size_t>(m_units->rowCount()))
+        return;
+    const int row = static_cast<int>(addressed.unit);
+    // The selection brings the unit's settings along.
+    m_units->selectRow(row);
+    m_units->scrollToItem(m_units->item(row, ColModel));
+    const UnitView unit = m_bench.unit(addressed.unit);
+    if (unit.channels.size() < 2 || addressed.channel >= unit.channels.size())
+        return;
+    // Of a unit with channels, the one the run works on comes into sight.
+    const QString channel = QStringLiteral("ch %1").arg(unit.channels[addressed.channel].secondary);
+    for (int r = 0; r < m_settings->rowCount(); ++r) {
+        const QTableWidgetItem* header = m_settings->verticalHeaderItem(r);
+        if (header && header->text() == channel) {
+            m_settings->scrollToItem(m_settings->item(r, ColHeader),
+                                     QAbstractItemView::PositionAtTop);
+            return;
+        }
+    }
 }
 
 void BenchWindow::refreshBoard()

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <deque>
+#include <optional>
 #include <vector>
 
 class QLabel;
@@ -24,7 +25,9 @@ namespace gpibconfig::sim {
 
 // The bench as a person at the bench sees it: every unit with its address, mode, lock and event
 // status and a power switch; the selected unit's settings next to what a power cycle brings back;
-// and the bus trace as it happens.
+// and the bus trace as it happens. When the program addresses a unit to configure it (the device
+// clear of Set Address), that unit is selected, so its settings change before the operator's
+// eyes as the run goes on; a unit selected by hand stays selected until the next Set Address.
 //
 // The window listens to the bench and takes its listeners off again in its destructor, so the
 // bench must outlive the window (declare the bench first). The window may go first at any time.
@@ -71,6 +74,7 @@ private:
     void refreshBoard();
     void refreshUnits();
     void refreshSettings();
+    void followAddressedUnit();
     void flushTrace();
     void clearTraceView();
     void addUnitRow(Bench::UnitId id, const UnitView& unit);
@@ -85,6 +89,8 @@ private:
     QTimer m_refreshTimer;
     bool m_unitsStale = true;
     std::deque<QString> m_pendingTrace;
+    // The unit the program addressed last, until the view has selected it.
+    std::optional<Bench::Addressed> m_addressed;
 
     QLabel* m_board = nullptr;
     QTableWidget* m_units = nullptr;

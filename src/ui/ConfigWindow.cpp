@@ -1,6 +1,7 @@
 #include "ConfigWindow.h"
 
 #include "Dialogs.h"
+#include "HintBox.h"
 #include "logic/Controls.h"
 
 #include <QKeyEvent>
@@ -110,6 +111,11 @@ void ConfigWindow::keyPressEvent(QKeyEvent* event)
         target = m_widgets->get<QPushButton>(ctl::cmdEnter);
     if (target && target->isEnabled() && target->isVisible())
         target->click();
+}
+
+void ConfigWindow::showHint(const QString& hint, const QString& nextSteps)
+{
+    showHintBox(this, m_widgets->widget(ctl::txtGPIBErr), hint, nextSteps);
 }
 
 } // namespace gpibconfig

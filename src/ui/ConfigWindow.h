@@ -45,6 +45,7 @@ private:
     void closeConfigWindow() override;
     bool askChannel() override;
     void showNotice(const QString& notice) override;
+    void showHint(const QString& hint, const QString& nextSteps) override;
     void connectButton(const QString& name, void (ConfigLogic::*handler)());
 
     AppContext& m_app;

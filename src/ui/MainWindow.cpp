@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "ConfigWindow.h"
+#include "HintBox.h"
 #include "logic/Controls.h"
 
 #include <QCloseEvent>
@@ -77,5 +78,10 @@ void MainWindow::openConfigWindow()
 }
 
 void MainWindow::closeMainWindow() { close(); }
+
+void MainWindow::showHint(const QString& hint, const QString& nextSteps)
+{
+    showHintBox(this, m_widgets->widget(ctl::txtGPIBErr), hint, nextSteps);
+}
 
 } // namespace gpibconfig

@@ -33,6 +33,7 @@ protected:
 private:
     void openConfigWindow() override;
     void closeMainWindow() override;
+    void showHint(const QString& hint, const QString& nextSteps) override;
 
     AppContext& m_app;
     MainScreen m_screen;

@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -185,8 +186,10 @@ WindowBuilder::WindowBuilder(QWidget* window, const WindowDef& def, Screen& scre
     for (const ControlDef& c : m_def.controls) {
         Control* control = m_screen.find(c.name);
         Q_ASSERT_X(control, "WindowBuilder", qPrintable(QStringLiteral("no control ") + c.name));
-        if (control)
+        if (control) {
             control->setText(c.caption);
+            control->setToolTip(c.toolTip);
+        }
     }
     Q_ASSERT(m_screen.controls().size() == m_def.controls.size());
     m_screen.setObserver(
@@ -467,6 +470,12 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
             announce(w);
         break;
     }
+    case Screen::Aspect::ToolTip:
+        // Rich text so that a long explanation wraps instead of running across the screen.
+        w->setToolTip(control->toolTip().isEmpty() ? QString()
+                                                   : Qt::convertFromPlainText(control->toolTip()));
+        w->setAccessibleDescription(control->toolTip());
+        break;
     case Screen::Aspect::Enabled:
         w->setEnabled(control->enabled());
         break;

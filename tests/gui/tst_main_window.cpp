@@ -1,18 +1,23 @@
 #include "logic/Controls.h"
-#include "ui/WindowDefinitions.h"
 #include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
+#include "ui/HintBox.h"
 #include "ui/MainWindow.h"
 #include "ui/WindowBuilder.h"
+#include "ui/WindowDefinitions.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 using namespace gpibconfig;
@@ -79,11 +84,10 @@ private slots:
         ConfigScreen configScreen;
         ChannelScreen channelScreen;
         NoticeScreen noticeScreen;
-        const std::pair<WindowDef, const Screen*> windows[] = {
-            {mainWindowDef(), &mainScreen},
-            {configWindowDef(), &configScreen},
-            {channelDialogDef(), &channelScreen},
-            {noticeDialogDef(), &noticeScreen}};
+        const std::pair<WindowDef, const Screen*> windows[] = {{mainWindowDef(), &mainScreen},
+                                                               {configWindowDef(), &configScreen},
+                                                               {channelDialogDef(), &channelScreen},
+                                                               {noticeDialogDef(), &noticeScreen}};
         for (const auto& [def, screen] : windows) {
             QCOMPARE(def.controls.size(), screen->controls().size());
             for (const ControlDef& c : def.controls)
@@ -229,27 +233,89 @@ private slots:
         QVERIFY(button(ctl::cmdConfig)->isEnabled());
     }
 
-    void noDriverLibraryIsExplainedInPlainWords()
+    void aDriversExplanationComesUpOnceClearOfTheReport()
     {
-        // A plain-words hint from the driver goes on a line of its own under the report.
+        // Markup in a driver's words (a device's answer may be quoted) is shown as it is.
+        const QString hint = QStringLiteral("No GPIB driver library was found (tried "
+                                            "libgpib.so.0). Install the <b>GPIB</b> driver.");
         struct Missing final : test::FakeDriver {
-            QString explainFailure(int, int, long) const override
-            {
-                return QStringLiteral("No GPIB driver library was found (tried libgpib.so.0).");
-            }
+            QString hint;
+            QString explainFailure(int, int, long) const override { return hint; }
         };
         Missing missing;
+        missing.hint = hint;
         missing.statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR);
         test::TestContext local(missing);
         MainWindow w(local.app);
         w.show();
-        auto* l = w.findChild<QListWidget*>(ctl::listUnit);
-        l->setCurrentRow(0);
-        QTest::mouseClick(w.findChild<QPushButton*>(ctl::cmdConfig), Qt::LeftButton);
-        QCOMPARE(w.findChild<QPlainTextEdit*>(ctl::txtGPIBErr)->toPlainText(),
-                 QStringLiteral("SendIFC Error ibsta = &H8000 <   ERR >iberr =  0 EDVR <DOS "
-                                "Error>ibcnt =  0\nNo GPIB driver library was found (tried "
-                                "libgpib.so.0)."));
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.findChild<QListWidget*>(ctl::listUnit)->setCurrentRow(0);
+        auto* configure = w.findChild<QPushButton*>(ctl::cmdConfig);
+        auto* status = w.findChild<QPlainTextEdit*>(ctl::txtGPIBErr);
+        const QString report = QStringLiteral(
+            "SendIFC Error ibsta = &H8000 <   ERR >iberr =  0 EDVR <DOS Error>ibcnt =  0");
+
+        QTest::mouseClick(configure, Qt::LeftButton);
+        QCOMPARE(status->toPlainText(), report);
+        QCOMPARE(status->accessibleDescription(), hint);
+        QCOMPARE(QTextDocumentFragment::fromHtml(status->toolTip()).toPlainText(), hint);
+        auto* box = w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName));
+        QVERIFY(box);
+        QTRY_VERIFY(box->isVisible());
+        QCOMPARE(box->text(), hint);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QVERIFY(box->informativeText().contains(QStringLiteral("gpibconfig-sim")));
+        QCOMPARE(QApplication::activeModalWidget(), box);
+        const QRect statusOnScreen(status->mapToGlobal(QPoint(0, 0)), status->size());
+        QVERIFY2(!box->frameGeometry().intersects(statusOnScreen), "the box hides the report");
+        // Keyboard and screen-reader users: the focus is in the box, its words on a label that a
+        // reader reaches and in its description, and Return closes it.
+        QTRY_VERIFY(box->isActiveWindow());
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus && box->isAncestorOf(focus));
+        QStringList read;
+        for (QLabel* label : box->findChildren<QLabel*>())
+            read << QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+        QVERIFY2(read.contains(hint), qPrintable(read.join(QLatin1Char('|'))));
+        QCOMPARE(QAccessible::queryAccessibleInterface(box)->text(QAccessible::Description), hint);
+        QTest::keyClick(focus, Qt::Key_Return);
+        QTRY_VERIFY(!w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)));
+
+        // Pressed again: the same report, the same tool tip, no box to close again.
+        QTest::mouseClick(configure, Qt::LeftButton);
+        QCOMPARE(status->toPlainText(), report);
+        QCOMPARE(status->accessibleDescription(), hint);
+        QCoreApplication::processEvents();
+        QVERIFY(!w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)));
+    }
+
+    void theExplanationGoesWhereItLeavesTheReportInSight_data()
+    {
+        QTest::addColumn<QRect>("window");
+        QTest::addColumn<QRect>("keepClear");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("above the report, centred over the window")
+            << QRect(100, 100, 600, 500) << QRect(140, 450, 400, 40) << QPoint(200, 230);
+        QTest::newRow("no room above: below the report")
+            << QRect(100, 0, 600, 400) << QRect(140, 100, 400, 40) << QPoint(200, 160);
+        QTest::newRow("no room either way: at the top of the screen")
+            << QRect(100, 0, 600, 1000) << QRect(140, 200, 400, 700) << QPoint(200, 0);
+        QTest::newRow("window at the screen's left edge: kept on the screen")
+            << QRect(-300, 100, 400, 500) << QRect(-250, 450, 300, 40) << QPoint(0, 230);
+    }
+
+    void theExplanationGoesWhereItLeavesTheReportInSight()
+    {
+        QFETCH(QRect, window);
+        QFETCH(QRect, keepClear);
+        const QRect available(0, 0, 1920, 1040);
+        const QSize size(400, 200);
+        const QPoint at = placeClearOf(size, window, keepClear, available, 20);
+        QTEST(at, "expected");
+        const QRect box(at, size);
+        if (QTest::currentDataTag() != QByteArray("no room either way: at the top of the screen"))
+            QVERIFY(!box.intersects(keepClear));
+        QVERIFY(available.contains(box));
     }
 
     void exitEndsTheProgram()

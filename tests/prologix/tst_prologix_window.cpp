@@ -2,7 +2,9 @@
 // the bench: the real widgets, the driver on its bus thread, the controller on a pty or TCP.
 #include "Rig.h"
 #include "support/Harness.h"
+#include "ui/HintBox.h"
 
+#include <QMessageBox>
 #include <QPlainTextEdit>
 
 using namespace gpibconfig;
@@ -216,6 +218,8 @@ private slots:
     {
         WindowRig rig(Link::Tcp);
         QString report;
+        QString explained;
+        QString boxText;
         QStringList afterRecovery;
         bool errorAfterRecovery = true;
         rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
@@ -225,15 +229,21 @@ private slots:
             rig.controller.dropOn("++read");
             run.enter(); // asks for the event status enable register
             report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
+            explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
+            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+                boxText = box->text();
             run.setAddress(QStringLiteral("5"));
             errorAfterRecovery = run.visible(ctl::txtGPIBErr);
             afterRecovery = run.lines();
         });
         QVERIFY2(report.startsWith(QStringLiteral("Receive Error")), qPrintable(report));
-        QVERIFY2(report.contains(QStringLiteral("EDVR")), qPrintable(report));
-        QVERIFY2(report.contains(QStringLiteral("The connection to 127.0.0.1:")) &&
-                     report.contains(QStringLiteral("opened again at the next bus call")),
+        QVERIFY2(report.contains(QStringLiteral("EDVR")) && !report.contains(QLatin1Char('\n')),
                  qPrintable(report));
+        // What happened, in a box over the configuration window and in the report's tool tip.
+        QVERIFY2(explained.contains(QStringLiteral("The connection to 127.0.0.1:")) &&
+                     explained.contains(QStringLiteral("opened again at the next bus call")),
+                 qPrintable(explained));
+        QCOMPARE(boxText, explained);
         QVERIFY(!errorAfterRecovery);
         // The address query of the new Set Address went over the new connection and its answer
         // is on the list.
@@ -253,15 +263,18 @@ private slots:
         rig.controller.setAnswersVersion(false);
         rig.configure(QStringLiteral("7321"), [](ConfigWindow&) {});
         QVERIFY(!rig.configWindowOpened);
-        auto* box = qobject_cast<QPlainTextEdit*>(rig.mainControl(ctl::txtGPIBErr));
-        QVERIFY(box && box->isVisible());
-        const QString text = box->toPlainText();
-        QVERIFY2(
-            text.startsWith(QStringLiteral("SendIFC Error")) &&
-                text.contains(QStringLiteral("EDVR")) &&
-                text.contains(QStringLiteral("No Prologix-compatible controller answered on ") +
-                              rig.prologix->where()),
-            qPrintable(text));
+        auto* status = qobject_cast<QPlainTextEdit*>(rig.mainControl(ctl::txtGPIBErr));
+        QVERIFY(status && status->isVisible());
+        QCOMPARE(status->toPlainText(),
+                 QStringLiteral("SendIFC Error ibsta = &H8000 <   ERR >iberr =  0 EDVR <DOS "
+                                "Error>ibcnt =  0"));
+        auto* box = rig.main->findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName));
+        QVERIFY(box);
+        QVERIFY2(box->text().startsWith(QStringLiteral("No Prologix-compatible controller "
+                                                       "answered on ") +
+                                        rig.prologix->where()),
+                 qPrintable(box->text()));
+        QCOMPARE(status->accessibleDescription(), box->text());
     }
 };
 

@@ -282,6 +282,95 @@ private slots:
                               QStringLiteral("*SRE=0/0"), QStringLiteral("*PSC=1/1")}));
     }
 
+    // Which unit a device clear (the program's Set Address) selects, however the bench is set
+    // up; an empty model: the selection made by hand stays.
+    void setAddressSelectsTheUnitTheRunTalksTo_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("primary") << "" << 0x0005 << "7321";
+        QTest::newRow("typed with a secondary") << "" << 0x6C05 << "7321";
+        QTest::newRow("channel of the four-channel unit") << "" << 0x6C19 << "7379";
+        QTest::newRow("four-channel unit without its secondary") << "" << 0x0019 << "7379";
+        QTest::newRow("nobody at the address") << "" << 0x001C << "";
+        QTest::newRow("no device named") << "" << 0xFFFF << "";
+        QTest::newRow("device clear failed") << "fail" << 0x0005 << "";
+        QTest::newRow("moved onto another unit: the first talks") << "move" << 0x0005 << "7311";
+        QTest::newRow("the first switched off: the one that talks")
+            << "move off" << 0x0005 << "7321";
+        QTest::newRow("all there switched off: the first still") << "all off" << 0x0005 << "7311";
+    }
+
+    void setAddressSelectsTheUnitTheRunTalksTo()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, address);
+        QFETCH(QString, expected);
+        if (setup.startsWith(QLatin1String("move")) || setup == QLatin1String("all off")) {
+            send(ready(QStringLiteral("7311")), "SYST:COMM:GPIB:ADDR 5");
+            if (setup != QLatin1String("move"))
+                bench->setPower(bench->unitId("7311"), false);
+            if (setup == QLatin1String("all off"))
+                bench->setPower(bench->unitId("7321"), false);
+        }
+        if (setup == QLatin1String("fail"))
+            bench->failNext(Call::DevClear, err::ENOL);
+        select(QStringLiteral("7360"));
+        QCoreApplication::processEvents();
+
+        bench->driver().SendIFC(0);
+        bench->driver().DevClear(0, static_cast<Addr4882>(address));
+        QSignalSpy refreshes(window.get(), &BenchWindow::refreshed);
+        QVERIFY(refreshes.wait());
+        const QString selected = expected.isEmpty() ? QStringLiteral("7360") : expected;
+        QCOMPARE(units()->selectedItems().value(0)->row(), rowOf(selected));
+    }
+
+    void settingsOfTheAddressedUnitFollowTheRunUntilAUnitIsPickedByHand()
+    {
+        const Addr4882 at = ready(QStringLiteral("7357"));
+        bench->driver().DevClear(0, at);
+        QTRY_COMPARE(units()->selectedItems().value(0)->row(), rowOf(QStringLiteral("7357")));
+        send(at, "*ESE 16");
+        QTRY_VERIFY(settingsRows().contains(QStringLiteral("*ESE=16/0")));
+        // The run moves the unit: the row stays with it.
+        send(at, "SYST:COMM:GPIB:ADDR 28");
+        QTRY_VERIFY(
+            settingsRows().contains(QStringLiteral("SYSTem:COMMunicate:GPIB:ADDRess=28/17")));
+        QCOMPARE(units()->selectedItems().value(0)->row(), rowOf(QStringLiteral("7357")));
+
+        // A look at another unit in the middle of the run is not taken away by the run.
+        QTest::mouseClick(units()->viewport(), Qt::LeftButton, {},
+                          units()->visualItemRect(units()->item(0, 0)).center());
+        QCOMPARE(units()->selectedItems().value(0)->row(), 0);
+        send(28, "*ESE 32");
+        send(28, "*SRE 32");
+        QTRY_VERIFY(unitCell(QStringLiteral("7357"), QStringLiteral("Address")) ==
+                    QStringLiteral("28"));
+        QTest::qWait(20);
+        QCOMPARE(units()->selectedItems().value(0)->row(), 0);
+        // ... until the next Set Address.
+        bench->driver().DevClear(0, 28);
+        QTRY_COMPARE(units()->selectedItems().value(0)->row(), rowOf(QStringLiteral("7357")));
+        QVERIFY(settingsRows().contains(QStringLiteral("*ESE=32/0")));
+    }
+
+    void theChannelARunWorksOnComesIntoSight()
+    {
+        window->resize(window->width(), 500);
+        bench->driver().SendIFC(0);
+        for (const int secondary : {12, 14, 11}) {
+            bench->driver().DevClear(0, static_cast<Addr4882>(25 | (0x60 + secondary) << 8));
+            const QString channel = QStringLiteral("ch %1").arg(secondary);
+            QTRY_COMPARE(units()->selectedItems().value(0)->row(), rowOf(QStringLiteral("7379")));
+            QTRY_VERIFY2(settings()->verticalHeaderItem(settings()->rowAt(0)) &&
+                             settings()->verticalHeaderItem(settings()->rowAt(0))->text() ==
+                                 channel,
+                         qPrintable(channel));
+        }
+    }
+
     void settingsShowCurrentAgainstSaved()
     {
         select(QStringLiteral("7357"));

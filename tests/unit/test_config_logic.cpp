@@ -40,10 +40,18 @@ struct Host final : ConfigHost {
         noticeShown = notice;
         busCallsWhenNoticeShown = static_cast<int>(driver->calls.size());
     }
+    QStringList hints;
+    void showHint(const QString& hint, const QString&) override { hints << hint; }
+};
+
+// A driver whose failures come with the plain words the test gives it.
+struct ExplainingDriver final : test::FakeDriver {
+    QString explanation;
+    QString explainFailure(int, int, long) const override { return explanation; }
 };
 
 struct ConfigLogicTest : ::testing::Test {
-    test::FakeDriver driver;
+    ExplainingDriver driver;
     test::TestContext ctx{driver};
     ConfigScreen screen;
     Host host;
@@ -153,13 +161,35 @@ TEST_F(ConfigLogicTest, DevClearFailureIsReportedAndTheRunStaysInTheAddressStage
     driver.statusFor = test::failing(BusCall::Kind::DevClear, err::ENOL);
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.txtGPIBErr.visible());
-    EXPECT_TRUE(screen.txtGPIBErr.text()
-                    .startsWith(QStringLiteral(
-                        "DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(
+        QStringLiteral("DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
     EXPECT_FALSE(screen.cmdEnter.enabled());
     EXPECT_FALSE(screen.cmdRedo.enabled());
     EXPECT_FALSE(screen.labelChoice.visible());
     EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
+}
+
+TEST_F(ConfigLogicTest, ExplainedFailuresComeUpOnceARunAcrossBothWindows)
+{
+    const QString closed = QStringLiteral("The connection to 127.0.0.1:1234 was closed.");
+    const QString lost = QStringLiteral("The serial port /dev/ttyUSB0 went away.");
+    // The main window explained this one already.
+    ctx.state.hintsShown.insert(lost);
+    open(QStringLiteral("7357"));
+    driver.statusFor = test::failing(BusCall::Kind::DevClear, err::EDVR);
+    for (const QString& explanation : {lost, closed, closed}) {
+        driver.explanation = explanation;
+        setAddress(QStringLiteral("5"));
+        EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("DevClear Error")));
+        EXPECT_FALSE(screen.txtGPIBErr.text().contains(explanation));
+        EXPECT_EQ(screen.txtGPIBErr.toolTip(), explanation);
+    }
+    EXPECT_EQ(host.hints, QStringList{closed});
+
+    // Done's question is no failure: the explanation goes with the report it belonged to.
+    logic.leave();
+    EXPECT_TRUE(screen.txtGPIBErr.text().contains(QStringLiteral("Exit without saving?")));
+    EXPECT_TRUE(screen.txtGPIBErr.toolTip().isEmpty());
 }
 
 TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
@@ -168,8 +198,7 @@ TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
     ctx.state.ModelNumber = QStringLiteral("7301");
     logic.reset();
     setAddress(QStringLiteral("5"));
-    EXPECT_EQ(screen.txtErrMsg.text(),
-              QStringLiteral("Bad Model Number, Configuration halted"));
+    EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Bad Model Number, Configuration halted"));
     EXPECT_TRUE(screen.txtErrMsg.visible());
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2}));
     EXPECT_EQ(host.closed, 1);
@@ -394,10 +423,8 @@ TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
     };
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.txtGPIBErr.visible());
-    EXPECT_TRUE(
-        screen.txtGPIBErr.text()
-            .startsWith(QStringLiteral(
-                "Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral(
+        "Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
     EXPECT_EQ(lastLine(),
               QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
     EXPECT_TRUE(screen.cmdEnter.enabled()) << "the menu goes on";
@@ -514,9 +541,8 @@ TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
     }
     EXPECT_EQ(logic.scrollCount(), 7);
     EXPECT_EQ(screen.lstFunction.lineCount(), 14);
-    EXPECT_TRUE(screen.lstFunction.lines()
-                    .first()
-                    .startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
+    EXPECT_TRUE(screen.lstFunction.lines().first().startsWith(
+        QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
         << "functions 8 to 21 remain";
     EXPECT_EQ(screen.lstFunction.selectedLine(), 13);
 

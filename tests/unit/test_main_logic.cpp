@@ -1,5 +1,5 @@
-#include "logic/MainLogic.h"
 #include "logic/Controls.h"
+#include "logic/MainLogic.h"
 #include "support/BusRecords.h"
 #include "support/ParamNames.h"
 #include "support/TestContext.h"
@@ -21,10 +21,23 @@ struct Host final : MainHost {
         modelWhenOpened = state->ModelNumber;
     }
     void closeMainWindow() override { ++closed; }
+    QStringList hints;
+    QString nextSteps;
+    void showHint(const QString& hint, const QString& steps) override
+    {
+        hints << hint;
+        nextSteps = steps;
+    }
+};
+
+// A driver whose failures come with the plain words the test gives it.
+struct ExplainingDriver final : test::FakeDriver {
+    QString explanation;
+    QString explainFailure(int, int, long) const override { return explanation; }
 };
 
 struct MainLogicTest : ::testing::Test {
-    test::FakeDriver driver;
+    ExplainingDriver driver;
     test::TestContext ctx{driver};
     MainScreen screen;
     Host host;
@@ -105,9 +118,9 @@ TEST_F(MainLogicTest, ContinueUsesTheModelOfTheLastConfigureNotTheNewSelection)
 TEST_F(MainLogicTest, EveryOtherEntryOpensTheWindowDirectly)
 {
     // Written out here rather than taken from the model table, so a wrong flag there fails.
-    const QStringList direct = {"7311",  "7317",  "7321", "7322",  "7325", "7325A", "7328",
-                                "7331",  "7334",  "7334A", "7337B", "7340A", "7352A", "7355",
-                                "7357",  "7360",  "7362", "7379",  "7385", "7385A"};
+    const QStringList direct = {"7311", "7317", "7321",  "7322",  "7325",  "7325A", "7328",
+                                "7331", "7334", "7334A", "7337B", "7340A", "7352A", "7355",
+                                "7357", "7360", "7362",  "7379",  "7385",  "7385A"};
     EXPECT_EQ(screen.listUnit.lines().size(), direct.size() + 7) << "and seven that power cycle";
     for (const QString& entry : direct) {
         const int before = host.opened;
@@ -139,6 +152,55 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
     EXPECT_EQ(host.opened, 1);
 }
 
+TEST_F(MainLogicTest, EachExplainedCauseComesUpInABoxOnceAndStaysInTheToolTip)
+{
+    const QString noLibrary = QStringLiteral("No GPIB driver library was found.");
+    const QString noBoard = QStringLiteral("No GPIB board is configured for the driver.");
+    struct Press {
+        QString explanation;
+        bool fails;
+        bool boxShown;
+    };
+    const Press presses[] = {
+        {noLibrary, true, true},  {noLibrary, true, false}, // pressed again: nothing new to read
+        {noBoard, true, true},    {noLibrary, true, false},
+        {QString(), true, false}, // a failure the driver cannot explain
+        {noBoard, false, false},  // no failure, no words
+    };
+    select(QStringLiteral("7321"));
+    for (const Press& press : presses) {
+        SCOPED_TRACE(press.explanation.toStdString());
+        driver.explanation = press.explanation;
+        driver.statusFor =
+            press.fails ? test::failing(BusCall::Kind::SendIFC, err::EDVR, sta::ERR) : nullptr;
+        const qsizetype before = host.hints.size();
+        logic.configure();
+        EXPECT_EQ(host.hints.size() - before, press.boxShown ? 1 : 0);
+        if (press.boxShown) {
+            EXPECT_EQ(host.hints.back(), press.explanation);
+        }
+        if (!press.fails)
+            continue;
+        // The box holds the report alone, on the one line it always had.
+        EXPECT_EQ(screen.txtGPIBErr.text(),
+                  QStringLiteral("SendIFC Error ibsta = &H8000 <   ERR >iberr =  0 EDVR <DOS "
+                                 "Error>ibcnt =  0"));
+        EXPECT_EQ(screen.txtGPIBErr.toolTip(), press.explanation);
+    }
+    EXPECT_EQ(host.opened, 1);
+    for (const char* way : {"gpibconfig-sim", "--driver"})
+        EXPECT_TRUE(host.nextSteps.contains(QLatin1String(way))) << way;
+
+    // A message that is no failure does not keep the last failure's explanation.
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::EDVR, sta::ERR);
+    logic.configure();
+    driver.statusFor = nullptr;
+    select(QStringLiteral("7374A"));
+    logic.configure();
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral("Turn unit off")));
+    EXPECT_TRUE(screen.txtGPIBErr.toolTip().isEmpty());
+}
+
 TEST_F(MainLogicTest, TimeoutSettingFailureIsReportedUnderTheSendIfcTitle)
 {
     driver.statusFor = test::failing(BusCall::Kind::ibtmo, err::EARG);
@@ -165,13 +227,13 @@ TEST_F(MainLogicTest, RemoteEnableFailureIsNotHiddenByASuccessfulTimeoutCall)
 TEST_F(MainLogicTest, ModelCodeOutsideTheRangeIsRefusedWithoutBusActivity)
 {
     screen.listUnit.setLines({QStringLiteral("7300"), QStringLiteral("7386"),
-                                    QStringLiteral("X7311"), QStringLiteral("99999")});
+                              QStringLiteral("X7311"), QStringLiteral("99999")});
     for (int row = 0; row < 4; ++row) {
         screen.listUnit.userSelectedLine(row);
         logic.configure();
         const QString entry = screen.listUnit.lines().at(row);
         EXPECT_EQ(screen.txtGPIBErr.text(), QStringLiteral("Model number") + entry +
-                                                    QStringLiteral("wrong, reselect model number"));
+                                                QStringLiteral("wrong, reselect model number"));
         EXPECT_TRUE(screen.txtGPIBErr.visible());
     }
     EXPECT_TRUE(driver.calls.empty());
