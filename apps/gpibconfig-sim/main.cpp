@@ -18,6 +18,7 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gpibconfig-sim"));
+    QApplication::setApplicationVersion(QStringLiteral(GPIBCONFIG_VERSION));
 
     // Real timing: the program's pauses and time-outs take as long as on a real bus.
     // Declared before the window so it is destroyed after it: the window's destructor takes its
@@ -30,17 +31,24 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     });
 
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Runs gpibconfig on a bench of simulated GPIB interface units, one of each "
+                       "model, with a window showing the units, their settings and every driver "
+                       "call; the calls are also printed to standard output."));
+    parser.addHelpOption();
+    parser.addVersionOption();
 #if defined(Q_OS_UNIX)
     // The same bench behind a simulated Prologix controller, for trying gpibconfig's Prologix
     // driver without hardware.
-    QCommandLineParser parser;
-    parser.addHelpOption();
     const QCommandLineOption servePrologix(
         QStringLiteral("serve-prologix"),
         QStringLiteral("Also serve the bench through a simulated Prologix controller on a "
                        "pseudo-terminal and on 127.0.0.1:1234 (or a free port)."));
     parser.addOption(servePrologix);
+#endif
     parser.process(application);
+#if defined(Q_OS_UNIX)
     std::unique_ptr<sim::SimulatedPrologix> controller;
     if (parser.isSet(servePrologix)) {
         controller = std::make_unique<sim::SimulatedPrologix>(*bench);

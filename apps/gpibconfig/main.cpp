@@ -1,7 +1,7 @@
 #include "drivers/DriverSpec.h"
 #include "gpib/Driver.h"
-#include "time/RealClock.h"
 #include "gpib/ThreadedDriver.h"
+#include "time/RealClock.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
 
@@ -15,12 +15,14 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("gpibconfig"));
+    QApplication::setApplicationVersion(QStringLiteral(GPIBCONFIG_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Configures GPIB interface units through the system's GPIB driver or a "
                        "Prologix-protocol controller."));
     const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption driverOption(
         QStringLiteral("driver"),
         QStringLiteral("The driver: system, prologix:PORT, prologix-tcp:HOST[:PORT], or list to "
@@ -38,6 +40,8 @@ int main(int argc, char** argv)
         return usageError(parser.errorText());
     if (parser.isSet(help))
         parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\"")
                               .arg(parser.positionalArguments().constFirst()));
