@@ -3,6 +3,7 @@
 #include "logic/MenuLine.h"
 #include "models/Models.h"
 #include "support/BusRecords.h"
+#include "support/DocumentedMenus.h"
 #include "support/ParamNames.h"
 #include "support/TestContext.h"
 
@@ -153,9 +154,8 @@ TEST_F(ConfigLogicTest, DevClearFailureIsReportedAndTheRunStaysInTheAddressStage
     driver.statusFor = test::failing(BusCall::Kind::DevClear, err::ENOL);
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.txtGPIBErr.visible());
-    EXPECT_TRUE(screen.txtGPIBErr.text()
-                    .startsWith(QStringLiteral(
-                        "DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(
+        QStringLiteral("DevClear Error ibsta = &H8100 <   ERR CMPL >iberr =  2 ENOL")));
     EXPECT_FALSE(screen.cmdEnter.enabled());
     EXPECT_FALSE(screen.cmdRedo.enabled());
     EXPECT_FALSE(screen.labelChoice.visible());
@@ -168,8 +168,7 @@ TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
     ctx.state.ModelNumber = QStringLiteral("7301");
     logic.reset();
     setAddress(QStringLiteral("5"));
-    EXPECT_EQ(screen.txtErrMsg.text(),
-              QStringLiteral("Bad Model Number, Configuration halted"));
+    EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Bad Model Number, Configuration halted"));
     EXPECT_TRUE(screen.txtErrMsg.visible());
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2}));
     EXPECT_EQ(host.closed, 1);
@@ -324,6 +323,39 @@ TEST(ModelTable, MenusFitTheListColumnAndMoveTheBusAddress)
                  "Input String Bytes - (@1:5)");
 }
 
+// Compared with the menus written out from the documentation, so a one-character slip in a
+// prompt or header names its entry and function here rather than only in a whole run.
+TEST(ModelTable, EveryPromptAndHeaderIsTheDocumentedOne)
+{
+    for (const Model& m : models()) {
+        SCOPED_TRACE(m.entry);
+        const test::DocumentedMenu documented = test::documentedMenu(QLatin1String(m.entry));
+        ASSERT_EQ(static_cast<std::size_t>(m.menu->count()), documented.size());
+        for (int n = 1; n <= m.menu->count(); ++n) {
+            const MenuFunction f = *m.menu->function(n);
+            const test::DocumentedRow& d = documented.at(static_cast<std::size_t>(n - 1));
+            EXPECT_EQ(QString::fromLatin1(f.prompt), QString::fromLatin1(d.prompt))
+                << "function " << n;
+            EXPECT_EQ(m.busHeader(f), QString::fromLatin1(d.busHeader)) << "function " << n;
+        }
+    }
+}
+
+TEST(ModelTable, NoticeNamesItsModelInTheSixTexts)
+{
+    for (const char* entry : {"7311", "7328", "7337B", "7355"}) {
+        EXPECT_EQ(modelForEntry(QLatin1String(entry))->notice(),
+                  QStringLiteral("    NOTE - This routine configures a ") + QLatin1String(entry) +
+                      QStringLiteral(" for string data transfer and does NOT configure the unit "
+                                     "for byte transfer nor for monitoring input data in the "
+                                     "Questionable Register.    These functions require "
+                                     "additional commands in the user's program as they are too "
+                                     "complex to implement in the configuration menu.    Press "
+                                     "Cancel when ready to continue."));
+    }
+    EXPECT_EQ(modelForEntry(QStringLiteral("7357"))->notice(), QString());
+}
+
 // ----- the engine ---------------------------------------------------------------------------
 
 TEST_F(ConfigLogicTest, LockModelsUnlockAndClearBeforeTheFirstQueryOnly)
@@ -384,6 +416,31 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressDisplayCase{"40.5\n", "8.5/31"}),
     test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
 
+// After a setting of the address function only the first two characters of the read-back count,
+// and 32 and more is the switch address: "100" shows 10, "415" 9/31, and "  7" leaves no digit
+// in them, so it shows 0.
+class AddressReadBack : public ConfigLogicTest,
+                        public ::testing::WithParamInterface<AddressDisplayCase> {};
+
+TEST_P(AddressReadBack, ShowsTheFirstTwoCharactersAfterASetting)
+{
+    open(QStringLiteral("7357"));
+    driver.replies = {"5\n"};
+    setAddress(QStringLiteral("5"));
+    driver.replies = {"0\n", QByteArray(GetParam().reply)};
+    enter(QStringLiteral("9"));
+    EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, AddressReadBack,
+    ::testing::Values(AddressDisplayCase{"9\n", "9"}, AddressDisplayCase{"100\n", "10"},
+                      AddressDisplayCase{"  7\n", "0"}, AddressDisplayCase{" 7\n", "7"},
+                      AddressDisplayCase{"32\n", "0/31"}, AddressDisplayCase{"41\n", "9/31"},
+                      AddressDisplayCase{"415\n", "9/31"}, AddressDisplayCase{"31\n", "31"},
+                      AddressDisplayCase{"x\n", "0"}),
+    test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
+
 TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
 {
     open(QStringLiteral("7357"));
@@ -394,10 +451,8 @@ TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
     };
     setAddress(QStringLiteral("5"));
     EXPECT_TRUE(screen.txtGPIBErr.visible());
-    EXPECT_TRUE(
-        screen.txtGPIBErr.text()
-            .startsWith(QStringLiteral(
-                "Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
+    EXPECT_TRUE(screen.txtGPIBErr.text().startsWith(QStringLiteral(
+        "Receive Error ibsta = &HC100 <   ERR TIMO CMPL >iberr =  6 EABO <Op. aborted>")));
     EXPECT_EQ(lastLine(),
               QStringLiteral("Bus Address - 0 to 30 or 31") + QString(8 + 17, QLatin1Char(' ')));
     EXPECT_TRUE(screen.cmdEnter.enabled()) << "the menu goes on";
@@ -487,6 +542,18 @@ TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
     }
 }
 
+TEST_F(ConfigLogicTest, APastedLineBreakStaysInsideOneMessage)
+{
+    open(QStringLiteral("7357"));
+    driver.replies = {"5\n"};
+    setAddress(QStringLiteral("5"));
+    enter(); // to *ESE
+    driver.calls.clear();
+    driver.replies = {"0\n", "16\n"};
+    enter(QStringLiteral("16\r\n17\n"));
+    EXPECT_EQ(sends(), QStringList({"*ESE 16  17 ", "*ESR?", "*ESE?"}));
+}
+
 TEST_F(ConfigLogicTest, FourChannelUnitKeepsItsSecondaryWhenTheAddressMoves)
 {
     open(QStringLiteral("7379"));
@@ -514,9 +581,8 @@ TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
     }
     EXPECT_EQ(logic.scrollCount(), 7);
     EXPECT_EQ(screen.lstFunction.lineCount(), 14);
-    EXPECT_TRUE(screen.lstFunction.lines()
-                    .first()
-                    .startsWith(QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
+    EXPECT_TRUE(screen.lstFunction.lines().first().startsWith(
+        QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")))
         << "functions 8 to 21 remain";
     EXPECT_EQ(screen.lstFunction.selectedLine(), 13);
 
