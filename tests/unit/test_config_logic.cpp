@@ -631,6 +631,23 @@ TEST_F(ConfigLogicTest, DoubleClickOnTheListDoesNothingWhileEnterIsDisabled)
     EXPECT_EQ(logic.currentFunction(), 4);
 }
 
+TEST_F(ConfigLogicTest, DoubleClickOnTheListAfterTheMenuLeavesReportAndTypedTextAlone)
+{
+    open(QStringLiteral("7357"));
+    driver.replies = {"5\n", "0\n", "0\n"};
+    setAddress(QStringLiteral("5"));
+    enter();
+    enter();
+    enter(); // end of menu
+    driver.statusFor = test::failing(test::sendOf("*SAV 0"), err::ENOL);
+    logic.saveConfiguration();
+    ASSERT_TRUE(screen.txtGPIBErr.visible());
+    screen.txtChoice.userEditedText(QStringLiteral("7"));
+    logic.enterFromList();
+    EXPECT_TRUE(screen.txtGPIBErr.visible()) << "the failed save's report stays";
+    EXPECT_EQ(screen.txtChoice.text(), QStringLiteral("7"));
+}
+
 // ----- finishing commands ---------------------------------------------------------------------
 
 struct FinishTest : ConfigLogicTest {
@@ -817,6 +834,22 @@ TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
     logic.leave();
     EXPECT_EQ(host.closed, 0);
     EXPECT_TRUE(screen.txtGPIBErr.visible());
+}
+
+TEST_F(FinishTest, TheLockGroupIsOfferedOnlyToModelsThatLock)
+{
+    for (const auto& [entry, locks] :
+         {std::pair{"7357", true}, std::pair{"7385A", true}, std::pair{"7311", true},
+          std::pair{"7374A", false}, std::pair{"7370B", false}, std::pair{"7376", false}}) {
+        SCOPED_TRACE(entry);
+        open(QLatin1String(entry));
+        setAddress(QStringLiteral("5"));
+        for (int f = 0; f < modelForEntry(QLatin1String(entry))->menu->count(); ++f)
+            enter();
+        EXPECT_TRUE(screen.cmdSav.enabled());
+        for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
+            EXPECT_EQ(screen.find(name)->enabled(), locks) << name.toStdString();
+    }
 }
 
 TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
