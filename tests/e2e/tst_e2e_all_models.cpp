@@ -1,7 +1,8 @@
 // Every entry of the model list configured on the bench from Configure to the saved
-// configuration. The menus expected here are written out again on purpose, from the units'
-// documentation, so that a wrong prompt or header in the program's tables makes this fail.
+// configuration, against the menus written out from the units' documentation
+// (support/DocumentedMenus.h), so that a wrong prompt or header in the program's tables fails.
 #include "models/Models.h"
+#include "support/DocumentedMenus.h"
 #include "support/Harness.h"
 
 #include <string>
@@ -11,185 +12,8 @@ using namespace gpibconfig::test;
 
 namespace {
 
-struct Row {
-    const char* prompt;
-    const char* busHeader; // as it goes on the bus, prefix included
-};
-
-using Menu = std::vector<Row>;
-
-Menu parallel(const char* in, const char* out)
-{
-    return {{"Bus Address - 0 to 30", "SYST:COMM:GPIB:ADDR"},
-            {"Bus Address Ext - 1=On/0=Off", "SYST:COMM:GPIB:ADDR:EXT"},
-            {in, "CONF:INP"},
-            {"Input Data Pol - 1/0 ", "CONF:INP:POL"},
-            {"Input Handshake - 1=On/0=Off ", "CONF:INP:HAND"},
-            {"EDR Signal Pol 0=Low, 1=Hi ", "CONF:EDR"},
-            {"Inhibit Signal Pol 0=Low, 1=Hi", "CONF:INH"},
-            {"Talk Format - Ascii/HEXL/HEX/Table", "FORM:TALK"},
-            {"Talk Translate Table-16 chars", "FORM:TALK:TRANS"},
-            {out, "CONF:OUT"},
-            {"Output Data Polarity - 1/0", "CONF:OUT:POL"},
-            {"Output Handshake - 1=On/0=Off", "CONF:OUT:HAND"},
-            {"Output Strobe Pol 0=Low, 1=Hi", "CONF:STROBE"},
-            {"List Format-ASCii/HEXL/Hex/7343/BIN", "FORM:LIST"},
-            {"Remote Signal Pol 0=Low, 1=Hi", "CONF:REM"},
-            {"Reset Pulse Pol 0=Low, 1=Hi", "CONF:RES"},
-            {"Trigger Pulse Pol 0=Low, 1=Hi", "CONF:TRIG"},
-            {"Status A Pol 0=Low, 1=Hi", "CONF:ASTATUS"},
-            {"Status B Pol 0=Low, 1=Hi", "CONF:BSTATUS"},
-            {"ESR Enable Bits - 0 to 255", "*ESE"},
-            {"SRE Enable Bits - 0 to 255", "*SRE"}};
-}
-
-const Menu k7355 = {{"Bus Address - 0 to 30", "SYST:COMM:GPIB:ADDR"},
-                    {"Bus Address Ext - 1=On/0=Off", "SYST:COMM:GPIB:ADDR:EXT"},
-                    {"Input String Bytes - (@1:6)", "CONF:INP"},
-                    {"Input Data Polarity - 1/0 ", "CONF:INP:POL"},
-                    {"Input Handshake - 1=On/0=Off ", "CONF:INP:HAND"},
-                    {"EDR Signal Pol. 0=Low, 1=Hi ", "CONF:EDR"},
-                    {"Inhibit Sig Pol. 0=Low, 1=Hi", "CONF:INH"},
-                    {"Talk Format - ASCii/HEX/HEXL/Table", "FORM:TALK"},
-                    {"Talk Translate Table-16 chars", "FORM:TALK:TRANS"},
-                    {"Output String Bytes - (@1:6)", "CONF:OUT"},
-                    {"Output Data Pol. - 1/0", "CONF:OUT:POL"},
-                    {"Output Handshake - 1=On/0=Off", "CONF:OUT:HAND"},
-                    {"Output Strobe Pol. 0=Low, 1=Hi", "CONF:STROBE"},
-                    {"List Format-ASCii/HEXL/HEX/7343/BIN", "FORM:LIST"},
-                    {"Remote Sig Pol. 0=Low, 1=Hi", "CONF:REM"},
-                    {"Reset Pulse Pol. 0=Low, 1=Hi", "CONF:RES"},
-                    {"Trigger Pulse Pol. 0=Low, 1=Hi", "CONF:TRIG"},
-                    {"Status A Polarity 0=Low, 1=Hi", "CONF:ASTATUS"},
-                    {"Status B Polarity 0=Low, 1=Hi", "CONF:BSTATUS"},
-                    {"ESR Enable Bits - 0 to 255", "*ESE"},
-                    {"SRE Enable Bits - 0 to 255", "*SRE"}};
-
-const Menu k7352A = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                     {"Bus Address Ext Sw - 1/0", "SYST:COMM:GPIB:ADDR:EXT"},
-                     {"V Out Offset +/-dd.dddd", "VOLT:OFFSET"},
-                     {"V Out Slope +/-dd.dddd", "VOLT:SLOPe"},
-                     {"V Out Limit dd.dddd", "VOLT:LIMit"},
-                     {"V Out Pol 1=Uni, 2=Bipolar", "VOLT:POL"},
-                     {"V Out pon value +/-dd.dddd", "VOLT"},
-                     {"Digital Out Polarity 0/1", "OUTP:POL"},
-                     {"Digital Out pon value 0/1", "OUTP:STATE"},
-                     {"V In Range - 10,1, or 0.1", "MEAS:RANGE"},
-                     {"V In Pol - 1=Uni, 2=Bipolar ", "MEAS:POL"},
-                     {"V In Average - 1-50", "MEAS:AVER"},
-                     {"Fault Output Enabled - 1/0", "CAL:FAULT"},
-                     {"ESR Enable Bits - 0 to 255", "*ESE"},
-                     {"SRE Enable Bits - 0 to 255", "*SRE"}};
-
-const Menu kBasic = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                     {"ESR Enable Bits - 0 to 255", "*ESE"},
-                     {"SRE Enable Bits - 0 to 255", "*SRE"}};
-
-const Menu k7374 = {{"Mode - G/S", "SYST:MODE"},
-                    {"Emulation - ZEB/NI", "SYST:EMUL"},
-                    {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"Baud - enter rate 300-115200", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Check parity - 0/1", "SYST:COMM:SER:PAR:CHECK"},
-                    {"Stop bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"Pace - None/Xon", "SYST:COMM:SER:PACE"},
-                    {"Swap - Time/CR/LF/none", "SYST:COMM:GPIB:SWAP"},
-                    {"EOM char - LF = 10, CR = 13", "SYST:COMM:SER:EOM"},
-                    {"Add char after EOM char - 1/0", "SYST:COMM:SER:ADD:ENAB"},
-                    {"Added char - decimal value", "SYST:COMM:SER:ADD:CHAR"},
-                    {"EOI on last char - 1/0", "SYST:COMM:SER:EOI"},
-                    {"Tristate Xtmr btwn msgs - 1/0", "SYST:COMM:SER:RS485"},
-                    {"ESR Enable Bits - 0 to 255", "*ESE"},
-                    {"SRE Enable Bits - 0 to 255", "*SRE"}};
-
-const Menu k7376 = {{"Mode - G/S", "SYST:MODE"},
-                    {"Emulation - ZEB/NI", "SYST:EMUL"},
-                    {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"Baud - enter rate 300-38400", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Check parity - 0/1", "SYST:COMM:SER:PAR:CHECK"},
-                    {"Stop bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"Pace - None/Xon", "SYST:COMM:SER:PACE"},
-                    {"EOM char - LF = 10, CR = 13", "SYST:COMM:SER:EOM"},
-                    {"Add char after EOM char - 1/0", "SYST:COMM:SER:ADD:ENAB"},
-                    {"Added char - decimal value", "SYST:COMM:SER:ADD:CHAR"},
-                    {"EOI on last char - 1/0", "SYST:COMM:SER:EOI"}};
-
-const Menu k7379 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"GPIB Buffer - 8-52K in 4K inc", "SYST:COMM:GPIB:BUFS"},
-                    {"Baud - enter rate 300-115200", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Check parity - 0/1", "SYST:COMM:SER:PAR:CHECK"},
-                    {"Stop bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"Pace - None/Xon", "SYST:COMM:SER:PACE"},
-                    {"EOM char - LF = 10, CR = 13", "SYST:COMM:SER:EOM"},
-                    {"Add char after EOM char - 1/0", "SYST:COMM:SER:ADD:ENAB"},
-                    {"Added char - decimal value", "SYST:COMM:SER:ADD:CHAR"},
-                    {"EOI on last char - 1/0", "SYST:COMM:SER:EOI"},
-                    {"ESR Enable Bits - 0 to 255", "*ESE"},
-                    {"SRE Enable Bits - 0 to 255", "*SRE"}};
-
-const Menu k7325 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"Ext Address Enable - 0/1", "SYST:COMM:GPIB:ADDR:EXT"},
-                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"RS-485 half-duplex operation-1/0", "SYST:COMM:SER:RS485"},
-                    {"Talk Data - ASCii/HEXL", "FORM:TALK"},
-                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
-
-const Menu k7385 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"Tristate xtmr btwn msgs - 1/0", "SYST:COMM:SER:RS485"},
-                    {"Talk Data - ASCii/HEXL", "FORM:TALK"},
-                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
-
-const Menu k7317 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"Mode - Async/Standard/Smart", "SYST:MODE"},
-                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"Timeout - 25 to 65535 ms\"", "SYST:COMM:SER:TIME"},
-                    {"GPIB Add Character - hex value", "SYST:COMM:GPIB:ADD:CHAR"},
-                    {"GPIB Add Char Enable - 0/1", "SYST:COMM:GPIB:ADD:ENAB"},
-                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
-
-const Menu k7322 = {{"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-                    {"Mode - Async/Standard/Smart", "SYST:MODE"},
-                    {"Baud - enter rate 300 to 38400", "SYST:COMM:SER:BAUD"},
-                    {"Data bits - 7/8", "SYST:COMM:SER:BITS"},
-                    {"Parity - Odd/even/none", "SYST:COMM:SER:PAR"},
-                    {"Stop Bits - 1/2", "SYST:COMM:SER:SBIT"},
-                    {"Timeout - 25 to 65535 ms\"", "SYST:COMM:SER:TIME"},
-                    {"RS485 half-duplex operation - 0/1", "SYST:COMM:SER:RS485"},
-                    {"External serial EOMchar-hex value", "SYST:COMM:SER:EOMchr"},
-                    {"GPIB Add Character - hex value", "SYST:COMM:GPIB:ADD:CHAR"},
-                    {"GPIB Add Char Enable - 0/1", "SYST:COMM:GPIB:ADD:ENAB"},
-                    {"Cal Date - enter date mm/dd/yyyy", "CAL:DATE"}};
-
-Menu printer(bool idle)
-{
-    Menu m = {{"Emulation - ZEB/NI", "SYST:EMUL"},
-              {"Mode - G/P", "SYST:MODE"},
-              {"Bus Address - 0 to 30 or 31", "SYST:COMM:GPIB:ADDR"},
-              {"Send FormFeed Char - 0 or 1", "SYST:COMM:GPIB:FORM"},
-              {"Send PlotMode sequence - 0 or 1", "SYST:COMM:GPIB:PLOT"}};
-    if (idle)
-        m.push_back({"Enable spc-bkspc every 8s - 0 or 1", "SYST:COMM:GPIB:IDLE"});
-    m.push_back({"PMode - CONTROLLER/DEVICE/TALK ONLY", "SYST:PMOD"});
-    return m;
-}
-
 struct Expected {
-    Menu menu;
+    DocumentedMenu menu;
     int addressRow;
     bool lock;    // unlock at the start, lock group at the end
     bool trigger; // bus commands with GET before the first query
@@ -208,47 +32,35 @@ Expected expectedFor(const QString& entry)
         return false;
     };
     if (entry == QLatin1String("7311"))
-        return {parallel("Input String Bytes - (@1:5)", "Output String Bytes - (@1:5)"),
-                1,          true,
-                false,      true,
-                3,          "(@1:2)",
-                "(@1:2)"};
+        return {documentedMenu(entry), 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
     if (entry == QLatin1String("7355"))
-        return {k7355, 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
+        return {documentedMenu(entry), 1, true, false, true, 3, "(@1:2)", "(@1:2)"};
     if (entry == QLatin1String("7328"))
-        return {parallel("Input String Bytes - (@1:16)", "Output String Bytes - (@1:16)"),
-            1,          true,
-            false,      true,
-            10,         "(@1:16)",
-            "(@1:16)"};
+        return {documentedMenu(entry), 1, true, false, true, 10, "(@1:16)", "(@1:16)"};
     if (entry == QLatin1String("7337B"))
-        return {parallel("Input String Bytes - (@1:7)", "Output String Bytes - (@1:7)"),
-            1,           true,
-            false,       true,
-            3,           "(@1:7)",
-            "(@1:7)"};
+        return {documentedMenu(entry), 1, true, false, true, 3, "(@1:7)", "(@1:7)"};
     if (entry == QLatin1String("7352A"))
-        return {k7352A, 1, true, false, false, 3, "2.5", "+02.5000"};
+        return {documentedMenu(entry), 1, true, false, false, 3, "2.5", "+02.5000"};
     if (is({"7357", "7362", "7321"}))
-        return {kBasic, 1, true, false, false, 2, "16", "16"};
+        return {documentedMenu(entry), 1, true, false, false, 2, "16", "16"};
     if (is({"7314A", "7314B", "7374A", "7374B"}))
-        return {k7374, 3, false, true, false, 4, "19200", "19200"};
+        return {documentedMenu(entry), 3, false, true, false, 4, "19200", "19200"};
     if (entry == QLatin1String("7376"))
-        return {k7376, 3, false, true, false, 4, "19200", "19200"};
+        return {documentedMenu(entry), 3, false, true, false, 4, "19200", "19200"};
     if (entry == QLatin1String("7379"))
-        return {k7379, 1, false, false, false, 2, "12", "12"};
+        return {documentedMenu(entry), 1, false, false, false, 2, "12", "12"};
     if (is({"7325", "7325A", "7340A"}))
-        return {k7325, 1, true, false, false, 9, "12/25/2025", "12/25/2025"};
+        return {documentedMenu(entry), 1, true, false, false, 9, "12/25/2025", "12/25/2025"};
     if (is({"7334", "7334A", "7385", "7385A"}))
-        return {k7385, 1, true, false, false, 8, "02/29/2024", "02/29/2024"};
+        return {documentedMenu(entry), 1, true, false, false, 8, "02/29/2024", "02/29/2024"};
     if (is({"7317", "7331", "7360"}))
-        return {k7317, 1, true, false, false, 7, "2000", "2000"};
+        return {documentedMenu(entry), 1, true, false, false, 7, "2000", "2000"};
     if (entry == QLatin1String("7322"))
-        return {k7322, 1, true, false, false, 9, "0D", "0D"};
+        return {documentedMenu(entry), 1, true, false, false, 9, "0D", "0D"};
     if (entry == QLatin1String("7370A"))
-        return {printer(false), 3, false, true, false, 1, "ZEB", "ZEB"};
+        return {documentedMenu(entry), 3, false, true, false, 1, "ZEB", "ZEB"};
     if (entry == QLatin1String("7370B"))
-        return {printer(true), 3, false, true, false, 1, "ZEB", "ZEB"};
+        return {documentedMenu(entry), 3, false, true, false, 1, "ZEB", "ZEB"};
     qFatal("no expectation for %s", qPrintable(entry));
 }
 
@@ -258,8 +70,8 @@ const QStringList kEntries = {"7311",  "7314A", "7314B", "7317", "7321",  "7322"
                               "7374A", "7374B", "7376",  "7379", "7385",  "7385A"};
 
 // What the unit holds for a function, as the list shows it.
-QString unitValue(const sim::Bench& bench, sim::Bench::UnitId id, const Row& row, bool addressRow,
-                  std::size_t channel)
+QString unitValue(const sim::Bench& bench, sim::Bench::UnitId id, const DocumentedRow& row,
+                  bool addressRow, std::size_t channel)
 {
     const auto view = bench.unit(id);
     if (addressRow)
@@ -295,7 +107,7 @@ struct EntryRun {
     {
     }
 
-    const Row& row(int function) const
+    const DocumentedRow& row(int function) const
     {
         return expected.menu.at(static_cast<std::size_t>(function - 1));
     }
@@ -317,7 +129,7 @@ void menuShowsWhatTheUnitHolds(EntryRun& r, Run& run, int ch)
     for (int f = 1; f <= n; ++f) {
         if (f > 1)
             run.enter();
-        const Row& row = r.row(f);
+        const DocumentedRow& row = r.row(f);
         QCOMPARE(run.lines().last(),
                  listLine(QLatin1String(row.prompt),
                           unitValue(*r.h.bench, r.unit, row, f == r.expected.addressRow, channel)));
@@ -440,7 +252,7 @@ void startFitsTheModel(const EntryRun& r)
 // The new value is what the unit keeps over a power cycle.
 void newValueSurvivesAPowerCycle(const EntryRun& r)
 {
-    const Row& setRow = r.row(r.expected.setRow);
+    const DocumentedRow& setRow = r.row(r.expected.setRow);
     if (QLatin1String(setRow.busHeader) == QLatin1String("*ESE")) {
         QCOMPARE(r.h.bench->unit(r.unit).channels.at(0).ese,
                  16); // a register, not a stored setting

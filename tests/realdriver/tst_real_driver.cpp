@@ -1,8 +1,8 @@
 // The program's system-driver path end to end: a library with linux-gpib's C interface, loaded by
 // path through the program's own loader and driven on the bus thread, configures two units.
-#include "logic/Controls.h"
 #include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
+#include "logic/Controls.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/MainWindow.h"
@@ -55,6 +55,27 @@ struct Fixture {
 
 void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
 
+// Closes the configuration window when the timer callback that drives it returns, also when a
+// failed check returned early: the window is modal, and left open it would keep the test waiting
+// until the runner's time limit instead of failing at once.
+class CloseWhenDone {
+public:
+    explicit CloseWhenDone(ConfigWindow& window)
+        : m_window(window)
+    {
+    }
+    ~CloseWhenDone()
+    {
+        if (m_window.isVisible())
+            m_window.done(QDialog::Rejected);
+    }
+    CloseWhenDone(const CloseWhenDone&) = delete;
+    CloseWhenDone& operator=(const CloseWhenDone&) = delete;
+
+private:
+    ConfigWindow& m_window;
+};
+
 template <typename T = QWidget> T* child(QWidget* parent, const QString& name)
 {
     auto* w = parent->findChild<T*>(name);
@@ -73,6 +94,7 @@ void configure(Fixture& f, const QString& entry, int address, int functions, int
     bool ran = false;
     main.setConfigWindowHook([&](ConfigWindow& window) {
         QTimer::singleShot(0, &window, [&] {
+            const CloseWhenDone close(window);
             ran = true;
             auto* addr = child<QLineEdit>(&window, ctl::txtAddr);
             QTest::keyClicks(addr, QString::number(address));
@@ -90,8 +112,6 @@ void configure(Fixture& f, const QString& entry, int address, int functions, int
             click(child(&window, ctl::cmdSav));
             QVERIFY(!child(&window, ctl::txtGPIBErr)->isVisible());
             click(child(&window, ctl::cmdDone));
-            if (window.isVisible())
-                window.done(QDialog::Rejected);
         });
     });
     auto* list = child<QListWidget>(&main, ctl::listUnit);
@@ -132,9 +152,11 @@ private slots:
         Fixture f;
         configure(f, QStringLiteral("7374A"), 22, 17, 4, QStringLiteral("19200"));
         const QStringList lines = f.traceLines();
-        QVERIFY(lines.contains(QStringLiteral("SendCmds(0, 36 08) -> ibsta=0x0130 iberr=0 ibcntl=2")));
+        QVERIFY(
+            lines.contains(QStringLiteral("SendCmds(0, 36 08) -> ibsta=0x0130 iberr=0 ibcntl=2")));
         QVERIFY(lines.filter(QStringLiteral("\"SYST:COMM:SER:BAUD 19200\", 1)")).size() == 1);
-        QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^Receive.* -> ibsta=0xC"))).isEmpty());
+        QVERIFY(
+            lines.filter(QRegularExpression(QStringLiteral("^Receive.* -> ibsta=0xC"))).isEmpty());
     }
 
     void statusOfAFailureCrossesTheBoundary()
@@ -145,10 +167,10 @@ private slots:
         QString report;
         main.setConfigWindowHook([&](ConfigWindow& window) {
             QTimer::singleShot(0, &window, [&] {
+                const CloseWhenDone close(window);
                 QTest::keyClicks(child<QLineEdit>(&window, ctl::txtAddr), QStringLiteral("28"));
                 click(child(&window, ctl::cmdSet));
                 report = child<QPlainTextEdit>(&window, ctl::txtGPIBErr)->toPlainText();
-                window.done(QDialog::Rejected);
             });
         });
         auto* list = child<QListWidget>(&main, ctl::listUnit);

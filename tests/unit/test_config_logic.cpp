@@ -3,6 +3,7 @@
 #include "logic/MenuLine.h"
 #include "models/Models.h"
 #include "support/BusRecords.h"
+#include "support/DocumentedMenus.h"
 #include "support/ParamNames.h"
 #include "support/TestContext.h"
 
@@ -353,6 +354,39 @@ TEST(ModelTable, MenusFitTheListColumnAndMoveTheBusAddress)
                  "Input String Bytes - (@1:5)");
 }
 
+// Compared with the menus written out from the documentation, so a one-character slip in a
+// prompt or header names its entry and function here rather than only in a whole run.
+TEST(ModelTable, EveryPromptAndHeaderIsTheDocumentedOne)
+{
+    for (const Model& m : models()) {
+        SCOPED_TRACE(m.entry);
+        const test::DocumentedMenu documented = test::documentedMenu(QLatin1String(m.entry));
+        ASSERT_EQ(static_cast<std::size_t>(m.menu->count()), documented.size());
+        for (int n = 1; n <= m.menu->count(); ++n) {
+            const MenuFunction f = *m.menu->function(n);
+            const test::DocumentedRow& d = documented.at(static_cast<std::size_t>(n - 1));
+            EXPECT_EQ(QString::fromLatin1(f.prompt), QString::fromLatin1(d.prompt))
+                << "function " << n;
+            EXPECT_EQ(m.busHeader(f), QString::fromLatin1(d.busHeader)) << "function " << n;
+        }
+    }
+}
+
+TEST(ModelTable, NoticeNamesItsModelInTheSixTexts)
+{
+    for (const char* entry : {"7311", "7328", "7337B", "7355"}) {
+        EXPECT_EQ(modelForEntry(QLatin1String(entry))->notice(),
+                  QStringLiteral("    NOTE - This routine configures a ") + QLatin1String(entry) +
+                      QStringLiteral(" for string data transfer and does NOT configure the unit "
+                                     "for byte transfer nor for monitoring input data in the "
+                                     "Questionable Register.    These functions require "
+                                     "additional commands in the user's program as they are too "
+                                     "complex to implement in the configuration menu.    Press "
+                                     "Cancel when ready to continue."));
+    }
+    EXPECT_EQ(modelForEntry(QStringLiteral("7357"))->notice(), QString());
+}
+
 // ----- the engine ---------------------------------------------------------------------------
 
 TEST_F(ConfigLogicTest, LockModelsUnlockAndClearBeforeTheFirstQueryOnly)
@@ -411,6 +445,31 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressDisplayCase{"32\n", "0/31"}, AddressDisplayCase{"  7\n", "7"},
                       AddressDisplayCase{"31\n", "31"}, AddressDisplayCase{"abc\n", "abc"},
                       AddressDisplayCase{"40.5\n", "8.5/31"}),
+    test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
+
+// After a setting of the address function only the first two characters of the read-back count,
+// and 32 and more is the switch address: "100" shows 10, "415" 9/31, and "  7" leaves no digit
+// in them, so it shows 0.
+class AddressReadBack : public ConfigLogicTest,
+                        public ::testing::WithParamInterface<AddressDisplayCase> {};
+
+TEST_P(AddressReadBack, ShowsTheFirstTwoCharactersAfterASetting)
+{
+    open(QStringLiteral("7357"));
+    driver.replies = {"5\n"};
+    setAddress(QStringLiteral("5"));
+    driver.replies = {"0\n", QByteArray(GetParam().reply)};
+    enter(QStringLiteral("9"));
+    EXPECT_EQ(valueOf(lastLine()), QString::fromLatin1(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, AddressReadBack,
+    ::testing::Values(AddressDisplayCase{"9\n", "9"}, AddressDisplayCase{"100\n", "10"},
+                      AddressDisplayCase{"  7\n", "0"}, AddressDisplayCase{" 7\n", "7"},
+                      AddressDisplayCase{"32\n", "0/31"}, AddressDisplayCase{"41\n", "9/31"},
+                      AddressDisplayCase{"415\n", "9/31"}, AddressDisplayCase{"31\n", "31"},
+                      AddressDisplayCase{"x\n", "0"}),
     test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
 
 TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
@@ -514,6 +573,18 @@ TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
     }
 }
 
+TEST_F(ConfigLogicTest, APastedLineBreakStaysInsideOneMessage)
+{
+    open(QStringLiteral("7357"));
+    driver.replies = {"5\n"};
+    setAddress(QStringLiteral("5"));
+    enter(); // to *ESE
+    driver.calls.clear();
+    driver.replies = {"0\n", "16\n"};
+    enter(QStringLiteral("16\r\n17\n"));
+    EXPECT_EQ(sends(), QStringList({"*ESE 16  17 ", "*ESR?", "*ESE?"}));
+}
+
 TEST_F(ConfigLogicTest, FourChannelUnitKeepsItsSecondaryWhenTheAddressMoves)
 {
     open(QStringLiteral("7379"));
@@ -589,6 +660,23 @@ TEST_F(ConfigLogicTest, DoubleClickOnTheListDoesNothingWhileEnterIsDisabled)
     enter(QStringLiteral("7")); // the engine itself refuses a step past its menu
     EXPECT_EQ(driver.calls.size(), callsAtEnd);
     EXPECT_EQ(logic.currentFunction(), 4);
+}
+
+TEST_F(ConfigLogicTest, DoubleClickOnTheListAfterTheMenuLeavesReportAndTypedTextAlone)
+{
+    open(QStringLiteral("7357"));
+    driver.replies = {"5\n", "0\n", "0\n"};
+    setAddress(QStringLiteral("5"));
+    enter();
+    enter();
+    enter(); // end of menu
+    driver.statusFor = test::failing(test::sendOf("*SAV 0"), err::ENOL);
+    logic.saveConfiguration();
+    ASSERT_TRUE(screen.txtGPIBErr.visible());
+    screen.txtChoice.userEditedText(QStringLiteral("7"));
+    logic.enterFromList();
+    EXPECT_TRUE(screen.txtGPIBErr.visible()) << "the failed save's report stays";
+    EXPECT_EQ(screen.txtChoice.text(), QStringLiteral("7"));
 }
 
 // ----- finishing commands ---------------------------------------------------------------------
@@ -777,6 +865,22 @@ TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
     logic.leave();
     EXPECT_EQ(host.closed, 0);
     EXPECT_TRUE(screen.txtGPIBErr.visible());
+}
+
+TEST_F(FinishTest, TheLockGroupIsOfferedOnlyToModelsThatLock)
+{
+    for (const auto& [entry, locks] :
+         {std::pair{"7357", true}, std::pair{"7385A", true}, std::pair{"7311", true},
+          std::pair{"7374A", false}, std::pair{"7370B", false}, std::pair{"7376", false}}) {
+        SCOPED_TRACE(entry);
+        open(QLatin1String(entry));
+        setAddress(QStringLiteral("5"));
+        for (int f = 0; f < modelForEntry(QLatin1String(entry))->menu->count(); ++f)
+            enter();
+        EXPECT_TRUE(screen.cmdSav.enabled());
+        for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
+            EXPECT_EQ(screen.find(name)->enabled(), locks) << name.toStdString();
+    }
 }
 
 TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)

@@ -1,6 +1,6 @@
-#include "logic/MenuLine.h"
 #include "gpib/Gpib32.h"
 #include "gpib/StatusReport.h"
+#include "logic/MenuLine.h"
 #include "support/BusRecords.h"
 #include "support/FakeDriver.h"
 #include "support/ParamNames.h"
@@ -26,6 +26,19 @@ TEST(StatusReport, EveryBitNameInTableOrder)
                              "DTAS DCAS"));
     EXPECT_EQ(statusBitNames(static_cast<std::int16_t>(0xC100)), QStringLiteral(" ERR TIMO CMPL"));
     EXPECT_EQ(statusBitNames(0), QString());
+}
+
+// Each bit alone, so a name tied to the wrong bit fails even where all bits together still read
+// right.
+TEST(StatusReport, EveryBitAloneHasItsOwnName)
+{
+    const char* const names[] = {" DCAS", " DTAS", " LACS", " TACS",  " ATN",   " CIC",
+                                 " REM",  " LOK",  " CMPL", " EVENT", " SPOLL", " RQS",
+                                 " SRQI", " END",  " TIMO", " ERR"};
+    for (std::size_t bit = 0; bit < std::size(names); ++bit)
+        EXPECT_EQ(statusBitNames(static_cast<std::int16_t>(1u << bit)),
+                  QString::fromLatin1(names[bit]))
+            << "bit " << bit;
 }
 
 TEST(StatusReport, StatusZeroLeavesOnlyTheBlanks)
@@ -107,6 +120,9 @@ TEST(FormatMenuLine, PadsPromptsToColumn36)
     EXPECT_EQ(FormatMenuLine(p33, QStringLiteral("x")).size(), 36);
     const QString p34(34, QLatin1Char('p'));
     EXPECT_EQ(FormatMenuLine(p34, QStringLiteral("x")), p34 + " x");
+    // A prompt of exactly 35 characters still keeps one blank before its value.
+    const QString p35(35, QLatin1Char('p'));
+    EXPECT_EQ(FormatMenuLine(p35, QStringLiteral("x")), p35 + " x");
     const QString p36(36, QLatin1Char('p'));
     EXPECT_EQ(FormatMenuLine(p36, QStringLiteral("x")), p36 + " x");
 }
