@@ -16,11 +16,18 @@ ThreadedDriver::ThreadedDriver(std::unique_ptr<Driver> inner)
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
     QObject::connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    m_thread.start();
+    // The thread starts with the first call: a program that only shows its window has no bus
+    // thread to pay for at start-up.
 }
 
 ThreadedDriver::~ThreadedDriver()
 {
+    if (!m_thread.isRunning()) {
+        // Never used: nothing was made on a bus thread.
+        delete m_worker;
+        m_inner.reset();
+        return;
+    }
     // The inner driver may hold Qt devices (a serial port, a socket) made on the bus thread;
     // they are let go on that thread.
     QMetaObject::invokeMethod(
@@ -38,6 +45,8 @@ void ThreadedDriver::run(const std::function<void()>& call)
         long sta = 0, err = 0, cnt = 0, cntl = 0;
     };
     auto completion = std::make_shared<Completion>();
+    if (!m_thread.isRunning())
+        m_thread.start();
     QCoreApplication* app = QCoreApplication::instance();
     const bool windowThread = app && QThread::currentThread() == app->thread();
 
