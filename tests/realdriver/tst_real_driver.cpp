@@ -1,8 +1,8 @@
 // The program's system-driver path end to end: a library with linux-gpib's C interface, loaded by
 // path through the program's own loader and driven on the bus thread, configures two units.
-#include "logic/Controls.h"
 #include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
+#include "logic/Controls.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
 #include "ui/MainWindow.h"
@@ -132,9 +132,30 @@ private slots:
         Fixture f;
         configure(f, QStringLiteral("7374A"), 22, 17, 4, QStringLiteral("19200"));
         const QStringList lines = f.traceLines();
-        QVERIFY(lines.contains(QStringLiteral("SendCmds(0, 36 08) -> ibsta=0x0130 iberr=0 ibcntl=2")));
+        QVERIFY(
+            lines.contains(QStringLiteral("SendCmds(0, 36 08) -> ibsta=0x0130 iberr=0 ibcntl=2")));
         QVERIFY(lines.filter(QStringLiteral("\"SYST:COMM:SER:BAUD 19200\", 1)")).size() == 1);
-        QVERIFY(lines.filter(QRegularExpression(QStringLiteral("^Receive.* -> ibsta=0xC"))).isEmpty());
+        QVERIFY(
+            lines.filter(QRegularExpression(QStringLiteral("^Receive.* -> ibsta=0xC"))).isEmpty());
+    }
+
+    // linux-gpib's FindLstn, bound from the library and run on the bus thread.
+    void findListenersThroughTheLoadedLibrary()
+    {
+        Fixture f;
+        QVERIFY(f.gpib->canFindListeners());
+        QVERIFY(!f.gpib->SendIFC(0).failed());
+        std::vector<std::int16_t> primaries;
+        for (std::int16_t pad = 20; pad <= 30; ++pad)
+            primaries.push_back(pad);
+        std::vector<std::int16_t> found;
+        const GpibStatus status = f.gpib->FindLstn(0, primaries, found, 16);
+        QVERIFY(!status.failed());
+        // 20 to 24, the 7379's channels at 25 (secondaries 11 to 14), 26 and 27.
+        const std::vector<std::int16_t> expected{20,     21,     22,     23, 24, 0x6B19,
+                                                 0x6C19, 0x6D19, 0x6E19, 26, 27};
+        QCOMPARE(status.ibcntl, 11);
+        QCOMPARE(found, expected);
     }
 
     void statusOfAFailureCrossesTheBoundary()
