@@ -741,10 +741,6 @@ int Runner::set()
         item.insert(QStringLiteral("esr"), setting->status.kind == EventStatus::Kind::Value
                                                ? Json(setting->status.value)
                                                : Json());
-        if (setting->outcome != UnitSession::Setting::Outcome::Taken)
-            warn(QStringLiteral("%1: %2 %3 %4")
-                     .arg(where(model, m_state.unit, channel), before.header, printable(a.value),
-                          result));
         QString moved;
         if (m_state.unit.PrimaryAddress != primaryBefore) {
             moved =
@@ -754,6 +750,10 @@ int Runner::set()
         if (!m_opt.json)
             out(QStringLiteral("%1  %2 -> %3%4\n")
                     .arg(before.header, printable(before.display), printable(result), moved));
+        if (setting->outcome != UnitSession::Setting::Outcome::Taken)
+            warn(QStringLiteral("%1: %2 %3 %4")
+                     .arg(where(model, m_state.unit, channel), before.header, printable(a.value),
+                          result));
     }
     if (m_opt.json) {
         Json doc = Json::object();
