@@ -47,8 +47,9 @@ QString jsonString(const QString& text)
             break;
         default:
             // Control characters (a unit may answer anything) are escaped; so is DEL and the C1
-            // range, which a terminal would act on.
-            if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            // range, which a terminal would act on, and every surrogate: a lone one (a file may
+            // hold it as an escape) has no UTF-8 form and would not come back as it was.
+            if (u < 0x20 || (u >= 0x7F && u < 0xA0) || QChar::isSurrogate(u))
                 out +=
                     QStringLiteral("\\u%1").arg(static_cast<unsigned>(u), 4, 16, QLatin1Char('0'));
             else
