@@ -149,7 +149,7 @@ private:
     {
         if (!m_env.errorIsTerminal)
             return;
-        m_env.err(QStringLiteral("\r%1: %2 of %3\x1b[K").arg(what).arg(k).arg(n));
+        m_env.err(QStringLiteral("\r%1 %2 of %3\x1b[K").arg(what).arg(k).arg(n));
         m_progressShown = true;
     }
     void clearProgress()
@@ -764,6 +764,13 @@ int Runner::set()
         doc.insert(QStringLiteral("settings"), std::move(settings));
         out(doc.toText());
     }
+    // Switching such a unit off and on, which its save asks for, brings back what it had saved:
+    // the technician must know before that save.
+    if (model.powerCycle)
+        warn(QStringLiteral("%1: not saved yet; switching it off brings back its saved settings, "
+                            "so save it now with '%2 save %3 %4 --power-cycled'")
+                 .arg(where(model, m_state.unit, channel), kProgram, QLatin1String(model.entry))
+                 .arg(m_state.unit.PrimaryAddress));
     return refused ? kExitRefused : kExitDone;
 }
 
@@ -931,7 +938,12 @@ int Runner::restore(bool compareOnly)
             } else if (current.value == wanted.value) {
                 continue;
             }
-            if (!dryRun) {
+            if (!dryRun && change.sent.trimmed().isEmpty()) {
+                // As in the window, where an empty entry moves on: there is nothing to send.
+                refused = true;
+                warn(QStringLiteral("%1: %2 cannot be set to the profile's empty value")
+                         .arg(where(model, m_state.unit, channel.channel), wanted.header));
+            } else if (!dryRun) {
                 change.setting = unit.set(wanted.number, change.sent);
                 check(unit);
                 if (change.setting->outcome != UnitSession::Setting::Outcome::Taken) {
@@ -978,6 +990,8 @@ int Runner::restore(bool compareOnly)
             if (compareOnly)
                 continue;
             item.insert(QStringLiteral("sent"), m_opt.dryRun ? Json() : Json(c.sent));
+            if (!m_opt.dryRun && !c.setting)
+                item.insert(QStringLiteral("outcome"), QStringLiteral("not sent"));
             if (c.setting) {
                 const bool taken = c.setting->outcome == UnitSession::Setting::Outcome::Taken;
                 item.insert(QStringLiteral("outcome"),
@@ -1007,11 +1021,13 @@ int Runner::restore(bool compareOnly)
                 text += QStringLiteral("%1  %2 -> %3 (not sent)\n")
                             .arg(header, printable(c.unit.value), printable(c.sent));
             } else {
-                const bool taken = c.setting->outcome == UnitSession::Setting::Outcome::Taken;
+                const bool taken =
+                    c.setting && c.setting->outcome == UnitSession::Setting::Outcome::Taken;
                 text += QStringLiteral("%1  %2 -> %3\n")
                             .arg(header, printable(c.unit.value),
-                                 taken ? printable(MenuLineValue(c.setting->shown))
-                                       : QStringLiteral("refused"));
+                                 taken       ? printable(MenuLineValue(c.setting->shown))
+                                 : c.setting ? QStringLiteral("refused")
+                                             : QStringLiteral("not sent"));
             }
         }
         if (changes.empty())

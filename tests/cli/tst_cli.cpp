@@ -707,6 +707,21 @@ TEST(Restore, OntoTheUnitItCameFromSendsNoSettingButTheSave)
               QStringList{QStringLiteral("0x0007 *SAV 0")});
 }
 
+TEST(Restore, AnEmptyValueIsNotSentAndNothingIsSaved)
+{
+    BenchCli r;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("p.json"));
+    ASSERT_EQ(r.run(args({"backup", "7352A", "15"})), 0);
+    writeFile(file, json(withFunction(jsonOf(r.cli.out), [](QJsonObject& f) {
+                  f[QStringLiteral("value")] = QStringLiteral(" ");
+              })));
+    const std::size_t start = r.bench->trace().size();
+    EXPECT_EQ(r.run({QStringLiteral("restore"), file, QStringLiteral("15")}), 1);
+    EXPECT_EQ(r.cli.out, QStringLiteral("VOLT:OFFSET  +00.0000 -> not sent\n"));
+    EXPECT_TRUE(settingsSent(r.bench->trace().records(start)).isEmpty());
+}
+
 TEST(Restore, ADryRunSendsNoSettingAndNoSave)
 {
     BenchCli r;
@@ -873,6 +888,33 @@ TEST(PowerCycle, OnATerminalTheProgramAsksAndWaitsForEnter)
     r.cli.env.inputIsTerminal = true;
     EXPECT_EQ(r.run(args({"show", "7376", "24", "--power-cycled"})), 0);
     EXPECT_EQ(r.cli.enterWaits, 0);
+}
+
+TEST(PowerCycle, ASettingOfSuchAUnitSaysHowToKeepIt)
+{
+    BenchCli r;
+    ASSERT_EQ(r.run(args({"set", "7376", "24", "SYST:EMUL=ZEB", "--power-cycled"})), 0);
+    EXPECT_TRUE(r.cli.err.contains(QStringLiteral(
+        "7376 at 24: not saved yet; switching it off brings back its saved settings, so save it "
+        "now with 'gpibconfig-cli save 7376 24 --power-cycled'")))
+        << r.cli.err.toStdString();
+    // Saved that way, without another power cycle, the setting stays.
+    ASSERT_EQ(r.run(args({"save", "7376", "24", "--power-cycled"})), 0);
+    const auto unit = r.bench->unitId("7376");
+    r.bench->powerCycle(unit);
+    EXPECT_EQ(r.bench->setting(unit, "SYST:EMUL"), "ZEB");
+}
+
+TEST(Progress, OnATerminalOnlyAndClearedBeforeTheResult)
+{
+    for (const bool terminal : {false, true}) {
+        BenchCli r;
+        r.cli.env.errorIsTerminal = terminal;
+        ASSERT_EQ(r.run(args({"show", "7321", "5"})), 0);
+        EXPECT_EQ(r.cli.err.contains(QStringLiteral("\r7321 at 5, function 3 of 3")), terminal)
+            << r.cli.err.toStdString();
+        EXPECT_EQ(r.cli.err.endsWith(QStringLiteral("\r\x1b[K")), terminal);
+    }
 }
 
 TEST(Notice, IsPrintedOnceToStandardErrorBeforeTheMenu)
