@@ -1,8 +1,9 @@
-// Any sequence of the twelve driver calls, with any arguments a caller could pass, against the
-// default bench of 27 units, mixed with bench actions (power cycles, unit faults, injected call
-// failures, pauses). The board must keep to NI-488.2's promises whatever the order: CMPL in
-// every status, a known error code with ERR, a Receive that fills at most the count it was given
-// from the start of the buffer (the buffer is exactly that long, so a write past it is caught),
+// Any sequence of the driver calls (the twelve, and the board's search for listeners), with any
+// arguments a caller could pass, against the default bench of 27 units, mixed with bench actions
+// (power cycles, unit faults, injected call failures, pauses). The board must keep to NI-488.2's
+// promises whatever the order: CMPL in every status, a known error code with ERR, a Receive that
+// fills at most the count it was given from the start of the buffer (the buffer is exactly that
+// long, so a write past it is caught), a FindLstn that writes no more addresses than it reports,
 // one trace line per call, and a clock that never runs backwards.
 #include "FuzzSupport.h"
 #include "gpib/Driver.h"
@@ -39,7 +40,7 @@ public:
         const char* call = nullptr;
         // Arguments are taken from the input one statement at a time, in a fixed order, so that
         // an input means the same calls whichever order a compiler evaluates arguments in.
-        switch (m_in.ConsumeIntegralInRange(0, 13)) {
+        switch (m_in.ConsumeIntegralInRange(0, 14)) {
         case 0: {
             call = "SendIFC";
             const int b = board();
@@ -102,7 +103,7 @@ public:
             break;
         }
         case 10: {
-            const auto kind = static_cast<Call>(m_in.ConsumeIntegralInRange(0, 8));
+            const auto kind = static_cast<Call>(m_in.ConsumeIntegralInRange(0, 9));
             m_bench->failNext(kind, errorCode());
             break;
         }
@@ -116,6 +117,10 @@ public:
             break;
         case 13:
             m_bench->clearFaults();
+            break;
+        case 14:
+            call = "FindLstn";
+            findListeners();
             break;
         }
 
@@ -217,6 +222,29 @@ private:
         for (std::size_t i = static_cast<std::size_t>(got); i < room; ++i)
             FUZZ_CHECK(buffer[i] == 0xA5, "Receive of %ld bytes (%ld received) wrote at %zu", count,
                        got, i);
+    }
+
+    void findListeners()
+    {
+        const int board = this->board();
+        std::vector<Addr4882> list;
+        const int asked = m_in.ConsumeIntegralInRange(0, 8);
+        for (int i = 0; i < asked; ++i)
+            list.push_back(m_in.ConsumeIntegralInRange<Addr4882>(0, 32));
+        list.push_back(kNoAddress);
+        const long limit = m_in.ConsumeIntegralInRange(-1, 40);
+        const std::size_t room = limit > 0 ? static_cast<std::size_t>(limit) : 0;
+        std::vector<Addr4882> found(room, 0xA5A5);
+        Driver& d = m_bench->driver();
+        d.FindLstn(board, list.data(), found.empty() ? nullptr : found.data(), limit);
+        const long got = d.ThreadIbcntl();
+        if (!(d.ThreadIbsta() & sta::ERR) || d.ThreadIberr() == err::ETAB) {
+            FUZZ_CHECK(got >= 0 && got <= std::max(limit, 0L),
+                       "FindLstn with a limit of %ld reported %ld found", limit, got);
+            // What it did not find is left as it was.
+            for (std::size_t i = static_cast<std::size_t>(got); i < room; ++i)
+                FUZZ_CHECK(found[i] == 0xA5A5, "FindLstn (%ld found) wrote at %zu", got, i);
+        }
     }
 
     FuzzedDataProvider& m_in;

@@ -1,6 +1,8 @@
 #include "drivers/DriverSpec.h"
+#include "drivers/TraceFile.h"
 #include "gpib/Driver.h"
 #include "gpib/ThreadedDriver.h"
+#include "gpib/TracingDriver.h"
 #include "time/RealClock.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
@@ -31,6 +33,12 @@ int main(int argc, char** argv)
             .arg(QString::fromLatin1(kDriverEnvironmentVariable)),
         QStringLiteral("spec"));
     parser.addOption(driverOption);
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every driver call in the bench's trace format to the file (- for "
+                       "standard error), to send with a problem report."),
+        QStringLiteral("file"));
+    parser.addOption(traceOption);
 
     const auto usageError = [](const QString& message) {
         std::fprintf(stderr, "gpibconfig: %s\n", qUtf8Printable(message));
@@ -60,7 +68,23 @@ int main(int argc, char** argv)
         return usageError(QStringLiteral("the sim driver is for the command-line tool; "
                                          "gpibconfig-sim runs this window on the simulated bench"));
 
-    ThreadedDriver driver(makeDriver(spec));
+    std::unique_ptr<Driver> inner = makeDriver(spec);
+    if (parser.isSet(traceOption)) {
+        QString error;
+        const auto sink = traceFileSink(
+            parser.value(traceOption),
+            [](const QString& text) {
+                std::fputs(text.toUtf8().constData(), stderr);
+                std::fflush(stderr);
+            },
+            &error);
+        if (!sink)
+            return usageError(error);
+        // Inside the threaded driver: the tracer reads the status of each call on the bus
+        // thread, where the driver keeps it.
+        inner = std::make_unique<TracingDriver>(std::move(inner), *sink);
+    }
+    ThreadedDriver driver(std::move(inner));
     RealClock clock;
     const QString suffix = driverTitleSuffix(spec);
     return runGpibConfig(driver, clock, [&suffix](MainWindow& window) {

@@ -99,6 +99,15 @@ BusCall BusCall::ibonl(int ud, int v) { return boardSetting(Kind::ibonl, ud, v);
 BusCall BusCall::ibsre(int ud, int v) { return boardSetting(Kind::ibsre, ud, v); }
 BusCall BusCall::ibtmo(int ud, int v) { return boardSetting(Kind::ibtmo, ud, v); }
 
+BusCall BusCall::findLstn(int board, const Addr4882* primaries, long limit)
+{
+    BusCall call = boardCall(Kind::FindLstn, board);
+    call.value = static_cast<int>(std::clamp<long>(limit, -1, 0x7FFFFFFF));
+    for (std::size_t i = 0; primaries && i < kMaxFindAddresses && primaries[i] != kNoAddress; ++i)
+        call.addresses.push_back(primaries[i]);
+    return call;
+}
+
 BusCall BusCall::pause(double seconds)
 {
     BusCall call;
@@ -128,12 +137,24 @@ void BusCall::complete(long status, long error, long transferred, const std::uin
     bytes = buffer && arrived > 0 ? bytesAt(buffer, arrived) : std::string();
 }
 
+void BusCall::completeFind(long status, long error, long count, const Addr4882* results)
+{
+    ibsta = status;
+    iberr = error;
+    ibcntl = count;
+    found.clear();
+    const long shown = std::min<long>(count, value);
+    for (long i = 0; results && i < shown; ++i)
+        found.push_back(results[i]);
+}
+
 BusCall BusCall::request() const
 {
     BusCall call = *this;
     call.ibsta = call.iberr = call.ibcntl = 0;
     if (kind == Kind::Receive)
         call.bytes.clear();
+    call.found.clear();
     return call;
 }
 
@@ -166,6 +187,9 @@ std::string BusCall::traceLine() const
     case Kind::ibtmo:
         line += ", " + std::to_string(value);
         break;
+    case Kind::FindLstn:
+        line += ", " + hexWords(addresses) + ", " + std::to_string(value);
+        break;
     default:
         break;
     }
@@ -173,6 +197,8 @@ std::string BusCall::traceLine() const
             " iberr=" + std::to_string(iberr) + " ibcntl=" + std::to_string(ibcntl);
     if (kind == Kind::Receive)
         line += " data=\"" + escape(bytes) + "\"";
+    if (kind == Kind::FindLstn)
+        line += " found=" + hexWords(found);
     return line;
 }
 
@@ -195,6 +221,8 @@ std::string_view BusCall::name(Kind kind)
         return "ibsre";
     case Kind::ibtmo:
         return "ibtmo";
+    case Kind::FindLstn:
+        return "FindLstn";
     case Kind::Pause:
         return "Pause";
     case Kind::Event:
@@ -253,6 +281,17 @@ std::string BusCall::hexBytes(std::string_view bytes)
         if (!out.empty())
             out += ' ';
         appendHexByte(out, static_cast<std::uint8_t>(c));
+    }
+    return out;
+}
+
+std::string BusCall::hexWords(const std::vector<Addr4882>& words)
+{
+    std::string out;
+    for (const Addr4882 word : words) {
+        if (!out.empty())
+            out += ' ';
+        out += hexWord(word);
     }
     return out;
 }

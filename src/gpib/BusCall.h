@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace gpibconfig {
 
@@ -19,6 +20,7 @@ namespace gpibconfig {
 //   Send(0, 0x0005, "SYST:COMM:GPIB:ADDR?", 1) -> ibsta=0x2128 iberr=0 ibcntl=21
 //   Receive(0, 0x0005, 18, 0) -> ibsta=0x2124 iberr=0 ibcntl=2 data="5\n"
 //   SendCmds(0, 25 08) -> ibsta=0x0130 iberr=0 ibcntl=2
+//   FindLstn(0, 0x0001 0x0002 0x0003, 31) -> ibsta=0x0130 iberr=0 ibcntl=1 found=0x0002
 //   Pause(0.2)
 //   # 7311 at 1: power cycle
 //
@@ -26,7 +28,8 @@ namespace gpibconfig {
 // words are 0x and four upper-case hex digits, command bytes two upper-case hex digits each
 // separated by blanks. A Send shows its end-of-transmission mode and not its count (the bytes
 // show it); a Receive shows its buffer length and termination, and after the arrow the bytes
-// that arrived.
+// that arrived; a FindLstn the primary addresses asked and its limit, and after the arrow the
+// address words found.
 struct BusCall {
     enum class Kind : std::uint8_t {
         SendIFC,
@@ -37,6 +40,7 @@ struct BusCall {
         ibonl,
         ibsre,
         ibtmo,
+        FindLstn,
         Pause, // the program waited; not a driver call
         Event, // something done to the simulated bench; not a driver call
     };
@@ -46,12 +50,16 @@ struct BusCall {
     int board = 0;
     // DevClear, Send and Receive.
     Addr4882 address = 0;
-    // Send: the end-of-transmission mode; Receive: the termination; ibonl, ibsre, ibtmo: the value.
+    // Send: the end-of-transmission mode; Receive: the termination; ibonl, ibsre, ibtmo: the value;
+    // FindLstn: the limit.
     int value = 0;
     // The count the caller gave: bytes to send (Send, SendCmds) or the buffer's length (Receive).
     long count = 0;
     // Send: the bytes sent; SendCmds: the command bytes; Receive: the bytes that arrived.
     std::string bytes;
+    // FindLstn: the primary addresses asked, and the address words found.
+    std::vector<Addr4882> addresses;
+    std::vector<Addr4882> found;
     // Pause: how long, in seconds.
     double seconds = 0;
     // Event: what happened on the bench.
@@ -74,6 +82,9 @@ struct BusCall {
     static BusCall ibonl(int ud, int v);
     static BusCall ibsre(int ud, int v);
     static BusCall ibtmo(int ud, int v);
+    // The list is read up to its kNoAddress, and never further than kMaxFindAddresses entries.
+    static BusCall findLstn(int board, const Addr4882* primaries, long limit);
+    static constexpr std::size_t kMaxFindAddresses = 256;
     static BusCall pause(double seconds);
     static BusCall event(std::string_view text);
 
@@ -81,6 +92,9 @@ struct BusCall {
     // call: the bytes that arrived are its first `transferred` bytes, never more than the count
     // given, whatever count a driver reports.
     void complete(long status, long error, long transferred, const std::uint8_t* buffer = nullptr);
+    // The same for a FindLstn: the addresses found are the first `count` of `results`, never more
+    // than the limit it was given.
+    void completeFind(long status, long error, long count, const Addr4882* results);
 
     bool isDriverCall() const { return kind != Kind::Pause && kind != Kind::Event; }
     bool failed() const { return isDriverCall() && (ibsta & sta::ERR) != 0; }
@@ -100,6 +114,7 @@ struct BusCall {
     static std::string escape(std::string_view bytes);
     static std::string hexWord(unsigned value);
     static std::string hexBytes(std::string_view bytes);
+    static std::string hexWords(const std::vector<Addr4882>& words);
     // Shortest decimal form that reads back as the same double ("0.2", "1", "0.001").
     static std::string number(double value);
 };

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 namespace gpibconfig {
 
 // The driver's address word: primary address in the low byte, 0x60 + secondary in the high byte.
 using Addr4882 = std::uint16_t;
+// Ends an address list (NI-488.2's NOADDR).
+inline constexpr Addr4882 kNoAddress = 0xFFFF;
 
 // End-of-transmission modes and status values as the program means them (NI-488.2 numbering).
 // A backend that numbers them differently translates.
@@ -30,8 +31,9 @@ inline constexpr int EDVR = 0, ECIC = 1, ENOL = 2, EADR = 3, EARG = 4, ESAC = 5,
 } // namespace err
 
 // The twelve board-level NI-488.2 calls the program makes, in the driver's own terms (bytes and
-// counts). Implementations: the system driver (a library loaded at run time) and the simulated
-// bench. Nothing above the access layer sees this interface.
+// counts), and one call only some drivers have. Implementations: the system driver (a library
+// loaded at run time), the Prologix-protocol controllers and the simulated bench. Nothing above
+// the access layer sees this interface.
 class Driver {
 public:
     virtual ~Driver() = default;
@@ -46,6 +48,20 @@ public:
     virtual int ibonl(int ud, int v) = 0;
     virtual int ibsre(int ud, int v) = 0;
     virtual int ibtmo(int ud, int v) = 0;
+
+    // Optional: the board's own search for listeners (NI-488.2's and linux-gpib's FindLstn). Each
+    // primary address of `primaries` (ended by kNoAddress) is addressed to listen; where no
+    // device takes it, each of its secondary addresses is tried. The address words found go to
+    // `found`, at most `limit` of them, and their number to ibcnt; more than `limit` fail with
+    // ETAB. Called only when canFindListeners() says the driver has it.
+    virtual bool canFindListeners() const { return false; }
+    virtual void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+    {
+        (void)board;
+        (void)primaries;
+        (void)found;
+        (void)limit;
+    }
 
     virtual long ThreadIbsta() = 0;
     virtual long ThreadIberr() = 0;

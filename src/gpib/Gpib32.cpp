@@ -1,5 +1,7 @@
 #include "Gpib32.h"
 
+#include <algorithm>
+
 namespace gpibconfig {
 
 namespace {
@@ -89,6 +91,32 @@ std::int16_t GPIB32::ibtmo(std::int16_t ud, std::int16_t v)
     const int result = m_driver.ibtmo(ud, v);
     RefreshStatus();
     return static_cast<std::int16_t>(result);
+}
+
+GpibStatus GPIB32::FindLstn(std::int16_t board, std::span<const std::int16_t> primaries,
+                            std::vector<std::int16_t>& found, std::size_t limit)
+{
+    found.clear();
+    if (!m_driver.canFindListeners()) {
+        m_status = GpibStatus{};
+        m_status.ibsta = static_cast<std::int16_t>(static_cast<std::uint16_t>(sta::ERR));
+        m_status.iberr = err::ECAP;
+        return m_status;
+    }
+    std::vector<Addr4882> list;
+    list.reserve(primaries.size() + 1);
+    for (const std::int16_t primary : primaries)
+        list.push_back(addressWord(primary));
+    list.push_back(kNoAddress);
+    std::vector<Addr4882> results(limit, kNoAddress);
+    m_driver.FindLstn(board, list.data(), results.data(), static_cast<long>(limit));
+    RefreshStatus();
+    // The count comes from the driver; only the part of the list it filled is read.
+    const std::size_t count =
+        m_status.ibcntl > 0 ? std::min(static_cast<std::size_t>(m_status.ibcntl), limit) : 0;
+    for (std::size_t i = 0; i < count; ++i)
+        found.push_back(static_cast<std::int16_t>(results[i]));
+    return m_status;
 }
 
 GpibStatus GPIB32::RefreshStatus()

@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace gpibconfig {
 
@@ -35,6 +37,12 @@ public:
     [[nodiscard]] std::int16_t ibonl(std::int16_t ud, std::int16_t v);
     [[nodiscard]] std::int16_t ibsre(std::int16_t ud, std::int16_t v);
     [[nodiscard]] std::int16_t ibtmo(std::int16_t ud, std::int16_t v);
+    // The driver's own search for listeners, when it has one: the primary addresses to try, and
+    // at most `limit` address words found (their number is the status's ibcntl). A driver
+    // without it is not called; the status then says ERR with ECAP (no capability).
+    bool canFindListeners() const { return m_driver.canFindListeners(); }
+    [[nodiscard]] GpibStatus FindLstn(std::int16_t board, std::span<const std::int16_t> primaries,
+                                      std::vector<std::int16_t>& found, std::size_t limit);
     GpibStatus RefreshStatus();
 
     const GpibStatus& status() const { return m_status; }

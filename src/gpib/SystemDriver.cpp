@@ -1,7 +1,8 @@
 #include "SystemDriver.h"
 
 #include <QLibrary>
-
+#include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 
@@ -17,7 +18,10 @@ namespace {
 
 class QLibrarySource final : public SymbolSource {
 public:
-    explicit QLibrarySource(std::unique_ptr<QLibrary> lib) : m_lib(std::move(lib)) {}
+    explicit QLibrarySource(std::unique_ptr<QLibrary> lib)
+        : m_lib(std::move(lib))
+    {
+    }
     QFunctionPointer resolve(const char* name) override { return m_lib->resolve(name); }
     QString name() const override { return m_lib->fileName(); }
 
@@ -31,7 +35,11 @@ constexpr int IbcSRE = 0x000B;
 
 class Binder {
 public:
-    Binder(SymbolSource& src, QStringList& missing) : m_src(src), m_missing(missing) {}
+    Binder(SymbolSource& src, QStringList& missing)
+        : m_src(src)
+        , m_missing(missing)
+    {
+    }
 
     template <typename Fn> Fn get(const char* name)
     {
@@ -93,6 +101,13 @@ SystemDriver::Api bindLinuxGpib(Binder& b)
         api.ibcnt = [f] { return static_cast<long>(f()); };
     if (auto f = b.get<Cntl>("ThreadIbcntl"))
         api.ibcntl = f;
+    // void FindLstn(int board_desc, const Addr4882_t padList[], Addr4882_t resultList[],
+    //               int maxNumResults)
+    using Find = void (*)(int, const std::uint16_t*, std::uint16_t*, int);
+    if (auto f = b.optional<Find>("FindLstn"))
+        api.findLstn = [f](int bd, const Addr4882* pads, Addr4882* found, long limit) {
+            f(bd, pads, found, static_cast<int>(std::clamp<long>(limit, 0, INT_MAX)));
+        };
     return api;
 }
 
@@ -131,11 +146,13 @@ template <typename Count, typename Ret> SystemDriver::Api bindNational(Binder& b
         api.ibonl = [f](int ud, int v) { return static_cast<int>(f(ud, v)); };
 
     auto config = b.optional<Cfg>("ibconfig");
-    const auto viaConfig = [&b, config](const char* name, int option) -> std::function<int(int, int)> {
+    const auto viaConfig = [&b, config](const char* name,
+                                        int option) -> std::function<int(int, int)> {
         if (auto f = b.optional<Two>(name))
             return [f](int ud, int v) { return static_cast<int>(f(ud, v)); };
         if (config)
-            return [config, option](int ud, int v) { return static_cast<int>(config(ud, option, v)); };
+            return
+                [config, option](int ud, int v) { return static_cast<int>(config(ud, option, v)); };
         b.get<Two>(name); // records it as missing
         return {};
     };
@@ -149,6 +166,15 @@ template <typename Count, typename Ret> SystemDriver::Api bindNational(Binder& b
         api.iberr = status(f);
     if (auto f = b.get<Stat>("ThreadIbcnt"))
         api.ibcnt = status(f);
+    // FindLstn(int boardID, const Addr4882_t* padlist, Addr4882_t* resultlist, limit), the
+    // address type a 16-bit short in both libraries.
+    using Find = void(GPIB_CC*)(int, const short*, short*, Count);
+    if (auto f = b.optional<Find>("FindLstn"))
+        api.findLstn = [f, count](int bd, const Addr4882* pads, Addr4882* found, long limit) {
+            f(bd, reinterpret_cast<const short*>(pads), reinterpret_cast<short*>(found),
+              count(limit));
+        };
+
     using Cntl = long(GPIB_CC*)();
     if (auto f = b.optional<Cntl>("ThreadIbcntl"))
         api.ibcntl = [f] { return static_cast<long>(f()); };
@@ -232,9 +258,9 @@ bool SystemDriver::beginCall()
         // that its next call runs with the same time-out and remote enable as before.
         m_restoreSettings = false;
         if (m_lastRemoteEnable >= 0)
-            m_api.ibsre(0, m_lastRemoteEnable);
+            m_api.ibsre(m_settingsBoard, m_lastRemoteEnable);
         if (m_lastTimeout >= 0)
-            m_api.ibtmo(0, m_lastTimeout);
+            m_api.ibtmo(m_settingsBoard, m_lastTimeout);
     }
     return true;
 }
@@ -271,6 +297,12 @@ void SystemDriver::SendCmds(int board, const std::uint8_t* commands, long count)
         m_api.sendCmds(board, commands, count);
 }
 
+void SystemDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+{
+    if (beginCall() && m_api.findLstn)
+        m_api.findLstn(board, primaries, found, limit);
+}
+
 int SystemDriver::ibonl(int ud, int v)
 {
     if (!beginCall())
@@ -290,6 +322,7 @@ int SystemDriver::ibsre(int ud, int v)
 {
     if (!beginCall())
         return sta::ERR;
+    m_settingsBoard = ud;
     m_lastRemoteEnable = v;
     return m_api.ibsre(ud, v);
 }
@@ -298,6 +331,7 @@ int SystemDriver::ibtmo(int ud, int v)
 {
     if (!beginCall())
         return sta::ERR;
+    m_settingsBoard = ud;
     m_lastTimeout = v;
     return m_api.ibtmo(ud, v);
 }

@@ -4,7 +4,6 @@
 
 #include <QFunctionPointer>
 #include <QStringList>
-
 #include <functional>
 #include <memory>
 
@@ -57,6 +56,9 @@ public:
     int ibonl(int ud, int v) override;
     int ibsre(int ud, int v) override;
     int ibtmo(int ud, int v) override;
+    // FindLstn is used when the library exports it (NI-488.2 and linux-gpib both do).
+    bool canFindListeners() const override { return m_usable && m_api.findLstn != nullptr; }
+    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
     long ThreadIbsta() override;
     long ThreadIberr() override;
     long ThreadIbcnt() override;
@@ -72,6 +74,7 @@ public:
         std::function<void(int, Addr4882, void*, long, int)> receive;
         std::function<void(int, const void*, long)> sendCmds;
         std::function<int(int, int)> ibonl, ibsre, ibtmo;
+        std::function<void(int, const Addr4882*, Addr4882*, long)> findLstn; // optional
         std::function<long()> ibsta, iberr, ibcnt, ibcntl;
     };
 
@@ -87,6 +90,7 @@ private:
     QStringList m_missing;
 
     // Settings the program gave the board, put back after the board was taken offline.
+    int m_settingsBoard = 0;
     int m_lastTimeout = -1;
     int m_lastRemoteEnable = -1;
     bool m_restoreSettings = false;

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
-
 #include <condition_variable>
 #include <mutex>
 
@@ -65,7 +64,8 @@ void ThreadedDriver::run(const std::function<void()>& call)
             completion->cv.notify_all();
             // Wake the window thread's event loop; the application object outlives every call.
             if (windowThread)
-                QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 
@@ -129,6 +129,11 @@ int ThreadedDriver::ibtmo(int ud, int v)
     int result = 0;
     run([&] { result = m_inner->ibtmo(ud, v); });
     return result;
+}
+
+void ThreadedDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+{
+    run([&] { m_inner->FindLstn(board, primaries, found, limit); });
 }
 
 QString ThreadedDriver::explainFailure(int ibsta, int iberr, long ibcntl) const

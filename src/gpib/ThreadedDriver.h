@@ -3,7 +3,6 @@
 #include "Driver.h"
 
 #include <QThread>
-
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -30,6 +29,8 @@ public:
     int ibonl(int ud, int v) override;
     int ibsre(int ud, int v) override;
     int ibtmo(int ud, int v) override;
+    bool canFindListeners() const override { return m_inner->canFindListeners(); }
+    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
     long ThreadIbsta() override { return m_ibsta; }
     long ThreadIberr() override { return m_iberr; }
     long ThreadIbcnt() override { return m_ibcnt; }

@@ -10,6 +10,13 @@ TracingDriver::TracingDriver(Driver& inner, Sink sink)
 {
 }
 
+TracingDriver::TracingDriver(std::unique_ptr<Driver> inner, Sink sink)
+    : m_owned(std::move(inner))
+    , m_inner(*m_owned)
+    , m_sink(std::move(sink))
+{
+}
+
 void TracingDriver::record(BusCall call, const std::uint8_t* buffer)
 {
     call.complete(m_inner.ThreadIbsta(), m_inner.ThreadIberr(), m_inner.ThreadIbcntl(), buffer);
@@ -71,6 +78,15 @@ int TracingDriver::ibtmo(int ud, int v)
     const int result = m_inner.ibtmo(ud, v);
     record(BusCall::ibtmo(ud, v));
     return result;
+}
+
+void TracingDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+{
+    BusCall call = BusCall::findLstn(board, primaries, limit);
+    m_inner.FindLstn(board, primaries, found, limit);
+    call.completeFind(m_inner.ThreadIbsta(), m_inner.ThreadIberr(), m_inner.ThreadIbcntl(), found);
+    if (m_sink)
+        m_sink(call);
 }
 
 } // namespace gpibconfig

@@ -4,6 +4,7 @@
 #include "Driver.h"
 
 #include <functional>
+#include <memory>
 
 namespace gpibconfig {
 
@@ -18,6 +19,8 @@ public:
     using Sink = std::function<void(const BusCall& call)>;
 
     TracingDriver(Driver& inner, Sink sink);
+    // The same around a driver it owns (to hand to a ThreadedDriver as its inner driver).
+    TracingDriver(std::unique_ptr<Driver> inner, Sink sink);
 
     void SendIFC(int board) override;
     void DevClear(int board, Addr4882 address) override;
@@ -29,6 +32,8 @@ public:
     int ibonl(int ud, int v) override;
     int ibsre(int ud, int v) override;
     int ibtmo(int ud, int v) override;
+    bool canFindListeners() const override { return m_inner.canFindListeners(); }
+    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
 
     long ThreadIbsta() override { return m_inner.ThreadIbsta(); }
     long ThreadIberr() override { return m_inner.ThreadIberr(); }
@@ -43,6 +48,7 @@ public:
 private:
     void record(BusCall call, const std::uint8_t* buffer = nullptr);
 
+    std::unique_ptr<Driver> m_owned;
     Driver& m_inner;
     Sink m_sink;
 };

@@ -2,6 +2,7 @@
 
 #include "AppContext.h"
 #include "Screen.h"
+#include "UnitSession.h"
 
 namespace gpibconfig {
 
@@ -80,15 +81,12 @@ private:
     void setStep(const QString& choice);
     void endOfMenu();
 
-    void pause();
-    [[nodiscard]] GpibStatus send(const QString& text);
-    // Receives into an 18-character buffer of blanks and returns it.
-    QString receive();
+    // The conversation with the unit of the running menu.
+    UnitSession session();
     void showLine(int position, const QString& value, bool replace);
     void report(const QString& title);
-    bool sendChecked(const QString& text, const QString& errorTitle);
-    bool clearStatus();
-    bool saveConfirmed(const QString& what);
+    // Shows what a finishing command came to; true when the unit confirmed it.
+    bool finish(const UnitSession::Verdict& verdict);
     // `hint` explains the line when the operator points at the box; empty for none.
     void showStatusLine(const QString& line, const QString& hint = {});
 

@@ -2,6 +2,7 @@
 
 #include "core/QtText.h"
 #include "logic/Controls.h"
+#include "logic/UnitSession.h"
 #include "models/Models.h"
 
 namespace gpibconfig {
@@ -94,18 +95,7 @@ bool MainLogic::prepareBoard()
         m_busy = false;
         return ok;
     };
-    if (m_app.gpib.SendIFC(st.BoardIndex).failed()) {
-        reportFailure(QStringLiteral("SendIFC Error"));
-        return done(false);
-    }
-    (void)m_app.gpib.ibsre(st.BoardIndex, 1);
-    const GpibStatus afterRemoteEnable = st.status;
-    (void)m_app.gpib.ibtmo(st.BoardIndex, 11);
-    // Both calls go out back to back; a refused remote enable must not pass unnoticed just because
-    // the time-out call after it succeeded, so its own status is reported then.
-    if (!st.status.failed() && afterRemoteEnable.failed())
-        st.status = afterRemoteEnable;
-    if (st.status.failed()) {
+    if (!UnitSession::prepareBoard(m_app.gpib, st.status, st.BoardIndex)) {
         reportFailure(QStringLiteral("SendIFC Error"));
         return done(false);
     }

@@ -8,4 +8,7 @@ namespace gpibconfig {
 // value less a final line feed or blank.
 QString FormatMenuLine(const QString& prompt, const QString& value);
 
+// The value as that line shows it: less a final line feed or blank.
+QString MenuLineValue(const QString& value);
+
 } // namespace gpibconfig

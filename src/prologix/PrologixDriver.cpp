@@ -12,7 +12,6 @@ Q_LOGGING_CATEGORY(lcPrologix, "gpibconfig.prologix", QtWarningMsg)
 namespace {
 
 constexpr char kEsc = 0x1B;
-constexpr Addr4882 kNoAddress = 0xFFFF;
 constexpr int kStopOnEndOnly = 0x0100;
 // ++trg takes at most 15 addresses (Prologix manual, "trg"; AR488 command reference, "++trg").
 constexpr std::size_t kMaxTriggerAddresses = 15;

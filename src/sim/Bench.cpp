@@ -33,7 +33,9 @@ Bench::UnitId Bench::addUnit(std::string_view model, int switchAddress)
         throw std::invalid_argument("the bench has no model " + std::string(model));
     if (switchAddress < 1 || switchAddress > 30)
         throw std::invalid_argument("switch address must be 1 to 30");
-    m_units.push_back(std::make_unique<Unit>(*spec, switchAddress, m_changed));
+    // Serial numbers as a maker hands them out: one after the other, as the units were installed.
+    const std::string serial = std::to_string(24001 + m_units.size());
+    m_units.push_back(std::make_unique<Unit>(*spec, switchAddress, m_changed, serial));
     m_changed = true;
     notifyIfChanged();
     return m_units.size() - 1;

@@ -43,6 +43,8 @@ class Unit;
 //   so does a Receive from a unit with nothing queued (it also times out).
 // - Query answers end with a line feed and fit the program's 18-byte buffer; choices are
 //   answered in SCPI short form ("ASC", "EVEN"), voltages as +dd.dddd, dates as mm/dd/yyyy.
+//   *IDN? is answered as IEEE 488.2 asks, longer: "ZEB,<model>,<serial>,<firmware>", serial
+//   numbers 24001, 24002, ... in the order the units were installed.
 // - Judging values: text where a number belongs, a missing value or an unknown header sets the
 //   command error bit (32); a number out of range, an unknown choice, a malformed channel list,
 //   date or hex value, or a setting while locked sets the execution error bit (16). *SAV 0 is

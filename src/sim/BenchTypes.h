@@ -43,6 +43,7 @@ struct UnitView {
     };
 
     std::string model;
+    std::string serialNumber;
     int switchAddress = 0;        // where the unit was installed; 31 brings it back here
     int primary = 0;              // where it answers now
     bool onSwitchAddress = false; // its address setting is 31 (the query answers 32 + switch)
@@ -58,6 +59,6 @@ struct UnitView {
 };
 
 // The kinds of driver call, for injected failures (Bench::failNext).
-enum class Call { Any, SendIFC, DevClear, Send, Receive, SendCmds, ibonl, ibsre, ibtmo };
+enum class Call { Any, SendIFC, DevClear, Send, Receive, SendCmds, ibonl, ibsre, ibtmo, FindLstn };
 
 } // namespace gpibconfig::sim

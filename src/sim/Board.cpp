@@ -13,7 +13,6 @@ namespace gpibconfig::sim {
 namespace {
 
 constexpr int kBoardPrimary = 0;
-constexpr Addr4882 kNoAddress = 0xFFFF;
 constexpr int kStopOnEndOnly = 0x0100;
 
 // Interface messages (IEEE 488.1 command bytes).
@@ -398,6 +397,73 @@ void Board::SendCmds(int board, const std::uint8_t* commands, long count)
     if (begin(Call::SendCmds, board))
         act();
     record(BusCall::sendCmds(board, commands, count));
+}
+
+void Board::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+{
+    BusCall call = BusCall::findLstn(board, primaries, limit);
+    if (begin(Call::FindLstn, board))
+        findListeners(primaries, found, limit);
+    call.completeFind(m_ibsta, m_iberr, m_ibcntl, found);
+    m_trace.add(std::move(call));
+    if (m_afterCall)
+        m_afterCall();
+}
+
+void Board::findListeners(const Addr4882* primaries, Addr4882* found, long limit)
+{
+    if (!primaries || limit < 0 || (limit > 0 && !found))
+        return fail(err::EARG);
+    std::vector<int> pads;
+    for (std::size_t i = 0;; ++i) {
+        if (i >= BusCall::kMaxFindAddresses)
+            return fail(err::EARG, static_cast<long>(i)); // no end to the list
+        if (primaries[i] == kNoAddress)
+            break;
+        if (primaries[i] > 30)
+            return fail(err::EARG, static_cast<long>(i));
+        pads.push_back(primaries[i]);
+    }
+    if (!m_cic)
+        return fail(err::ECIC);
+    if (!anyDeviceOnBus())
+        return fail(err::EBUS);
+
+    long count = 0;
+    bool overflow = false;
+    const auto add = [&](Addr4882 word) {
+        if (count < limit)
+            found[count++] = word;
+        else
+            overflow = true;
+    };
+    const auto addressToListen = [this](int primary, int secondary) {
+        m_atn = true;
+        command(kUNL);
+        command(kTAD + kBoardPrimary);
+        command(static_cast<std::uint8_t>(kLAD + primary));
+        if (secondary >= 0)
+            command(static_cast<std::uint8_t>(kSCG + secondary));
+        m_atn = false;
+    };
+    for (const int primary : pads) {
+        addressToListen(primary, -1);
+        if (listenerHoldsNdac()) {
+            add(static_cast<Addr4882>(primary));
+            continue;
+        }
+        for (int secondary = 0; secondary <= 30; ++secondary) {
+            addressToListen(primary, secondary);
+            if (listenerHoldsNdac())
+                add(static_cast<Addr4882>(primary | ((kSCG + secondary) << 8)));
+        }
+    }
+    m_atn = true;
+    command(kUNL);
+    command(kUNT);
+    if (overflow)
+        return fail(err::ETAB, count);
+    finish(0, count);
 }
 
 int Board::ibonl(int ud, int v)

@@ -60,6 +60,14 @@ class Unit;
 //   the first in bench order talks, except that a channel named by its secondary address takes
 //   the talk from a unit without secondaries.
 // - DevClear(0, 0xFFFF) (NOADDR) sends DCL to every unit.
+// - FindLstn finds listeners the way a board does on a real bus: it addresses itself to talk and
+//   each primary address to listen, releases ATN and looks whether a device holds NDAC, which
+//   only a device that took the listen address does; where none does, it tries each secondary
+//   address of that primary. A unit without secondary addresses is thus found at its primary
+//   address, the channels of a multi-channel unit at their secondary addresses. An address in the
+//   list above 30 fails with EARG (ibcntl: its index), more devices than the limit with ETAB (the
+//   first `limit` are kept), a bus with no device switched on with EBUS, as NI-488.2 lists for its
+//   routines that address every device of a list.
 class Board final : public Driver {
 public:
     using Units = std::vector<std::unique_ptr<Unit>>;
@@ -77,6 +85,8 @@ public:
     int ibonl(int ud, int v) override;
     int ibsre(int ud, int v) override;
     int ibtmo(int ud, int v) override;
+    bool canFindListeners() const override { return true; }
+    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
     long ThreadIbsta() override { return m_ibsta; }
     long ThreadIberr() override { return m_iberr; }
     long ThreadIbcnt() override { return m_ibcntl; }
@@ -129,6 +139,10 @@ private:
     void addListener(DeviceRef device);
 
     void doReceive(Addr4882 address, std::uint8_t* buffer, long count, int termination);
+    void findListeners(const Addr4882* primaries, Addr4882* found, long limit);
+    // After the listen address (and secondary) just sent, with ATN released: does a device hold
+    // NDAC?
+    bool listenerHoldsNdac() const { return !m_listeners.empty(); }
 
     const Units& m_units;
     BenchClock& m_clock;

@@ -236,6 +236,20 @@ Families buildFamilies()
         "printer, idle",
         join({printerHead, {{"SYSTem:COMMunicate:GPIB:IDLE", onOff(), "0"}, printerRole}}), false,
         true);
+    // Firmware levels of the bench's units, as their *IDN? answers give them.
+    for (auto [family, level] : {std::pair{&f.parallel, "3.12"},
+                                 {&f.basic, "1.40"},
+                                 {&f.analog, "2.05"},
+                                 {&f.serial74, "4.21"},
+                                 {&f.serial76, "4.03"},
+                                 {&f.serial79, "2.30"},
+                                 {&f.serial25, "1.72"},
+                                 {&f.serial85, "1.65"},
+                                 {&f.serial17, "2.11"},
+                                 {&f.serial22, "2.14"},
+                                 {&f.printer70A, "1.08"},
+                                 {&f.printer70B, "1.10"}})
+        family->firmware = level;
     return f;
 }
 

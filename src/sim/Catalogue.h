@@ -51,6 +51,7 @@ struct Family {
     bool lockable = false;     // understands CAL:LOCK and refuses settings while locked
     bool needsTrigger = false; // configuration only after a group execute trigger
     int channels = 1;          // > 1: one device per channel at secondary 11, 12, ...
+    std::string_view firmware; // the firmware level its units give in their *IDN? answer
     std::optional<std::size_t> addressRow;
     std::optional<std::size_t> lockRow;
 };
@@ -65,6 +66,9 @@ struct ModelSpec {
 std::span<const ModelSpec> allModels();
 // nullptr when the bench has no such model.
 const ModelSpec* findModel(std::string_view name);
+
+// The maker's name as the units give it in their *IDN? answer.
+inline constexpr std::string_view kMaker = "ZEB";
 
 // The secondary address of a multi-channel unit's first channel.
 inline constexpr int kFirstChannelSecondary = 11;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace gpibconfig::sim {
 
@@ -18,9 +19,10 @@ int numberOf(const std::string& value) { return std::atoi(value.c_str()); }
 
 } // namespace
 
-Unit::Unit(const ModelSpec& spec, int switchAddress, bool& changed)
+Unit::Unit(const ModelSpec& spec, int switchAddress, bool& changed, std::string serialNumber)
     : m_spec(spec)
     , m_switchAddress(switchAddress)
+    , m_serialNumber(std::move(serialNumber))
     , m_primary(switchAddress)
     , m_changed(changed)
 {
@@ -41,6 +43,12 @@ std::optional<std::size_t> Unit::channelAt(int secondary) const
     if (channel < 0 || channel >= static_cast<int>(m_devices.size()))
         return std::nullopt;
     return static_cast<std::size_t>(channel);
+}
+
+std::string Unit::identification() const
+{
+    return std::string(kMaker) + ',' + std::string(m_spec.name) + ',' + m_serialNumber + ',' +
+           std::string(family().firmware);
 }
 
 bool Unit::locked() const
@@ -231,6 +239,9 @@ void Unit::executeCommon(Device& d, std::string_view name, bool query, std::stri
             m_everSaved = true;
             m_changed = true;
         }
+    } else if (is("IDN") && query) {
+        // Every channel of a multi-channel unit is the same instrument.
+        reply(d, identification(), false, now);
     } else if (is("TRG") && !query && value.empty()) {
         trigger();
     } else {
@@ -308,6 +319,7 @@ UnitView Unit::view() const
 {
     UnitView view;
     view.model = std::string(m_spec.name);
+    view.serialNumber = m_serialNumber;
     view.switchAddress = m_switchAddress;
     view.primary = m_primary;
     if (const auto row = family().addressRow)

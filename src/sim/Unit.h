@@ -33,11 +33,15 @@ public:
     static constexpr int kCommandError = 32;
     static constexpr int kPowerOn = 128;
 
-    // `changed` is set whenever something a UnitView shows changes.
-    Unit(const ModelSpec& spec, int switchAddress, bool& changed);
+    // `changed` is set whenever something a UnitView shows changes. `serialNumber` is what the
+    // unit gives in its *IDN? answer.
+    Unit(const ModelSpec& spec, int switchAddress, bool& changed, std::string serialNumber);
 
     std::string_view model() const { return m_spec.name; }
     int switchAddress() const { return m_switchAddress; }
+    const std::string& serialNumber() const { return m_serialNumber; }
+    // The answer to *IDN? (IEEE 488.2): maker, model, serial number, firmware level.
+    std::string identification() const;
     int primary() const { return m_primary; }
     // Its devices answer only at secondary addresses (the 7379's channels).
     bool usesSecondaries() const { return m_devices.size() > 1; }
@@ -109,6 +113,7 @@ private:
 
     const ModelSpec& m_spec;
     int m_switchAddress;
+    std::string m_serialNumber;
     int m_primary;
     bool& m_changed;
     std::vector<Device> m_devices;

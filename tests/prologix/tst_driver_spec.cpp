@@ -153,37 +153,51 @@ private slots:
         }
     }
 
-    // The program itself: a bad spec is a usage error, --help and list work without a bus.
+    // The programs themselves: a bad spec is a usage error, --help and list work without a bus;
+    // the command-line program runs on the bench with --driver sim.
     void programAnswersOnTheCommandLine_data()
     {
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("environment");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("stdoutHas");
         QTest::addColumn<QString>("stderrHas");
-        QTest::newRow("help") << QStringList{"--help"} << "" << 0 << "--driver <spec>"
+        const QString window = QStringLiteral(GPIBCONFIG_PROGRAM);
+        const QString cli = QStringLiteral(GPIBCONFIG_CLI_PROGRAM);
+        QTest::newRow("help") << window << QStringList{"--help"} << "" << 0 << "--trace <file>"
                               << "";
-        QTest::newRow("list") << QStringList{"--driver", "list"} << "" << 0
+        QTest::newRow("list") << window << QStringList{"--driver", "list"} << "" << 0
                               << "prologix-tcp:HOST[:PORT]"
                               << "";
-        QTest::newRow("bad option") << QStringList{"--driver", "gpib"} << "" << 64 << ""
+        QTest::newRow("bad option") << window << QStringList{"--driver", "gpib"} << "" << 64 << ""
                                     << "gpibconfig: --driver: unknown driver \"gpib\"";
-        QTest::newRow("bad environment") << QStringList{} << "prologix:" << 64 << ""
+        QTest::newRow("bad environment") << window << QStringList{} << "prologix:" << 64 << ""
                                          << "GPIBCONFIG_DRIVER: prologix needs the serial port";
         QTest::newRow("sim is for the command-line tool")
-            << QStringList{"--driver", "sim"} << "" << 64 << ""
+            << window << QStringList{"--driver", "sim"} << "" << 64 << ""
             << "gpibconfig-sim";
-        QTest::newRow("unknown option") << QStringList{"--drivr", "x"} << "" << 64 << ""
+        QTest::newRow("unknown option") << window << QStringList{"--drivr", "x"} << "" << 64 << ""
                                         << "drivr";
+        QTest::newRow("trace to an unwritable file")
+            << window << QStringList{"--trace", "/nonexistent/dir/trace.txt"} << "" << 64 << ""
+            << "cannot write the trace to /nonexistent/dir/trace.txt";
+        QTest::newRow("cli on the bench")
+            << cli << QStringList{"--driver", "sim", "--trace", "-", "show", "7321", "5"} << "" << 0
+            << " 1  SYST:COMM:GPIB:ADDR  Bus Address - 0 to 30 or 31        5\n"
+            << "Receive(0, 0x0005, 18, 0) -> ibsta=0x2124 iberr=0 ibcntl=2 data=\"5\\n\"\n";
+        QTest::newRow("cli driver from the environment")
+            << cli << QStringList{"show", "7321", "31"} << "sim" << 64 << ""
+            << "gpibconfig-cli: address out of range";
     }
     void programAnswersOnTheCommandLine()
     {
+        QFETCH(QString, program);
         QFETCH(QStringList, arguments);
         QFETCH(QString, environment);
         QFETCH(int, exitCode);
         QFETCH(QString, stdoutHas);
         QFETCH(QString, stderrHas);
-        QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.remove(QString::fromLatin1(kDriverEnvironmentVariable));
@@ -192,13 +206,14 @@ private slots:
         // A settings file of its own, so the user's does not count.
         env.insert(QStringLiteral("XDG_CONFIG_HOME"),
                    QDir::tempPath() + QStringLiteral("/gpibconfig-spec-test"));
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(GPIBCONFIG_PROGRAM), arguments);
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
-        QVERIFY2(program.exitCode() == exitCode, qPrintable(out + err));
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(program, arguments);
+        QVERIFY(run.waitForFinished(20000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        const QString out = QString::fromLocal8Bit(run.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        QVERIFY2(run.exitCode() == exitCode, qPrintable(out + err));
         QVERIFY2(out.contains(stdoutHas), qPrintable(out));
         QVERIFY2(err.contains(stderrHas), qPrintable(err));
     }

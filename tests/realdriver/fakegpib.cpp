@@ -67,6 +67,12 @@ FAKEGPIB_EXPORT void SendCmds(int boardIndex, const void* commands, long count)
     board().SendCmds(boardIndex, static_cast<const std::uint8_t*>(commands), count);
 }
 
+FAKEGPIB_EXPORT void FindLstn(int boardIndex, const std::uint16_t* padList,
+                              std::uint16_t* resultList, int maxNumResults)
+{
+    board().FindLstn(boardIndex, padList, resultList, maxNumResults);
+}
+
 FAKEGPIB_EXPORT int ibonl(int ud, int v) { return board().ibonl(ud, v); }
 FAKEGPIB_EXPORT int ibsre(int ud, int v) { return board().ibsre(ud, v); }
 FAKEGPIB_EXPORT int ibtmo(int ud, int v) { return board().ibtmo(ud, v); }

@@ -159,6 +159,25 @@ private slots:
             lines.filter(QRegularExpression(QStringLiteral("^Receive.* -> ibsta=0xC"))).isEmpty());
     }
 
+    // linux-gpib's FindLstn, bound from the library and run on the bus thread.
+    void findListenersThroughTheLoadedLibrary()
+    {
+        Fixture f;
+        QVERIFY(f.gpib->canFindListeners());
+        QVERIFY(!f.gpib->SendIFC(0).failed());
+        std::vector<std::int16_t> primaries;
+        for (std::int16_t pad = 20; pad <= 30; ++pad)
+            primaries.push_back(pad);
+        std::vector<std::int16_t> found;
+        const GpibStatus status = f.gpib->FindLstn(0, primaries, found, 16);
+        QVERIFY(!status.failed());
+        // 20 to 24, the 7379's channels at 25 (secondaries 11 to 14), 26 and 27.
+        const std::vector<std::int16_t> expected{20,     21,     22,     23, 24, 0x6B19,
+                                                 0x6C19, 0x6D19, 0x6E19, 26, 27};
+        QCOMPARE(status.ibcntl, 11);
+        QCOMPARE(found, expected);
+    }
+
     void statusOfAFailureCrossesTheBoundary()
     {
         Fixture f;

@@ -382,5 +382,123 @@ TEST_F(BenchTest, AnAddressWithASecondaryReachesAUnitWithoutSecondaries)
     EXPECT_EQ(query(at(5, 12), "SYST:COMM:GPIB:ADDR?"), "5\n");
 }
 
+// ----- finding listeners ------------------------------------------------------------------------
+
+struct FindCase {
+    const char* name;
+    std::function<void(Bench&)> before; // what happens to the bench first
+    std::vector<Addr4882> primaries;    // asked, without the end mark
+    long limit;
+    int board;
+    std::vector<Addr4882> found;
+    int iberr; // -1: success
+};
+
+std::vector<Addr4882> range(int from, int to)
+{
+    std::vector<Addr4882> out;
+    for (int a = from; a <= to; ++a)
+        out.push_back(static_cast<Addr4882>(a));
+    return out;
+}
+
+// What the default bench's units answer to: 1..24, the 7379's channels at 25, 26, 27.
+std::vector<Addr4882> defaultListeners()
+{
+    std::vector<Addr4882> out = range(1, 24);
+    for (int s = 11; s <= 14; ++s)
+        out.push_back(at(25, s));
+    out.push_back(26);
+    out.push_back(27);
+    return out;
+}
+
+class FindListeners : public BenchTest, public ::testing::WithParamInterface<FindCase> {};
+
+TEST_P(FindListeners, SeesWhoHoldsNdacAsABoardOnTheBusDoes)
+{
+    const FindCase c = GetParam();
+    driver().SendIFC(0);
+    if (c.before)
+        c.before(*bench);
+    std::vector<Addr4882> list = c.primaries;
+    list.push_back(kNoAddress);
+    std::vector<Addr4882> results(static_cast<std::size_t>(std::max(c.limit, 0L)), 0xAAAA);
+    driver().FindLstn(c.board, list.data(), results.data(), c.limit);
+    const long ibsta = driver().ThreadIbsta();
+    const long count = driver().ThreadIbcntl();
+    if (c.iberr < 0) {
+        EXPECT_EQ(ibsta, kIdle);
+    } else {
+        EXPECT_EQ(ibsta & sta::ERR, sta::ERR);
+        EXPECT_EQ(driver().ThreadIberr(), c.iberr);
+    }
+    if (c.iberr < 0 || c.iberr == err::ETAB) {
+        ASSERT_EQ(count, static_cast<long>(c.found.size()));
+        EXPECT_EQ(std::vector<Addr4882>(results.begin(), results.begin() + count), c.found);
+    }
+    // Nobody was left addressed, and the trace shows what was found.
+    const BusCall last = bench->trace().records().back();
+    EXPECT_EQ(last.kind, BusCall::Kind::FindLstn);
+    EXPECT_EQ(last.addresses, c.primaries);
+    if (c.iberr < 0) {
+        EXPECT_EQ(last.found, c.found);
+        EXPECT_EQ(query(at(4), "*ESR?"), "128\n") << "a unit only found is not disturbed";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buses, FindListeners,
+    ::testing::Values(FindCase{"DefaultBench", {}, range(0, 30), 64, 0, defaultListeners(), -1},
+                      FindCase{"SomeAddresses",
+                               {},
+                               {7, 25, 29},
+                               64,
+                               0,
+                               {7, at(25, 11), at(25, 12), at(25, 13), at(25, 14)},
+                               -1},
+                      FindCase{"AUnitSwitchedOff",
+                               [](Bench& b) { b.setPower(b.unitId("7321"), false); },
+                               range(4, 6),
+                               64,
+                               0,
+                               {4, 6},
+                               -1},
+                      FindCase{"AUnitMovedToAddressZero",
+                               [](Bench& b) {
+                                   const std::string move = "SYST:COMM:GPIB:ADDR 0";
+                                   b.driver().Send(
+                                       0, at(5), reinterpret_cast<const std::uint8_t*>(move.data()),
+                                       static_cast<long>(move.size()), eot::NLend);
+                               },
+                               range(0, 5),
+                               64,
+                               0,
+                               {0, 1, 2, 3, 4},
+                               -1},
+                      FindCase{"MoreThanTheLimit", {}, range(1, 10), 3, 0, {1, 2, 3}, err::ETAB},
+                      FindCase{"AnAddressAbove30", {}, {5, 31}, 64, 0, {}, err::EARG},
+                      FindCase{"NoUnitOnTheBus",
+                               [](Bench& b) {
+                                   for (Bench::UnitId id = 0; id < b.unitCount(); ++id)
+                                       b.setPower(id, false);
+                               },
+                               range(0, 30),
+                               64,
+                               0,
+                               {},
+                               err::EBUS},
+                      FindCase{"AnotherBoard", {}, range(0, 30), 64, 1, {}, err::ENEB}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BenchTest, FindingListenersNeedsControlOfTheBus)
+{
+    const Addr4882 list[] = {5, kNoAddress};
+    Addr4882 found[4] = {};
+    driver().FindLstn(0, list, found, 4);
+    EXPECT_EQ(driver().ThreadIberr(), err::ECIC);
+    EXPECT_EQ(driver().ThreadIbsta() & sta::ERR, sta::ERR);
+}
+
 } // namespace
 } // namespace gpibconfig::sim::test

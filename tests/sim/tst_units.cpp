@@ -440,3 +440,33 @@ TEST(UnitFirmwareRegressions, TranslationTablesWithBlanksAtTheirEndsAreRefused)
 }
 
 } // namespace
+
+namespace gpibconfig::sim::test {
+namespace {
+
+TEST_F(BenchTest, EveryUnitSaysWhoItIsAtEachOfItsAddressesEvenBeforeItsTrigger)
+{
+    prepare();
+    for (const UnitView& unit : bench->units()) {
+        SCOPED_TRACE(unit.model);
+        for (const auto& channel : unit.channels) {
+            const Addr4882 address = at(unit.primary, channel.secondary);
+            send(address, "*IDN?");
+            const std::string answer = receive(address, 100).data;
+            // IEEE 488.2: maker, model, serial number, firmware level; no channel of its own.
+            ASSERT_EQ(answer.substr(0, 4 + unit.model.size() + 1 + unit.serialNumber.size() + 1),
+                      "ZEB," + unit.model + "," + unit.serialNumber + ",");
+            EXPECT_TRUE(answer.ends_with("\n"));
+            EXPECT_GT(answer.size(), 18u) << "longer than a menu reply, as a real answer is";
+        }
+    }
+    // Each unit has its own serial number, also a second one of a model.
+    const auto second = bench->addUnit("7352A", 28);
+    EXPECT_NE(bench->unit(second).serialNumber, bench->unit(bench->unitId("7352A")).serialNumber);
+    // A query with a value is no query.
+    send(at(5), "*IDN? 1");
+    EXPECT_EQ(esr(at(5)) & 32, 32) << "command error";
+}
+
+} // namespace
+} // namespace gpibconfig::sim::test

@@ -55,6 +55,22 @@ TEST(BusCallLine, EachKindRendersAsTheTraceWritesIt)
         // Only the status word's 16 bits are shown, whatever a driver handed back.
         {with(BusCall::sendIfc(1), -1, 0x10007, -5),
          "SendIFC(1) -> ibsta=0xFFFF iberr=65543 ibcntl=-5"},
+        {[] {
+             const Addr4882 pads[] = {1, 25, 30, kNoAddress};
+             const Addr4882 found[] = {1, 0x6B19, 0x6C19, 0xAAAA};
+             BusCall call = BusCall::findLstn(0, pads, 3);
+             call.completeFind(0x8130, err::ETAB, 3, found);
+             return call;
+         }(),
+         "FindLstn(0, 0x0001 0x0019 0x001E, 3) -> ibsta=0x8130 iberr=20 ibcntl=3 "
+         "found=0x0001 0x6B19 0x6C19"},
+        {[] {
+             const Addr4882 pads[] = {kNoAddress};
+             BusCall call = BusCall::findLstn(0, pads, 31);
+             call.completeFind(0x0130, 0, 0, nullptr);
+             return call;
+         }(),
+         "FindLstn(0, , 31) -> ibsta=0x0130 iberr=0 ibcntl=0 found="},
         {BusCall::pause(0.2), "Pause(0.2)"},
         {BusCall::pause(1), "Pause(1)"},
         {BusCall::pause(0.001), "Pause(0.001)"},

@@ -1,10 +1,8 @@
 #include "gpib/SystemDriver.h"
-
 #include "support/ParamNames.h"
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,6 +19,7 @@ struct Seen {
     int ibsta = 0x0100;
     int iberr = 0;
     long ibcntl = 0;
+    std::vector<int> boards; // of ibonl and ibtmo
 };
 Seen seen;
 
@@ -47,6 +46,7 @@ void lg_SendCmds(int, const void*, long n)
 }
 int lg_ibonl(int ud, int v)
 {
+    seen.boards.push_back(ud);
     seen.calls.push_back("ibonl " + std::to_string(ud) + " " + std::to_string(v));
     return seen.ibsta;
 }
@@ -55,8 +55,9 @@ int lg_ibsre(int, int v)
     seen.calls.push_back("ibsre " + std::to_string(v));
     return seen.ibsta;
 }
-int lg_ibtmo(int, int v)
+int lg_ibtmo(int ud, int v)
 {
+    seen.boards.push_back(ud);
     seen.calls.push_back("ibtmo " + std::to_string(v));
     return seen.ibsta;
 }
@@ -93,6 +94,26 @@ unsigned long ni_ibconfig(int, int option, int v)
 unsigned long ni_ThreadIbsta() { return static_cast<unsigned long>(seen.ibsta); }
 unsigned long ni_ThreadIberr() { return static_cast<unsigned long>(seen.iberr); }
 unsigned long ni_ThreadIbcnt() { return static_cast<unsigned long>(seen.ibcntl); }
+
+// FindLstn: the addresses asked up to the end mark, the limit; finds the first one asked.
+void lg_FindLstn(int, const std::uint16_t* pads, std::uint16_t* found, int limit)
+{
+    std::string call = "FindLstn";
+    for (const std::uint16_t* p = pads; *p != 0xFFFF; ++p)
+        call += " " + std::to_string(*p);
+    seen.calls.push_back(call + " limit " + std::to_string(limit));
+    found[0] = pads[0];
+    seen.ibcntl = 1;
+}
+void ni_FindLstn(int, const short* pads, short* found, std::size_t limit)
+{
+    std::string call = "FindLstn";
+    for (const short* p = pads; *p != -1; ++p)
+        call += " " + std::to_string(*p);
+    seen.calls.push_back(call + " limit " + std::to_string(limit));
+    found[0] = pads[0];
+    seen.ibcntl = 1;
+}
 }
 
 class TableSource final : public SymbolSource {
@@ -114,20 +135,24 @@ private:
     QString m_name;
 };
 
-#define SYM(prefix, n) {#n, reinterpret_cast<QFunctionPointer>(&prefix##_##n)}
+#define SYM(prefix, n)                                                                             \
+    {                                                                                              \
+#n, reinterpret_cast < QFunctionPointer>(&prefix##_##n)                                    \
+    }
 
 std::map<std::string, QFunctionPointer> linuxGpibTable()
 {
-    return {SYM(lg, SendIFC),     SYM(lg, DevClear),    SYM(lg, Send),        SYM(lg, Receive),
-            SYM(lg, SendCmds),    SYM(lg, ibonl),       SYM(lg, ibsre),       SYM(lg, ibtmo),
-            SYM(lg, ThreadIbsta), SYM(lg, ThreadIberr), SYM(lg, ThreadIbcnt), SYM(lg, ThreadIbcntl)};
+    return {SYM(lg, SendIFC),     SYM(lg, DevClear),    SYM(lg, Send),
+            SYM(lg, Receive),     SYM(lg, SendCmds),    SYM(lg, ibonl),
+            SYM(lg, ibsre),       SYM(lg, ibtmo),       SYM(lg, ThreadIbsta),
+            SYM(lg, ThreadIberr), SYM(lg, ThreadIbcnt), SYM(lg, ThreadIbcntl)};
 }
 
 std::map<std::string, QFunctionPointer> ni4882Table()
 {
     // ibtmo, ibsre and ThreadIbcntl are macros in ni4882 and not exported.
-    return {SYM(ni, SendIFC),  SYM(ni, DevClear),    SYM(ni, Send),        SYM(ni, Receive),
-            SYM(ni, SendCmds), SYM(ni, ibonl),       SYM(ni, ibconfig),    SYM(ni, ThreadIbsta),
+    return {SYM(ni, SendIFC),     SYM(ni, DevClear),   SYM(ni, Send),     SYM(ni, Receive),
+            SYM(ni, SendCmds),    SYM(ni, ibonl),      SYM(ni, ibconfig), SYM(ni, ThreadIbsta),
             SYM(ni, ThreadIberr), SYM(ni, ThreadIbcnt)};
 }
 
@@ -159,27 +184,27 @@ class EndOfTransmission : public SystemDriverTest, public ::testing::WithParamIn
 TEST_P(EndOfTransmission, TranslatedToTheBackendsNumbering)
 {
     const EotCase c = GetParam();
-    auto driver = make(c.flavour, c.flavour == DriverFlavour::LinuxGpib ? linuxGpibTable()
-                                                                         : ni4882Table());
+    auto driver =
+        make(c.flavour, c.flavour == DriverFlavour::LinuxGpib ? linuxGpibTable() : ni4882Table());
     const std::uint8_t bytes[] = {'A', 'B'};
     driver->Send(0, 5, bytes, 2, c.programMode);
     EXPECT_EQ(seen.lastEot, c.libraryMode);
     EXPECT_EQ(seen.lastCount, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Backends, EndOfTransmission,
-    ::testing::Values(EotCase{DriverFlavour::LinuxGpib, eot::NLend, 2},
-                      EotCase{DriverFlavour::LinuxGpib, eot::DABend, 1},
-                      EotCase{DriverFlavour::LinuxGpib, eot::NULLend, 0},
-                      EotCase{DriverFlavour::Ni4882, eot::NLend, 1},
-                      EotCase{DriverFlavour::Ni4882, eot::DABend, 2}),
-    test::namedBy([](const EotCase& c) {
-        const char* library = c.flavour == DriverFlavour::LinuxGpib ? "linux gpib"
-                              : c.flavour == DriverFlavour::Ni4882  ? "ni4882"
-                                                                    : "gpib 32";
-        return std::string(library) + " mode " + std::to_string(c.programMode);
-    }));
+INSTANTIATE_TEST_SUITE_P(Backends, EndOfTransmission,
+                         ::testing::Values(EotCase{DriverFlavour::LinuxGpib, eot::NLend, 2},
+                                           EotCase{DriverFlavour::LinuxGpib, eot::DABend, 1},
+                                           EotCase{DriverFlavour::LinuxGpib, eot::NULLend, 0},
+                                           EotCase{DriverFlavour::Ni4882, eot::NLend, 1},
+                                           EotCase{DriverFlavour::Ni4882, eot::DABend, 2}),
+                         test::namedBy([](const EotCase& c) {
+                             const char* library = c.flavour == DriverFlavour::LinuxGpib
+                                                       ? "linux gpib"
+                                                   : c.flavour == DriverFlavour::Ni4882 ? "ni4882"
+                                                                                        : "gpib 32";
+                             return std::string(library) + " mode " + std::to_string(c.programMode);
+                         }));
 
 TEST_F(SystemDriverTest, LinuxGpibCallsPassThroughWithTheirStatus)
 {
@@ -198,6 +223,47 @@ TEST_F(SystemDriverTest, LinuxGpibCallsPassThroughWithTheirStatus)
     EXPECT_EQ(driver->ThreadIberr(), 6);
     EXPECT_EQ(driver->ThreadIbcntl(), 3);
     EXPECT_EQ(seen.calls, (std::vector<std::string>{"SendIFC", "DevClear 27653", "Receive"}));
+}
+
+TEST_F(SystemDriverTest, FindListenersIsUsedWhereTheLibraryExportsIt)
+{
+    struct Case {
+        DriverFlavour flavour;
+        std::map<std::string, QFunctionPointer> table;
+        QFunctionPointer findLstn;
+    };
+    const Case cases[] = {
+        {DriverFlavour::LinuxGpib, linuxGpibTable(),
+         reinterpret_cast<QFunctionPointer>(&lg_FindLstn)},
+        {DriverFlavour::Ni4882, ni4882Table(), reinterpret_cast<QFunctionPointer>(&ni_FindLstn)},
+    };
+    for (const Case& c : cases) {
+        seen = Seen{};
+        // Without it the library is as usable as before; the program probes instead.
+        EXPECT_FALSE(make(c.flavour, c.table)->canFindListeners());
+        auto table = c.table;
+        table["FindLstn"] = c.findLstn;
+        auto driver = make(c.flavour, table);
+        ASSERT_TRUE(driver->usable());
+        ASSERT_TRUE(driver->canFindListeners());
+        const Addr4882 pads[] = {3, 25, kNoAddress};
+        Addr4882 found[4] = {};
+        driver->FindLstn(0, pads, found, 4);
+        EXPECT_EQ(seen.calls, (std::vector<std::string>{"FindLstn 3 25 limit 4"}));
+        EXPECT_EQ(found[0], 3);
+        EXPECT_EQ(driver->ThreadIbcntl(), 1);
+    }
+}
+
+TEST_F(SystemDriverTest, SettingsComeBackOnTheBoardTheyWereMadeFor)
+{
+    auto driver = make(DriverFlavour::LinuxGpib, linuxGpibTable());
+    driver->ibtmo(1, 11);
+    driver->ibonl(1, 0);
+    driver->SendIFC(1);
+    EXPECT_EQ(seen.calls,
+              (std::vector<std::string>{"ibtmo 11", "ibonl 1 1", "ibtmo 11", "SendIFC"}));
+    EXPECT_EQ(seen.boards, (std::vector<int>{1, 1, 1}));
 }
 
 TEST_F(SystemDriverTest, Ni4882FallsBackToIbconfigAndThreadIbcnt)
@@ -236,8 +302,8 @@ TEST_F(SystemDriverTest, NiOfflineIsPassedOnAndSettingsComeBackAtTheNextCall)
     driver->ibtmo(0, 11);
     driver->ibonl(0, 0);
     driver->SendIFC(0);
-    EXPECT_EQ(seen.calls, (std::vector<std::string>{"ibconfig 3 11", "ibonl 0 0", "ibconfig 3 11",
-                                                    "SendIFC"}));
+    EXPECT_EQ(seen.calls,
+              (std::vector<std::string>{"ibconfig 3 11", "ibonl 0 0", "ibconfig 3 11", "SendIFC"}));
 }
 
 TEST_F(SystemDriverTest, MissingSymbolsMakeEveryCallFailWithEdvrAndSayWhatIsMissing)
@@ -271,14 +337,16 @@ TEST_F(SystemDriverTest, NoLibraryFoundFailsEveryCallAndNamesTheLibrariesTried)
     EXPECT_EQ(driver->ThreadIbcntl(), 0);
     const QString why = driver->explainFailure(sta::ERR, err::EDVR, 0);
     EXPECT_TRUE(why.startsWith(QStringLiteral("No GPIB driver library was found")));
-    EXPECT_TRUE(why.contains(QStringLiteral("libgpib-does-not-exist.so.0, another-missing-gpib.dll")));
+    EXPECT_TRUE(
+        why.contains(QStringLiteral("libgpib-does-not-exist.so.0, another-missing-gpib.dll")));
 }
 
 TEST_F(SystemDriverTest, LinuxSetupFailuresGetAPlainWordsHint)
 {
     auto driver = make(DriverFlavour::LinuxGpib, linuxGpibTable());
     // No configuration file: EARG with a count of 2.
-    EXPECT_TRUE(driver->explainFailure(sta::ERR, err::EARG, 2).contains(QStringLiteral("gpib.conf")));
+    EXPECT_TRUE(
+        driver->explainFailure(sta::ERR, err::EARG, 2).contains(QStringLiteral("gpib.conf")));
     // Configuration but no device file: EDVR with the system error number in the count.
     const QString why = driver->explainFailure(sta::ERR, err::EDVR, 9);
     EXPECT_TRUE(why.contains(QStringLiteral("could not open the GPIB board"))) << why.toStdString();

@@ -1,0 +1,1258 @@
+#include "Cli.h"
+
+#include "Json.h"
+#include "Profile.h"
+#include "drivers/TraceFile.h"
+#include "gpib/Gpib32.h"
+#include "gpib/StatusReport.h"
+#include "logic/MenuLine.h"
+#include "logic/UnitSession.h"
+#include "models/Models.h"
+#include "time/Clock.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <algorithm>
+
+namespace gpibconfig::cli {
+
+namespace {
+
+const QString kProgram = QStringLiteral("gpibconfig-cli");
+
+// Ends a command with its exit status; thrown by the runner's helpers, caught by run().
+struct Stop {
+    int status;
+};
+
+// Time-out code of a probe for a listener where the driver cannot find them itself: 100 ms.
+constexpr std::int16_t kProbeTimeout = 9;
+// The window's time-out: one second.
+constexpr std::int16_t kRunTimeout = 11;
+// IEEE 488.2 keeps an *IDN? answer within 72 characters; room for more does no harm.
+constexpr int kIdnLength = 100;
+
+struct Options {
+    QString command;
+    QStringList args;
+    bool json = false;
+    std::optional<int> channel;
+    std::optional<QString> output;
+    bool dryRun = false;
+    bool withAddress = false;
+    bool noSave = false;
+    bool lock = false;
+    bool powerCycled = false;
+    std::optional<int> psc;
+    std::int16_t board = 0;
+    DriverSpec driver;
+    std::optional<QString> trace;
+    QStringList given; // long names of the command's own options on the command line
+};
+
+// One function assignment of `set`.
+struct Assignment {
+    int number = 0;
+    QString value;
+};
+
+// The bus address an argument names, typed as in the configuration window: digits only here,
+// so a slip of the keyboard is not read as an address.
+std::optional<TypedAddress> addressArgument(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    return readTypedAddress(text);
+}
+
+// Text from a unit made safe for a terminal: control characters as C escapes.
+QString printable(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(static_cast<unsigned>(u), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString where(const Model& model, const UnitAddress& unit, std::optional<int> channel)
+{
+    QString text =
+        QLatin1String(model.entry) + QStringLiteral(" at ") + QString::number(unit.PrimaryAddress);
+    if (channel)
+        text += QStringLiteral(", channel %1").arg(*channel);
+    return text;
+}
+
+// Lines of at most `width` columns, broken between words.
+QStringList wrapped(const QString& text, int width)
+{
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            lines << line;
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
+}
+
+// The notice the window shows before the menu, for a terminal: its paragraphs (each marked by
+// four leading blanks), without the window's "press Cancel".
+QString noticeText(const Model& model)
+{
+    QString out;
+    for (const QString& paragraph :
+         model.notice().split(QStringLiteral("    "), Qt::SkipEmptyParts)) {
+        if (paragraph.startsWith(QStringLiteral("Press Cancel")))
+            continue;
+        for (const QString& line : wrapped(paragraph, 78))
+            out += line + QLatin1Char('\n');
+    }
+    return out;
+}
+
+class Runner {
+public:
+    Runner(Environment& env, Options options)
+        : m_env(env)
+        , m_opt(std::move(options))
+    {
+    }
+
+    int execute();
+
+private:
+    // --- output ---------------------------------------------------------------------------
+    void out(const QString& text)
+    {
+        clearProgress();
+        m_env.out(text);
+    }
+    void err(const QString& text)
+    {
+        clearProgress();
+        m_env.err(text);
+    }
+    void progress(const QString& what, int k, int n)
+    {
+        if (!m_env.errorIsTerminal)
+            return;
+        m_env.err(QStringLiteral("\r%1 %2 of %3\x1b[K").arg(what).arg(k).arg(n));
+        m_progressShown = true;
+    }
+    void clearProgress()
+    {
+        if (m_progressShown)
+            m_env.err(QStringLiteral("\r\x1b[K"));
+        m_progressShown = false;
+    }
+    [[noreturn]] void usage(const QString& message)
+    {
+        err(kProgram + QStringLiteral(": ") + message + QStringLiteral("\nTry '") + kProgram +
+            QStringLiteral(" --help'.\n"));
+        throw Stop{kExitUsage};
+    }
+    [[noreturn]] void badProfile(const QString& file, const QString& message)
+    {
+        err(kProgram + QStringLiteral(": ") + file + QStringLiteral(": ") + message +
+            QStringLiteral("\n"));
+        throw Stop{kExitBadProfile};
+    }
+    void warn(const QString& message)
+    {
+        err(kProgram + QStringLiteral(": ") + message + QStringLiteral("\n"));
+    }
+
+    // --- arguments ------------------------------------------------------------------------
+    void allowOptions(std::initializer_list<const char*> allowed);
+    void expectArguments(qsizetype count, const char* synopsis);
+    const Model& entryArgument(const QString& text);
+    TypedAddress addressOf(const QString& text);
+    std::optional<int> channelFor(const Model& model);
+    QByteArray readProfileFile(const QString& file);
+
+    // --- the bus --------------------------------------------------------------------------
+    void openBus();
+    [[noreturn]] void busFailure(const QString& title, const GpibStatus& status);
+    [[noreturn]] void busFailure(const QString& title) { busFailure(title, m_state.status); }
+    void check(const UnitSession& session)
+    {
+        if (const auto& failure = session.uncheckedFailure())
+            busFailure(failure->title, failure->status);
+    }
+    void requirePowerCycleAnswer(const Model& model);
+    void openUnit(const Model& model, const TypedAddress& address);
+    UnitSession session(const Model& model)
+    {
+        return UnitSession(*m_gpib, m_bus->clock(), model, m_opt.board, m_state.unit);
+    }
+    // Set Address for one channel (0: a unit without channels), up to the start actions;
+    // `afterClear` runs right after the device clear.
+    void beginChannel(UnitSession& session, std::optional<int> channel,
+                      const std::function<void()>& afterClear = {});
+    FunctionValue read(UnitSession& session, int number);
+    ChannelValues readChannel(UnitSession& session, std::optional<int> channel);
+    QString identify();
+    void checkIdentity(const Model& model, const QString& file);
+
+    // --- commands -------------------------------------------------------------------------
+    int models();
+    int scan();
+    int show();
+    int set();
+    int save();
+    int backup();
+    int restore(bool compareOnly);
+
+    QString table(const UnitValues& values) const;
+
+    Environment& m_env;
+    Options m_opt;
+    bool m_progressShown = false;
+    bool m_noticeShown = false;
+
+    std::unique_ptr<Bus> m_bus;
+    ProgramState m_state;
+    std::unique_ptr<GPIB32> m_gpib;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Arguments
+
+void Runner::allowOptions(std::initializer_list<const char*> allowed)
+{
+    for (const QString& name : m_opt.given) {
+        const bool ok = std::any_of(allowed.begin(), allowed.end(),
+                                    [&name](const char* a) { return name == QLatin1String(a); });
+        if (!ok)
+            usage(QStringLiteral("--%1 does not apply to %2").arg(name, m_opt.command));
+    }
+}
+
+void Runner::expectArguments(qsizetype count, const char* synopsis)
+{
+    if (m_opt.args.size() != count)
+        usage(QStringLiteral("%1 takes %2").arg(m_opt.command, QLatin1String(synopsis)));
+}
+
+const Model& Runner::entryArgument(const QString& text)
+{
+    const Model* model = findEntry(text);
+    if (!model)
+        usage(QStringLiteral("unknown entry \"%1\"; '%2 models' lists them").arg(text, kProgram));
+    return *model;
+}
+
+TypedAddress Runner::addressOf(const QString& text)
+{
+    const auto address = addressArgument(text);
+    if (!address)
+        usage(QStringLiteral("address out of range: \"%1\" (a primary address 0 to 30, or "
+                             "primary * 100 + secondary, e.g. 512)")
+                  .arg(text));
+    return *address;
+}
+
+std::optional<int> Runner::channelFor(const Model& model)
+{
+    if (!m_opt.channel)
+        return std::nullopt;
+    if (!model.multiChannel())
+        usage(QStringLiteral("the %1 has no channels").arg(QLatin1String(model.entry)));
+    if (*m_opt.channel < 1 || *m_opt.channel > model.channelCount)
+        usage(QStringLiteral("the %1 has channels 1 to %2")
+                  .arg(QLatin1String(model.entry))
+                  .arg(model.channelCount));
+    return m_opt.channel;
+}
+
+QByteArray Runner::readProfileFile(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        badProfile(file, QStringLiteral("cannot be read: ") + f.errorString());
+    // One byte more than any profile may have tells an oversized file without reading it all.
+    const QByteArray bytes = f.read(kMaxProfileBytes + 1);
+    if (bytes.isEmpty() && f.error() != QFileDevice::NoError)
+        badProfile(file, QStringLiteral("cannot be read: ") + f.errorString());
+    return bytes;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The bus
+
+void Runner::openBus()
+{
+    TracingDriver::Sink sink;
+    if (m_opt.trace) {
+        QString error;
+        const auto traceSink = traceFileSink(*m_opt.trace, m_env.err, &error);
+        if (!traceSink)
+            usage(error);
+        sink = *traceSink;
+    }
+    m_bus = m_env.openBus(m_opt.driver, sink);
+    if (!m_bus)
+        usage(QStringLiteral("no bus for the driver %1").arg(m_opt.driver.toString()));
+    m_state.BoardIndex = m_opt.board;
+    m_gpib = std::make_unique<GPIB32>(m_bus->driver(), m_state.status);
+}
+
+void Runner::busFailure(const QString& title, const GpibStatus& status)
+{
+    const QString report = formatStatusReport(title, status.ibsta, status.iberr, status.ibcntl);
+    const QString hint = m_bus->driver().explainFailure(status.ibsta, status.iberr, status.ibcntl);
+    // As the window's report does: the board is taken offline after a failure.
+    (void)m_gpib->ibonl(m_opt.board, 0);
+    err(report + QLatin1Char('\n') + (hint.isEmpty() ? QString() : hint + QLatin1Char('\n')));
+    throw Stop{kExitBusFailure};
+}
+
+void Runner::requirePowerCycleAnswer(const Model& model)
+{
+    if (model.powerCycle && !m_opt.powerCycled && !m_env.inputIsTerminal)
+        usage(QStringLiteral("the %1 must be switched off and on before it is configured; do so "
+                             "and give --power-cycled (there is no terminal to ask on)")
+                  .arg(QLatin1String(model.entry)));
+}
+
+void Runner::openUnit(const Model& model, const TypedAddress& address)
+{
+    requirePowerCycleAnswer(model);
+    openBus();
+    m_state.ModelNumber = QLatin1String(model.entry);
+    m_state.ModelCode = model.code;
+    m_state.unit.PrimaryAddress = address.primary;
+    m_state.unit.SecondaryAddress = address.secondary.value_or(0);
+    m_state.unit.DeviceAddress = address.word;
+
+    if (!UnitSession::prepareBoard(*m_gpib, m_state.status, m_opt.board))
+        busFailure(QStringLiteral("SendIFC Error"));
+    if (model.powerCycle && !m_opt.powerCycled) {
+        err(QStringLiteral("Turn the %1 at %2 off and back on, then press Enter when its RDY LED "
+                           "is on.\n")
+                .arg(QLatin1String(model.entry))
+                .arg(address.primary));
+        if (!m_env.waitForEnter || !m_env.waitForEnter())
+            usage(QStringLiteral("the power cycle of the %1 was not confirmed")
+                      .arg(QLatin1String(model.entry)));
+    }
+}
+
+void Runner::beginChannel(UnitSession& session, std::optional<int> channel,
+                          const std::function<void()>& afterClear)
+{
+    const Model& model = session.model();
+    UnitAddress& unit = m_state.unit;
+    if (channel) {
+        unit.ChannelNumber = *channel;
+        unit.SecondaryAddress = static_cast<std::int16_t>(*channel + 10);
+        unit.DeviceAddress = UnitAddress::word(unit.PrimaryAddress, unit.SecondaryAddress);
+    }
+    if (!session.clearDevice())
+        busFailure(QStringLiteral("DevClear Error"));
+    check(session);
+    // The menu talks to the primary address alone, whatever secondary was typed.
+    if (!model.multiChannel())
+        unit.DeviceAddress = unit.PrimaryAddress;
+    if (afterClear)
+        afterClear();
+    if (model.hasNotice()) {
+        if (!m_noticeShown)
+            err(noticeText(model));
+        m_noticeShown = true;
+        session.clearBus();
+    }
+    session.startActions();
+    check(session);
+}
+
+FunctionValue Runner::read(UnitSession& session, int number)
+{
+    const Model& model = session.model();
+    const auto function = model.menu->function(number);
+    const auto reading = session.query(number);
+    if (!function || !reading)
+        throw std::logic_error("a function outside the menu");
+    if (reading->failed)
+        busFailure(QStringLiteral("Receive Error"));
+    check(session);
+    return FunctionValue{number, model.busHeader(*function), QLatin1String(function->prompt),
+                         reading->value, MenuLineValue(reading->shown)};
+}
+
+ChannelValues Runner::readChannel(UnitSession& session, std::optional<int> channel)
+{
+    ChannelValues values;
+    values.channel = channel;
+    const Model& model = session.model();
+    const int count = model.menu->count();
+    const QString label = where(model, m_state.unit, channel);
+    for (int n = 1; n <= count; ++n) {
+        progress(label + QStringLiteral(", function"), n, count);
+        values.functions.push_back(read(session, n));
+    }
+    clearProgress();
+    return values;
+}
+
+QString Runner::identify()
+{
+    const std::int16_t address = m_state.unit.DeviceAddress;
+    if (m_gpib->Send(m_opt.board, address, QStringLiteral("*IDN?"), 1).failed())
+        busFailure(QStringLiteral("Send IDN Error"));
+    QString reply(kIdnLength, QLatin1Char(' '));
+    const GpibStatus status = m_gpib->Receive(m_opt.board, address, reply, 0);
+    if (status.failed())
+        busFailure(QStringLiteral("Receive IDN Error"));
+    QString answer = reply.left(std::clamp<qsizetype>(status.ibcntl, 0, reply.size()));
+    if (const qsizetype lf = answer.indexOf(QLatin1Char('\n')); lf >= 0)
+        answer.truncate(lf);
+    return answer.trimmed();
+}
+
+// The model field of an *IDN? answer of the maker's units: "ZEB,7352A,24015,2.05".
+const Model* modelOfIdentification(const QString& idn)
+{
+    const QStringList fields = idn.split(QLatin1Char(','));
+    if (fields.size() < 2 || fields[0].trimmed().compare(QLatin1String("ZEB"), Qt::CaseInsensitive))
+        return nullptr;
+    return findEntry(fields[1].trimmed());
+}
+
+void Runner::checkIdentity(const Model& model, const QString& file)
+{
+    const QString idn = identify();
+    if (modelOfIdentification(idn) != &model)
+        badProfile(file, QStringLiteral("the profile is for a %1, but the unit at %2 answers "
+                                        "*IDN? with \"%3\"")
+                             .arg(QLatin1String(model.entry))
+                             .arg(m_state.unit.PrimaryAddress)
+                             .arg(printable(idn)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+int Runner::models()
+{
+    allowOptions({});
+    expectArguments(0, "no arguments");
+    const auto yesNo = [](bool b) { return b ? QStringLiteral("yes") : QStringLiteral("no"); };
+    if (m_opt.json) {
+        Json list = Json::array();
+        for (const Model& m : gpibconfig::models()) {
+            Json& item = list.append(Json::object());
+            item.insert(QStringLiteral("entry"), QString::fromLatin1(m.entry));
+            item.insert(QStringLiteral("code"), static_cast<int>(m.code));
+            Json& functions = item.insert(QStringLiteral("functions"), Json::array());
+            for (int n = 1; n <= m.menu->count(); ++n) {
+                const auto f = m.menu->function(n);
+                Json& fn = functions.append(Json::object());
+                fn.insert(QStringLiteral("number"), n);
+                fn.insert(QStringLiteral("header"), m.busHeader(*f));
+                fn.insert(QStringLiteral("prompt"), QString::fromLatin1(f->prompt));
+            }
+            item.insert(QStringLiteral("addressFunction"), m.menu->addressFunction);
+            item.insert(QStringLiteral("lockable"), m.lockable);
+            item.insert(QStringLiteral("triggerAtStart"), m.triggerAtStart);
+            item.insert(QStringLiteral("notice"), m.hasNotice());
+            item.insert(QStringLiteral("channels"), m.channelCount);
+            item.insert(QStringLiteral("powerCycle"), m.powerCycle);
+        }
+        Json doc = Json::object();
+        doc.insert(QStringLiteral("models"), std::move(list));
+        out(doc.toText());
+        return kExitDone;
+    }
+    QString text = QStringLiteral("entry  code  functions  lock  trigger  notice  channels  "
+                                  "power cycle\n");
+    for (const Model& m : gpibconfig::models())
+        text += QStringLiteral("%1  %2  %3  %4  %5  %6  %7  %8\n")
+                    .arg(QLatin1String(m.entry), -5)
+                    .arg(m.code, -4)
+                    .arg(m.menu->count(), -9)
+                    .arg(yesNo(m.lockable), -4)
+                    .arg(yesNo(m.triggerAtStart), -7)
+                    .arg(yesNo(m.hasNotice()), -6)
+                    .arg(m.channelCount, -8)
+                    .arg(yesNo(m.powerCycle));
+    out(text);
+    return kExitDone;
+}
+
+int Runner::scan()
+{
+    allowOptions({});
+    expectArguments(0, "no arguments");
+    openBus();
+    if (!UnitSession::prepareBoard(*m_gpib, m_state.status, m_opt.board))
+        busFailure(QStringLiteral("SendIFC Error"));
+
+    struct Found {
+        std::int16_t word;
+        std::optional<QString> idn;
+    };
+    std::vector<Found> found;
+    std::vector<std::int16_t> primaries;
+    for (std::int16_t pad = 0; pad <= 30; ++pad)
+        primaries.push_back(pad);
+
+    if (m_gpib->canFindListeners()) {
+        std::vector<std::int16_t> words;
+        if (m_gpib->FindLstn(m_opt.board, primaries, words, 31 * 32).failed())
+            busFailure(QStringLiteral("FindLstn Error"));
+        for (const std::int16_t word : words)
+            found.push_back({word, std::nullopt});
+    } else {
+        // Without the board's own search, a listener shows itself by answering *IDN? (which
+        // IEEE 488.2 makes every device answer) within a short time-out. A channel of a
+        // multi-channel unit answers only at its secondary address: where the primary is silent,
+        // the first channel's secondary is tried, and the others once it answers.
+        int maxChannels = 1;
+        for (const Model& m : gpibconfig::models())
+            maxChannels = std::max(maxChannels, m.channelCount);
+        if (m_gpib->ibtmo(m_opt.board, kProbeTimeout) < 0)
+            busFailure(QStringLiteral("ibtmo Error"));
+        const auto probe = [this](std::int16_t word) -> std::optional<QString> {
+            if (m_gpib->Send(m_opt.board, word, QStringLiteral("*IDN?"), 1).failed())
+                return std::nullopt;
+            QString reply(kIdnLength, QLatin1Char(' '));
+            const GpibStatus status = m_gpib->Receive(m_opt.board, word, reply, 0);
+            if (status.failed() || status.ibcntl <= 0)
+                return std::nullopt;
+            QString answer = reply.left(std::clamp<qsizetype>(status.ibcntl, 0, reply.size()));
+            if (const qsizetype lf = answer.indexOf(QLatin1Char('\n')); lf >= 0)
+                answer.truncate(lf);
+            return answer.trimmed();
+        };
+        for (const std::int16_t pad : primaries) {
+            progress(QStringLiteral("scan, address"), pad + 1, 31);
+            if (auto idn = probe(pad)) {
+                found.push_back({pad, idn});
+                continue;
+            }
+            if (maxChannels < 2)
+                continue;
+            for (int channel = 1; channel <= maxChannels; ++channel) {
+                const auto word = UnitAddress::word(pad, static_cast<std::int16_t>(10 + channel));
+                auto idn = probe(word);
+                if (!idn)
+                    break;
+                found.push_back({word, idn});
+            }
+        }
+        clearProgress();
+        if (m_gpib->ibtmo(m_opt.board, kRunTimeout) < 0)
+            busFailure(QStringLiteral("ibtmo Error"));
+    }
+
+    Json list = Json::array();
+    QString text = QStringLiteral("address  secondary  entry  *IDN?\n");
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        Found& unit = found[i];
+        if (!unit.idn) {
+            progress(QStringLiteral("scan, identifying unit"), static_cast<int>(i + 1),
+                     static_cast<int>(found.size()));
+            // A listener that does not answer is listed all the same.
+            if (!m_gpib->Send(m_opt.board, unit.word, QStringLiteral("*IDN?"), 1).failed()) {
+                QString reply(kIdnLength, QLatin1Char(' '));
+                const GpibStatus status = m_gpib->Receive(m_opt.board, unit.word, reply, 0);
+                if (!status.failed()) {
+                    QString answer =
+                        reply.left(std::clamp<qsizetype>(status.ibcntl, 0, reply.size()));
+                    if (const qsizetype lf = answer.indexOf(QLatin1Char('\n')); lf >= 0)
+                        answer.truncate(lf);
+                    unit.idn = answer.trimmed();
+                }
+            }
+        }
+        const int primary = unit.word & 0xFF;
+        const int high = (unit.word >> 8) & 0xFF;
+        const int secondary = high >= 0x60 ? high - 0x60 : -1; // -1: none
+        const Model* model = unit.idn ? modelOfIdentification(*unit.idn) : nullptr;
+        Json& item = list.append(Json::object());
+        item.insert(QStringLiteral("address"), primary);
+        item.insert(QStringLiteral("secondary"), secondary >= 0 ? Json(secondary) : Json());
+        item.insert(QStringLiteral("idn"), Json::orNull(unit.idn));
+        item.insert(QStringLiteral("entry"),
+                    model ? Json(QString::fromLatin1(model->entry)) : Json());
+        text += QStringLiteral("%1  %2  %3  %4\n")
+                    .arg(primary, -7)
+                    .arg(secondary >= 0 ? QString::number(secondary) : QStringLiteral("-"), -9)
+                    .arg(model ? QString::fromLatin1(model->entry) : QStringLiteral("-"), -5)
+                    .arg(unit.idn ? printable(*unit.idn) : QStringLiteral("(no answer)"));
+    }
+    clearProgress();
+    if (m_opt.json) {
+        Json doc = Json::object();
+        doc.insert(QStringLiteral("units"), std::move(list));
+        out(doc.toText());
+    } else {
+        out(text);
+    }
+    return kExitDone;
+}
+
+QString Runner::table(const UnitValues& values) const
+{
+    QString text;
+    int width = 0;
+    for (const ChannelValues& c : values.channels)
+        for (const FunctionValue& f : c.functions)
+            width = std::max(width, static_cast<int>(f.header.size()));
+    for (const ChannelValues& c : values.channels) {
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += QLatin1String(values.model->entry) + QStringLiteral(" at ") +
+                QString::number(values.address);
+        if (c.channel)
+            text +=
+                QStringLiteral(", channel %1 (secondary %2)").arg(*c.channel).arg(*c.channel + 10);
+        text += QLatin1Char('\n');
+        for (const FunctionValue& f : c.functions)
+            text += QStringLiteral("%1  %2  %3\n")
+                        .arg(f.number, 2)
+                        .arg(f.header, -width)
+                        .arg(printable(FormatMenuLine(f.prompt, f.display)));
+    }
+    return text;
+}
+
+int Runner::show()
+{
+    allowOptions({"channel", "power-cycled"});
+    expectArguments(2, "ENTRY ADDRESS");
+    const Model& model = entryArgument(m_opt.args[0]);
+    const TypedAddress address = addressOf(m_opt.args[1]);
+    const auto channel = channelFor(model);
+
+    openUnit(model, address);
+    UnitValues values{&model, address.primary, address.secondary, {}};
+    UnitSession unit = session(model);
+    if (model.multiChannel()) {
+        for (int c = 1; c <= model.channelCount; ++c) {
+            if (channel && *channel != c)
+                continue;
+            beginChannel(unit, c);
+            values.channels.push_back(readChannel(unit, c));
+        }
+    } else {
+        beginChannel(unit, std::nullopt);
+        values.channels.push_back(readChannel(unit, std::nullopt));
+    }
+    out(m_opt.json ? unitDocument(values).toText() : table(values));
+    return kExitDone;
+}
+
+int Runner::set()
+{
+    allowOptions({"channel", "power-cycled"});
+    if (m_opt.args.size() < 3)
+        usage(QStringLiteral("set takes ENTRY ADDRESS FUNC=VALUE..."));
+    const Model& model = entryArgument(m_opt.args[0]);
+    const TypedAddress address = addressOf(m_opt.args[1]);
+    const auto channel = channelFor(model);
+    if (model.multiChannel() && !channel)
+        usage(QStringLiteral("the %1 has %2 channels: say which with --channel")
+                  .arg(QLatin1String(model.entry))
+                  .arg(model.channelCount));
+
+    std::vector<Assignment> assignments;
+    for (const QString& arg : m_opt.args.mid(2)) {
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            usage(QStringLiteral("\"%1\" is not FUNC=VALUE").arg(arg));
+        const QString name = arg.left(eq).trimmed();
+        Assignment a;
+        a.value = UnitSession::oneMessage(arg.mid(eq + 1));
+        bool isNumber = false;
+        const int number = name.toInt(&isNumber);
+        for (int n = 1; n <= model.menu->count(); ++n) {
+            const auto f = model.menu->function(n);
+            if ((isNumber && number == n) ||
+                (!isNumber && name.compare(model.busHeader(*f), Qt::CaseInsensitive) == 0))
+                a.number = n;
+        }
+        if (a.number == 0)
+            usage(QStringLiteral("the %1 has no function \"%2\"; '%3 models --json' lists its "
+                                 "menu")
+                      .arg(QLatin1String(model.entry), name, kProgram));
+        if (a.value.trimmed().isEmpty())
+            usage(QStringLiteral("no value given for %1").arg(name));
+        assignments.push_back(a);
+    }
+
+    openUnit(model, address);
+    UnitSession unit = session(model);
+    beginChannel(unit, channel);
+
+    bool refused = false;
+    Json settings = Json::array();
+    int k = 0;
+    for (const Assignment& a : assignments) {
+        progress(where(model, m_state.unit, channel) + QStringLiteral(", setting"), ++k,
+                 static_cast<int>(assignments.size()));
+        const FunctionValue before = read(unit, a.number);
+        const std::int16_t primaryBefore = m_state.unit.PrimaryAddress;
+        const auto setting = unit.set(a.number, a.value);
+        check(unit);
+        Json& item = settings.append(Json::object());
+        item.insert(QStringLiteral("number"), a.number);
+        item.insert(QStringLiteral("header"), before.header);
+        item.insert(QStringLiteral("prompt"), before.prompt);
+        item.insert(QStringLiteral("sent"), a.value);
+        item.insert(QStringLiteral("old"), before.display);
+        QString result;
+        switch (setting->outcome) {
+        case UnitSession::Setting::Outcome::Taken:
+            item.insert(QStringLiteral("outcome"), QStringLiteral("taken"));
+            item.insert(QStringLiteral("new"), MenuLineValue(setting->shown));
+            result = MenuLineValue(setting->shown);
+            break;
+        case UnitSession::Setting::Outcome::NoResponse:
+            item.insert(QStringLiteral("outcome"), QStringLiteral("no answer to *ESR?"));
+            result = QStringLiteral("not confirmed: no answer to *ESR?");
+            refused = true;
+            break;
+        case UnitSession::Setting::Outcome::NotConfirmed:
+            if (setting->status.kind == EventStatus::Kind::Value) {
+                item.insert(QStringLiteral("outcome"), QStringLiteral("refused"));
+                result = QStringLiteral("refused by the unit: ESR = %1").arg(setting->status.value);
+            } else {
+                item.insert(QStringLiteral("outcome"), QStringLiteral("no number in *ESR?"));
+                result = QStringLiteral("not confirmed: no number in its answer to *ESR?");
+            }
+            refused = true;
+            break;
+        }
+        item.insert(QStringLiteral("esr"), setting->status.kind == EventStatus::Kind::Value
+                                               ? Json(setting->status.value)
+                                               : Json());
+        QString moved;
+        if (m_state.unit.PrimaryAddress != primaryBefore) {
+            moved =
+                QStringLiteral(" (the unit now answers at %1)").arg(m_state.unit.PrimaryAddress);
+            item.insert(QStringLiteral("address"), static_cast<int>(m_state.unit.PrimaryAddress));
+        }
+        if (!m_opt.json)
+            out(QStringLiteral("%1  %2 -> %3%4\n")
+                    .arg(before.header, printable(before.display), printable(result), moved));
+        if (setting->outcome != UnitSession::Setting::Outcome::Taken)
+            warn(QStringLiteral("%1: %2 %3 %4")
+                     .arg(where(model, m_state.unit, channel), before.header, printable(a.value),
+                          result));
+    }
+    if (m_opt.json) {
+        Json doc = Json::object();
+        doc.insert(QStringLiteral("entry"), QString::fromLatin1(model.entry));
+        doc.insert(QStringLiteral("address"), address.primary);
+        doc.insert(QStringLiteral("secondary"), Json::orNull(address.secondary));
+        doc.insert(QStringLiteral("channel"), Json::orNull(channel));
+        doc.insert(QStringLiteral("settings"), std::move(settings));
+        out(doc.toText());
+    }
+    // Switching such a unit off and on, which its save asks for, brings back what it had saved:
+    // the technician must know before that save.
+    if (model.powerCycle)
+        warn(QStringLiteral("%1: not saved yet; switching it off brings back its saved settings, "
+                            "so save it now with '%2 save %3 %4 --power-cycled'")
+                 .arg(where(model, m_state.unit, channel), kProgram, QLatin1String(model.entry))
+                 .arg(m_state.unit.PrimaryAddress));
+    return refused ? kExitRefused : kExitDone;
+}
+
+int Runner::save()
+{
+    allowOptions({"channel", "lock", "psc", "power-cycled"});
+    expectArguments(2, "ENTRY ADDRESS");
+    const Model& model = entryArgument(m_opt.args[0]);
+    const TypedAddress address = addressOf(m_opt.args[1]);
+    auto channel = channelFor(model);
+    if ((m_opt.lock || m_opt.psc) && !model.lockable)
+        usage(QStringLiteral("the %1 has no settings lock and no power-on status setting")
+                  .arg(QLatin1String(model.entry)));
+    // The window saves a multi-channel unit from its last channel's address.
+    if (model.multiChannel() && !channel)
+        channel = model.channelCount;
+
+    openUnit(model, address);
+    UnitSession unit = session(model);
+    beginChannel(unit, channel);
+    if (m_opt.psc) {
+        const auto verdict = unit.powerOnStatus(*m_opt.psc == 0);
+        if (verdict.kind == UnitSession::Verdict::Kind::BusFailed)
+            busFailure(verdict.title);
+    }
+    const auto verdict = m_opt.lock ? unit.lock() : unit.save();
+    if (verdict.kind == UnitSession::Verdict::Kind::BusFailed)
+        busFailure(verdict.title);
+    const QString place = where(model, m_state.unit, channel);
+    if (m_opt.json) {
+        Json doc = Json::object();
+        doc.insert(QStringLiteral("entry"), QString::fromLatin1(model.entry));
+        doc.insert(QStringLiteral("address"), address.primary);
+        doc.insert(QStringLiteral("secondary"), Json::orNull(address.secondary));
+        doc.insert(QStringLiteral("psc"), Json::orNull(m_opt.psc));
+        doc.insert(QStringLiteral("locked"), m_opt.lock && verdict.confirmed());
+        doc.insert(QStringLiteral("saved"), verdict.confirmed());
+        doc.insert(QStringLiteral("esr"), verdict.status.kind == EventStatus::Kind::Value
+                                              ? Json(verdict.status.value)
+                                              : Json());
+        out(doc.toText());
+    }
+    if (!verdict.confirmed()) {
+        warn(place + QStringLiteral(": ") + verdict.text);
+        return kExitRefused;
+    }
+    if (!m_opt.json)
+        out(place +
+            (m_opt.lock ? QStringLiteral(": locked and saved\n") : QStringLiteral(": saved\n")));
+    return kExitDone;
+}
+
+int Runner::backup()
+{
+    allowOptions({"output", "power-cycled"});
+    expectArguments(2, "ENTRY ADDRESS");
+    const Model& model = entryArgument(m_opt.args[0]);
+    const TypedAddress address = addressOf(m_opt.args[1]);
+    // Opened before the bus, so a file that cannot be written costs no trip to the unit; the
+    // profile replaces it only once it is whole.
+    std::unique_ptr<QSaveFile> file;
+    if (m_opt.output) {
+        file = std::make_unique<QSaveFile>(*m_opt.output);
+        if (!file->open(QIODevice::WriteOnly))
+            usage(QStringLiteral("cannot write %1: %2").arg(*m_opt.output, file->errorString()));
+    }
+
+    openUnit(model, address);
+    Profile profile;
+    profile.unit = UnitValues{&model, address.primary, address.secondary, {}};
+    UnitSession unit = session(model);
+    if (model.multiChannel()) {
+        for (int c = 1; c <= model.channelCount; ++c) {
+            beginChannel(unit, c);
+            profile.unit.channels.push_back(readChannel(unit, c));
+        }
+    } else {
+        beginChannel(unit, std::nullopt);
+        profile.unit.channels.push_back(readChannel(unit, std::nullopt));
+    }
+    profile.idn = identify();
+    profile.taken = m_env.now().toUTC().toString(Qt::ISODate);
+    const QByteArray text = profileDocument(profile).toText().toUtf8();
+    if (!file) {
+        out(QString::fromUtf8(text));
+        return kExitDone;
+    }
+    if (file->write(text) != text.size() || !file->commit())
+        usage(QStringLiteral("cannot write %1: %2").arg(*m_opt.output, file->errorString()));
+    int settings = 0;
+    for (const ChannelValues& c : profile.unit.channels)
+        settings += static_cast<int>(c.functions.size());
+    if (m_opt.json) {
+        Json doc = Json::object();
+        doc.insert(QStringLiteral("entry"), QString::fromLatin1(model.entry));
+        doc.insert(QStringLiteral("address"), address.primary);
+        doc.insert(QStringLiteral("secondary"), Json::orNull(address.secondary));
+        doc.insert(QStringLiteral("file"), *m_opt.output);
+        doc.insert(QStringLiteral("settings"), settings);
+        out(doc.toText());
+    } else {
+        out(QStringLiteral("%1: %2 settings written to %3\n")
+                .arg(where(model, m_state.unit, std::nullopt))
+                .arg(settings)
+                .arg(*m_opt.output));
+    }
+    return kExitDone;
+}
+
+int Runner::restore(bool compareOnly)
+{
+    if (compareOnly)
+        allowOptions({"with-address", "power-cycled"});
+    else
+        allowOptions({"dry-run", "with-address", "no-save", "lock", "power-cycled"});
+    expectArguments(2, "FILE ADDRESS");
+    const QString file = m_opt.args[0];
+    const TypedAddress address = addressOf(m_opt.args[1]);
+    if (m_opt.lock && m_opt.noSave)
+        usage(QStringLiteral("--lock saves the settings; it does not go with --no-save"));
+
+    const auto parsed = readProfile(readProfileFile(file));
+    if (const auto* problem = std::get_if<QString>(&parsed))
+        badProfile(file, *problem);
+    const Profile& profile = std::get<Profile>(parsed);
+    const Model& model = *profile.unit.model;
+    if (m_opt.lock && !model.lockable)
+        usage(QStringLiteral("the %1 has no settings lock").arg(QLatin1String(model.entry)));
+
+    openUnit(model, address);
+    UnitSession unit = session(model);
+    const bool dryRun = compareOnly || m_opt.dryRun;
+
+    struct Change {
+        std::optional<int> channel;
+        FunctionValue unit;
+        FunctionValue profile;
+        QString sent;
+        std::optional<UnitSession::Setting> setting;
+    };
+    std::vector<Change> changes;
+    bool refused = false;
+    bool identified = false;
+    for (const ChannelValues& channel : profile.unit.channels) {
+        beginChannel(unit, channel.channel, [&] {
+            if (!identified)
+                checkIdentity(model, file);
+            identified = true;
+        });
+        int k = 0;
+        for (const FunctionValue& wanted : channel.functions) {
+            progress(where(model, m_state.unit, channel.channel) + QStringLiteral(", function"),
+                     ++k, static_cast<int>(channel.functions.size()));
+            const FunctionValue current = read(unit, wanted.number);
+            Change change{channel.channel, current, wanted, wanted.value, std::nullopt};
+            if (wanted.number == model.menu->addressFunction) {
+                // Where a unit sits is not one of its settings, unless asked: compared by the
+                // address it stands for, as two units on their switches answer differently.
+                if (!m_opt.withAddress)
+                    continue;
+                const auto want = addressSetting(wanted.value);
+                if (addressSetting(current.value) == want)
+                    continue;
+                change.sent = QString::number(want.value_or(31));
+            } else if (current.value == wanted.value) {
+                continue;
+            }
+            if (!dryRun && change.sent.trimmed().isEmpty()) {
+                // As in the window, where an empty entry moves on: there is nothing to send.
+                refused = true;
+                warn(QStringLiteral("%1: %2 cannot be set to the profile's empty value")
+                         .arg(where(model, m_state.unit, channel.channel), wanted.header));
+            } else if (!dryRun) {
+                change.setting = unit.set(wanted.number, change.sent);
+                check(unit);
+                if (change.setting->outcome != UnitSession::Setting::Outcome::Taken) {
+                    refused = true;
+                    warn(QStringLiteral("%1: %2 %3 %4")
+                             .arg(where(model, m_state.unit, channel.channel), wanted.header,
+                                  printable(change.sent),
+                                  change.setting->status.kind == EventStatus::Kind::Value &&
+                                          change.setting->outcome ==
+                                              UnitSession::Setting::Outcome::NotConfirmed
+                                      ? QStringLiteral("refused by the unit: ESR = %1")
+                                            .arg(change.setting->status.value)
+                                      : QStringLiteral("not confirmed by the unit")));
+                }
+            }
+            changes.push_back(change);
+        }
+        clearProgress();
+    }
+
+    std::optional<UnitSession::Verdict> verdict;
+    if (!dryRun && !refused && !m_opt.noSave) {
+        verdict = m_opt.lock ? unit.lock() : unit.save();
+        if (verdict->kind == UnitSession::Verdict::Kind::BusFailed)
+            busFailure(verdict->title);
+    }
+
+    const QString place = where(model, m_state.unit, std::nullopt);
+    if (m_opt.json) {
+        Json doc = Json::object();
+        doc.insert(QStringLiteral("entry"), QString::fromLatin1(model.entry));
+        doc.insert(QStringLiteral("address"), address.primary);
+        doc.insert(QStringLiteral("secondary"), Json::orNull(address.secondary));
+        Json& list = doc.insert(
+            compareOnly ? QStringLiteral("differences") : QStringLiteral("changes"), Json::array());
+        for (const Change& c : changes) {
+            Json& item = list.append(Json::object());
+            item.insert(QStringLiteral("channel"), Json::orNull(c.channel));
+            item.insert(QStringLiteral("number"), c.profile.number);
+            item.insert(QStringLiteral("header"), c.profile.header);
+            item.insert(QStringLiteral("prompt"), c.profile.prompt);
+            item.insert(QStringLiteral("unit"), c.unit.value);
+            item.insert(QStringLiteral("profile"), c.profile.value);
+            if (compareOnly)
+                continue;
+            item.insert(QStringLiteral("sent"), m_opt.dryRun ? Json() : Json(c.sent));
+            if (!m_opt.dryRun && !c.setting)
+                item.insert(QStringLiteral("outcome"), QStringLiteral("not sent"));
+            if (c.setting) {
+                const bool taken = c.setting->outcome == UnitSession::Setting::Outcome::Taken;
+                item.insert(QStringLiteral("outcome"),
+                            taken ? QStringLiteral("taken") : QStringLiteral("refused"));
+                item.insert(QStringLiteral("esr"),
+                            c.setting->status.kind == EventStatus::Kind::Value
+                                ? Json(c.setting->status.value)
+                                : Json());
+            }
+        }
+        if (!compareOnly) {
+            doc.insert(QStringLiteral("dryRun"), m_opt.dryRun);
+            doc.insert(QStringLiteral("saved"), verdict && verdict->confirmed());
+            doc.insert(QStringLiteral("locked"), verdict && verdict->confirmed() && m_opt.lock);
+        }
+        out(doc.toText());
+    } else {
+        QString text;
+        for (const Change& c : changes) {
+            const QString header =
+                c.channel ? QStringLiteral("channel %1  %2").arg(*c.channel).arg(c.profile.header)
+                          : c.profile.header;
+            if (compareOnly) {
+                text += QStringLiteral("%1  unit: %2  profile: %3\n")
+                            .arg(header, printable(c.unit.value), printable(c.profile.value));
+            } else if (m_opt.dryRun) {
+                text += QStringLiteral("%1  %2 -> %3 (not sent)\n")
+                            .arg(header, printable(c.unit.value), printable(c.sent));
+            } else {
+                const bool taken =
+                    c.setting && c.setting->outcome == UnitSession::Setting::Outcome::Taken;
+                text += QStringLiteral("%1  %2 -> %3\n")
+                            .arg(header, printable(c.unit.value),
+                                 taken       ? printable(MenuLineValue(c.setting->shown))
+                                 : c.setting ? QStringLiteral("refused")
+                                             : QStringLiteral("not sent"));
+            }
+        }
+        if (changes.empty())
+            text += compareOnly ? QStringLiteral("%1: no differences\n").arg(place)
+                                : QStringLiteral("%1: nothing to change\n").arg(place);
+        if (verdict && verdict->confirmed())
+            text += place + (m_opt.lock ? QStringLiteral(": locked and saved\n")
+                                        : QStringLiteral(": saved\n"));
+        out(text);
+    }
+
+    if (compareOnly)
+        return changes.empty() ? kExitDone : kExitRefused;
+    if (refused) {
+        warn(place + QStringLiteral(": not saved, the unit did not take every setting"));
+        return kExitRefused;
+    }
+    if (verdict && !verdict->confirmed()) {
+        warn(place + QStringLiteral(": ") + verdict->text);
+        return kExitRefused;
+    }
+    return kExitDone;
+}
+
+int Runner::execute()
+{
+    const QString& c = m_opt.command;
+    if (c == QLatin1String("models"))
+        return models();
+    if (c == QLatin1String("scan"))
+        return scan();
+    if (c == QLatin1String("show"))
+        return show();
+    if (c == QLatin1String("set"))
+        return set();
+    if (c == QLatin1String("save"))
+        return save();
+    if (c == QLatin1String("backup"))
+        return backup();
+    if (c == QLatin1String("restore"))
+        return restore(false);
+    if (c == QLatin1String("diff"))
+        return restore(true);
+    usage(c.isEmpty() ? QStringLiteral("no command given")
+                      : QStringLiteral("unknown command \"%1\"").arg(c));
+}
+
+} // namespace
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: gpibconfig-cli [--driver SPEC] [--board N] [--trace FILE] [--json] COMMAND ARGS\n"
+        "\n"
+        "Shows, sets, saves, backs up, restores and compares the settings of GPIB interface\n"
+        "units of the 27 models of gpibconfig, and finds units on the bus. No display needed.\n"
+        "\n"
+        "Commands:\n"
+        "  models                  the 27 entries: entry, model code, functions, lock support,\n"
+        "                          trigger start, notice, channels, power cycle\n"
+        "  scan                    the units on the bus: address (and secondary), *IDN? answer,\n"
+        "                          matching entry\n"
+        "  show ENTRY ADDRESS      every function of the entry's menu with the unit's value\n"
+        "                          (all channels of a multi-channel unit, or --channel N)\n"
+        "  set ENTRY ADDRESS FUNC=VALUE...\n"
+        "                          send each value, check *ESR?, read it back; prints the old\n"
+        "                          and the new value (a multi-channel unit needs --channel N)\n"
+        "  save ENTRY ADDRESS      *SAV 0 with the configuration window's check; --lock locks\n"
+        "                          the settings and saves, --psc 0|1 sends *PSC first\n"
+        "  backup ENTRY ADDRESS    every setting to a profile, on standard output or -o FILE\n"
+        "                          (every channel of a multi-channel unit)\n"
+        "  restore FILE ADDRESS    the settings of a profile that differ from the unit's, in menu\n"
+        "                          order, each checked and read back, then *SAV 0 and its check\n"
+        "  diff FILE ADDRESS       compare a unit with a profile\n"
+        "\n"
+        "ENTRY is a model list entry such as 7352A or 7370b. ADDRESS is a primary address 0 to\n"
+        "30, or primary * 100 + secondary (512: primary 5, secondary 12); a multi-channel unit's\n"
+        "channel N is at secondary N + 10. FUNC is a function's header as the menu sends it\n"
+        "(SYST:COMM:SER:BAUD, any case) or its number in the menu. The unit's own bus address\n"
+        "is not restored or compared unless --with-address is given.\n"
+        "\n"
+        "Every command that talks to a unit does first what the configuration window does: the\n"
+        "board's interface clear, remote enable and one-second time-out, the device clear, and\n"
+        "the model's start actions (unlock and status clear, or the trigger sequence). Models\n"
+        "that must be switched off and on first (7314A/B, 7370A/B, 7374A/B, 7376) are asked\n"
+        "for on a terminal; without one, give --power-cycled. The notice of the parallel\n"
+        "models is printed once to standard error. restore and diff first ask the unit *IDN?\n"
+        "and refuse a profile of another model.\n"
+        "\n"
+        "Options:\n"
+        "  --driver SPEC      system (the NI-488.2 compatible library, the default),\n"
+        "                     prologix:PORT, prologix-tcp:HOST[:PORT], sim (the simulated\n"
+        "                     bench of gpibconfig-sim in virtual time), or list. Without it:\n"
+        "                     GPIBCONFIG_DRIVER, then the settings file, then system.\n"
+        "  --board N          the GPIB board index (default 0)\n"
+        "  --trace FILE       write every driver call in the bench's trace format to FILE\n"
+        "                     (- for standard error)\n"
+        "  --json             one JSON document on standard output instead of a table\n"
+        "  --channel N        show, set, save: the channel of a multi-channel unit\n"
+        "  -o, --output FILE  backup: write the profile to FILE\n"
+        "  --dry-run          restore: print what would change, send no setting\n"
+        "  --with-address     restore, diff: include the unit's bus address function\n"
+        "  --no-save          restore: do not send *SAV 0 at the end\n"
+        "  --lock             save, restore: lock the settings (CAL:LOCK ON) as they are saved\n"
+        "  --psc 0|1          save: *PSC 0 keeps the status enable registers at power-on,\n"
+        "                     *PSC 1 clears them\n"
+        "  --power-cycled     the unit has just been switched off and on: do not ask\n"
+        "  -h, --help         this text\n"
+        "  --version          the program's version\n"
+        "\n"
+        "On a terminal, long commands show their progress on standard error.\n"
+        "\n"
+        "Exit status:\n"
+        "  0   done\n"
+        "  1   the unit refused a setting or the save, or diff found differences\n"
+        "  2   a driver call failed (its status report on standard error)\n"
+        "  64  a usage error: unknown command, entry or function, address out of range\n"
+        "  65  a profile that cannot be used: not JSON, another format or version, another\n"
+        "      model than the unit at ADDRESS, unknown header, oversized; nothing is sent\n"
+        "      to the unit then\n");
+}
+
+int run(const QStringList& arguments, Environment& env)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version(QStringLiteral("version"), QString());
+    const QCommandLineOption driver(QStringLiteral("driver"), QString(), QStringLiteral("SPEC"));
+    const QCommandLineOption board(QStringLiteral("board"), QString(), QStringLiteral("N"));
+    const QCommandLineOption trace(QStringLiteral("trace"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption channel(QStringLiteral("channel"), QString(), QStringLiteral("N"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption withAddress(QStringLiteral("with-address"), QString());
+    const QCommandLineOption noSave(QStringLiteral("no-save"), QString());
+    const QCommandLineOption lock(QStringLiteral("lock"), QString());
+    const QCommandLineOption psc(QStringLiteral("psc"), QString(), QStringLiteral("0|1"));
+    const QCommandLineOption powerCycled(QStringLiteral("power-cycled"), QString());
+    parser.addOptions({help, version, driver, board, trace, json, channel, output, dryRun,
+                       withAddress, noSave, lock, psc, powerCycled});
+
+    const auto usage = [&env](const QString& message) {
+        env.err(kProgram + QStringLiteral(": ") + message + QStringLiteral("\nTry '") + kProgram +
+                QStringLiteral(" --help'.\n"));
+        return kExitUsage;
+    };
+    if (!parser.parse(QStringList{kProgram} + arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        env.out(helpText());
+        return kExitDone;
+    }
+    if (parser.isSet(version)) {
+        env.out(kProgram + QStringLiteral(" ") + QStringLiteral(GPIBCONFIG_VERSION) +
+                QLatin1Char('\n'));
+        return kExitDone;
+    }
+
+    Options options;
+    const auto chosen =
+        chooseDriver(parser.isSet(driver) ? std::optional(parser.value(driver)) : std::nullopt,
+                     env.driverFromEnvironment, env.driverFromSettings);
+    if (const auto* error = std::get_if<QString>(&chosen))
+        return usage(*error);
+    options.driver = std::get<DriverChoice>(chosen).spec;
+    if (options.driver.kind == DriverSpec::Kind::List) {
+        env.out(driverListText());
+        return kExitDone;
+    }
+
+    const auto number = [&parser](const QCommandLineOption& option, int lo,
+                                  int hi) -> std::optional<int> {
+        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+        const QString text = parser.value(option);
+        if (!digits.match(text).hasMatch())
+            return std::nullopt;
+        const int n = text.toInt();
+        return n >= lo && n <= hi ? std::optional(n) : std::nullopt;
+    };
+    if (parser.isSet(board)) {
+        const auto n = number(board, 0, 32767);
+        if (!n)
+            return usage(QStringLiteral("--board takes a board index 0 to 32767, not \"%1\"")
+                             .arg(parser.value(board)));
+        options.board = static_cast<std::int16_t>(*n);
+    }
+    if (parser.isSet(channel)) {
+        options.channel = number(channel, 0, 99);
+        if (!options.channel)
+            return usage(QStringLiteral("--channel takes a channel number, not \"%1\"")
+                             .arg(parser.value(channel)));
+    }
+    if (parser.isSet(psc)) {
+        options.psc = number(psc, 0, 1);
+        if (!options.psc)
+            return usage(QStringLiteral("--psc takes 0 or 1, not \"%1\"").arg(parser.value(psc)));
+    }
+    if (parser.isSet(trace))
+        options.trace = parser.value(trace);
+    if (parser.isSet(output))
+        options.output = parser.value(output);
+    options.json = parser.isSet(json);
+    options.dryRun = parser.isSet(dryRun);
+    options.withAddress = parser.isSet(withAddress);
+    options.noSave = parser.isSet(noSave);
+    options.lock = parser.isSet(lock);
+    options.powerCycled = parser.isSet(powerCycled);
+    for (const QCommandLineOption* o :
+         {&channel, &output, &dryRun, &withAddress, &noSave, &lock, &psc, &powerCycled})
+        if (parser.isSet(*o))
+            options.given << o->names().constLast();
+
+    const QStringList positional = parser.positionalArguments();
+    options.command = positional.value(0);
+    options.args = positional.mid(1);
+
+    Runner runner(env, std::move(options));
+    try {
+        return runner.execute();
+    } catch (const Stop& stop) {
+        return stop.status;
+    }
+}
+
+} // namespace gpibconfig::cli

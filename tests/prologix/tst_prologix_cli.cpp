@@ -1,0 +1,99 @@
+// gpibconfig-cli over the Prologix driver, through the simulated controller in front of the
+// bench on a pty and on TCP: the driver on its bus thread, the controller served by this thread
+// while the program waits for each call.
+#include "Rig.h"
+#include "models/Models.h"
+#include "support/CliRig.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using namespace gpibconfig;
+using namespace gpibconfig::test;
+
+Q_DECLARE_METATYPE(gpibconfig::test::Link)
+
+namespace {
+
+// The program as gpibconfig-cli runs it, with the bench's virtual time for its pauses.
+struct CliOverPrologix : PrologixRig {
+    CliRig cli{*driver, bench->clock()};
+    explicit CliOverPrologix(Link link)
+        : PrologixRig(link)
+    {
+    }
+};
+
+void addLinks()
+{
+    QTest::addColumn<Link>("link");
+    QTest::newRow("pty") << Link::Pty;
+    QTest::newRow("tcp") << Link::Tcp;
+}
+
+} // namespace
+
+class PrologixCli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void showIsTheSameAsOnTheBenchItself_data() { addLinks(); }
+    void showIsTheSameAsOnTheBenchItself()
+    {
+        QFETCH(Link, link);
+        CliOverPrologix r(link);
+        BenchCli direct;
+        for (const char* entry : {"7352A", "7374A"}) {
+            const QStringList arguments{
+                QStringLiteral("--json"), QStringLiteral("show"), QString::fromLatin1(entry),
+                QString::number(modelEntries().indexOf(QString::fromLatin1(entry)) + 1),
+                QStringLiteral("--power-cycled")};
+            QCOMPARE(r.cli.run(arguments), 0);
+            QCOMPARE(direct.run(arguments), 0);
+            QCOMPARE(r.cli.out, direct.cli.out);
+        }
+    }
+
+    void backupRestoredOntoAnotherUnitLeavesNoDifference_data() { addLinks(); }
+    void backupRestoredOntoAnotherUnitLeavesNoDifference()
+    {
+        QFETCH(Link, link);
+        CliOverPrologix r(link);
+        const auto copy = r.bench->addUnit("7352A", 28);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("p.json"));
+        QCOMPARE(r.cli.run({QStringLiteral("set"), QStringLiteral("7352A"), QStringLiteral("15"),
+                            QStringLiteral("VOLT:SLOPe=-1.5"), QStringLiteral("MEAS:RANGE=0.1")}),
+                 0);
+        QCOMPARE(r.cli.run({QStringLiteral("backup"), QStringLiteral("7352A"), QStringLiteral("15"),
+                            QStringLiteral("-o"), file}),
+                 0);
+        QCOMPARE(r.cli.run({QStringLiteral("diff"), file, QStringLiteral("28")}), 1);
+        QCOMPARE(r.cli.run({QStringLiteral("restore"), file, QStringLiteral("28")}), 0);
+        QVERIFY2(r.cli.out.contains(QStringLiteral("7352A at 28: saved")),
+                 qPrintable(r.cli.out + r.cli.err));
+        r.bench->powerCycle(copy);
+        QCOMPARE(r.cli.run({QStringLiteral("diff"), file, QStringLiteral("28")}), 0);
+        QCOMPARE(QString::fromStdString(r.bench->setting(copy, "VOLT:SLOPE").value_or("")),
+                 QStringLiteral("-01.5000"));
+    }
+
+    void scanProbesWhereTheControllerCannotFindListeners_data() { addLinks(); }
+    void scanProbesWhereTheControllerCannotFindListeners()
+    {
+        QFETCH(Link, link);
+        CliOverPrologix r(link);
+        QCOMPARE(r.cli.run({QStringLiteral("--json"), QStringLiteral("scan")}), 0);
+        const QJsonArray units =
+            QJsonDocument::fromJson(r.cli.out.toUtf8()).object()[QStringLiteral("units")].toArray();
+        QCOMPARE(units.size(), 30); // 26 units, and the 7379's four channels
+        QCOMPARE(units[24].toObject()[QStringLiteral("secondary")].toInt(), 11);
+        QCOMPARE(units[24].toObject()[QStringLiteral("entry")].toString(), QStringLiteral("7379"));
+        QVERIFY(r.controller.received().contains(QStringLiteral("++read_tmo_ms 100")));
+    }
+};
+
+QTEST_MAIN(PrologixCli)
+#include "tst_prologix_cli.moc"
