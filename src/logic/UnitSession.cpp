@@ -95,9 +95,10 @@ QString UnitSession::queriedAddress(const QString& reply)
 }
 
 // After a setting only the first two characters are read: the address is at most two digits.
+// Blanks a unit puts in front of its number are not among them, or "  7" would show as 0.
 QString UnitSession::readBackAddress(const QString& reply)
 {
-    const double v = readNumber(reply.left(2));
+    const double v = readNumber(withoutLeadingBlanks(reply).left(2));
     return withoutLeadingBlanks(v >= 32 ? decimalText(v - 32) + QStringLiteral("/31\n")
                                         : decimalText(v) + QStringLiteral("\n"));
 }

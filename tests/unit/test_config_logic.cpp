@@ -448,8 +448,8 @@ INSTANTIATE_TEST_SUITE_P(
     test::namedBy([](const AddressDisplayCase& c) { return std::string_view(c.reply); }));
 
 // After a setting of the address function only the first two characters of the read-back count,
-// and 32 and more is the switch address: "100" shows 10, "415" 9/31, and "  7" leaves no digit
-// in them, so it shows 0.
+// after any leading blanks, and 32 and more is the switch address: "100" shows 10, "415" 9/31,
+// "  7" shows 7.
 class AddressReadBack : public ConfigLogicTest,
                         public ::testing::WithParamInterface<AddressDisplayCase> {};
 
@@ -466,7 +466,8 @@ TEST_P(AddressReadBack, ShowsTheFirstTwoCharactersAfterASetting)
 INSTANTIATE_TEST_SUITE_P(
     Replies, AddressReadBack,
     ::testing::Values(AddressDisplayCase{"9\n", "9"}, AddressDisplayCase{"100\n", "10"},
-                      AddressDisplayCase{"  7\n", "0"}, AddressDisplayCase{" 7\n", "7"},
+                      AddressDisplayCase{"  7\n", "7"}, AddressDisplayCase{" 7\n", "7"},
+                      AddressDisplayCase{" 37\n", "5/31"},
                       AddressDisplayCase{"32\n", "0/31"}, AddressDisplayCase{"41\n", "9/31"},
                       AddressDisplayCase{"415\n", "9/31"}, AddressDisplayCase{"31\n", "31"},
                       AddressDisplayCase{"x\n", "0"}),
