@@ -54,8 +54,9 @@ private:
 };
 
 // What the stopwatch itself costs per stretch, in nanoseconds: in all, and the part that falls
-// outside the stretch it measures. A function's work is a few microseconds and a dozen driver
-// calls, so the stopwatch's own share would otherwise show up as the program's.
+// outside the stretch it measures. A function's work is a microsecond or two around some ten
+// timed driver calls and status reads, so the stopwatch's share would otherwise show up as the
+// program's.
 struct StopwatchCost {
     double whole = 0;
     double outside = 0;
