@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks and measures start-up, engine time per step, processor use, event-loop
-# stalls and memory in one run; prints a Markdown table (the README's "Performance" section).
+# stalls and memory, and the command line's own time per function and the bus calls of a restore,
+# in one run; prints a Markdown table (the README's "Performance" section). Exits non-zero when a
+# command-line run it measures failed.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
