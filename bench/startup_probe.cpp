@@ -2,17 +2,16 @@
 // three times: as the program's real start-up path, as a bare Qt Widgets window and as a bare
 // window with one label, so the runner can compare them in one run.
 #include <QApplication>
-#include <QTimer>
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
-
 #include <cstdio>
 #include <sys/resource.h>
 
 #ifdef PROBE_PROGRAM
-#include "time/RealClock.h"
 #include "gpib/SystemDriver.h"
 #include "gpib/ThreadedDriver.h"
+#include "time/RealClock.h"
 #include "ui/Application.h"
 #include "ui/MainWindow.h"
 #endif

@@ -28,7 +28,11 @@ int digitValue(char16_t c, int base)
 // Hands out the characters of the text with the skipped ones already removed.
 class Cursor {
 public:
-    explicit Cursor(std::u16string_view text) : m_text(text) { skip(); }
+    explicit Cursor(std::u16string_view text)
+        : m_text(text)
+    {
+        skip();
+    }
     bool atEnd() const { return m_pos >= m_text.size(); }
     char16_t peek() const { return atEnd() ? u'\0' : m_text[m_pos]; }
     void next()
@@ -75,7 +79,8 @@ long decimalMagnitude(const std::string& number)
     const std::size_t firstWhole = whole.find_first_not_of('0');
     if (firstWhole != std::string::npos)
         return static_cast<long>(whole.size() - firstWhole) - 1 + exponent;
-    const std::string fraction = point == std::string::npos ? std::string() : mantissa.substr(point + 1);
+    const std::string fraction =
+        point == std::string::npos ? std::string() : mantissa.substr(point + 1);
     const std::size_t firstFraction = fraction.find_first_not_of('0');
     if (firstFraction == std::string::npos)
         return std::numeric_limits<long>::min(); // zero
@@ -234,7 +239,8 @@ std::u16string decimalForm(double value)
 std::u16string trimLeadingBlanks(std::u16string_view text)
 {
     const auto first = text.find_first_not_of(u' ');
-    return first == std::u16string_view::npos ? std::u16string() : std::u16string(text.substr(first));
+    return first == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(text.substr(first));
 }
 
 } // namespace gpibconfig

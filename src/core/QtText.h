@@ -3,7 +3,6 @@
 #include "Numbers.h"
 
 #include <QString>
-
 #include <optional>
 
 // Bridges between the plain number helpers and Qt's texts.

@@ -54,10 +54,10 @@ QFont fontFor(const FontSpec& spec)
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);
     } else {
-        font.setFamily(installedFamily({spec.family, QStringLiteral("Microsoft Sans Serif"),
-                                        QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                                        QStringLiteral("Nimbus Sans"),
-                                        QApplication::font().family()}));
+        font.setFamily(
+            installedFamily({spec.family, QStringLiteral("Microsoft Sans Serif"),
+                             QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                             QStringLiteral("Nimbus Sans"), QApplication::font().family()}));
         font.setStyleHint(QFont::SansSerif);
     }
     font.setPointSizeF(spec.points);
@@ -97,9 +97,9 @@ void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int ma
     const QRect room = w->rect().adjusted(margin, 0, -margin, 0);
     // Most captions fit on one line as drawn; measuring that is a fraction of a wrapped layout.
     const QFontMetrics design(designFont);
-    if (text.isEmpty() || (!text.contains(QLatin1Char('\n')) &&
-                           design.horizontalAdvance(text) <= room.width() &&
-                           design.height() <= w->height())) {
+    if (text.isEmpty() ||
+        (!text.contains(QLatin1Char('\n')) && design.horizontalAdvance(text) <= room.width() &&
+         design.height() <= w->height())) {
         w->setFont(designFont);
         return;
     }
