@@ -279,6 +279,15 @@ INSTANTIATE_TEST_SUITE_P(
                         return json(p);
                     },
                     "channels 1 to 4"},
+        ProfileCase{"ChannelTwice",
+                    [](QJsonObject p) {
+                        p[QStringLiteral("entry")] = QStringLiteral("7379");
+                        const QJsonObject c{{QStringLiteral("channel"), 2},
+                                            {QStringLiteral("functions"), QJsonArray()}};
+                        p[QStringLiteral("channels")] = QJsonArray{c, c};
+                        return json(p);
+                    },
+                    "channel 2 is given twice"},
         ProfileCase{"NoChannels",
                     [](QJsonObject p) {
                         p[QStringLiteral("channels")] = QJsonArray();
@@ -760,6 +769,40 @@ TEST(Restore, WithTheAddressTheUnitMovesAndIsFollowed)
     EXPECT_EQ(settingsSent(r.bench->trace().records(start)),
               (QStringList{QStringLiteral("0x001C SYST:COMM:GPIB:ADDR 5"),
                            QStringLiteral("0x0005 *SAV 0")}));
+}
+
+TEST(Diff, TwoUnitsOnTheirSwitchesSitAtTheSameAddressSetting)
+{
+    // Each answers 32 + its own switch address; both stand for the setting 31.
+    BenchCli r;
+    r.bench->addUnit("7321", 28);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("p.json"));
+    ASSERT_EQ(r.run(args({"set", "7321", "5", "SYST:COMM:GPIB:ADDR=31"})), 0);
+    ASSERT_EQ(r.run(args({"set", "7321", "28", "SYST:COMM:GPIB:ADDR=31"})), 0);
+    ASSERT_EQ(r.run({QStringLiteral("backup"), QStringLiteral("7321"), QStringLiteral("5"),
+                     QStringLiteral("-o"), file}),
+              0);
+    EXPECT_EQ(r.run({QStringLiteral("diff"), file, QStringLiteral("28"),
+                     QStringLiteral("--with-address")}),
+              0)
+        << r.cli.out.toStdString();
+}
+
+TEST(Diff, ComparesTheBytesOfTheReplyNotTheLineTheListShows)
+{
+    // A unit that ends its replies with EOI alone: the list shows the buffer's blanks after them.
+    BenchCli r;
+    sim::UnitFaults faults;
+    faults.garbage = "ZEB,7352A";
+    r.bench->setFaults(r.bench->unitId("7352A"), faults);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("p.json"));
+    writeFile(file, R"({"format": "gpibconfig-profile", "version": 1, "entry": "7352A",
+                       "channels": [{"channel": null, "functions": [
+                           {"header": "VOLT:OFFSET", "value": "ZEB,7352A"}]}]})");
+    EXPECT_EQ(r.run({QStringLiteral("diff"), file, QStringLiteral("15")}), 0)
+        << r.cli.out.toStdString();
 }
 
 // ----- what the commands print ------------------------------------------------------------------

@@ -778,6 +778,10 @@ INSTANTIATE_TEST_SUITE_P(
         SaveCheckCase{"OK\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
                       "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
         SaveCheckCase{"1E300\n", "Save not confirmed by the unit: no number in its answer to *ESR?",
+                      "Lock or save not confirmed by the unit: no number in its answer to *ESR?"},
+        // No register holds it, though none of its low bits is an error bit.
+        SaveCheckCase{"4294967296\n",
+                      "Save not confirmed by the unit: no number in its answer to *ESR?",
                       "Lock or save not confirmed by the unit: no number in its answer to *ESR?"}),
     test::namedBy([](const SaveCheckCase& c) { return std::string("ESR ") + c.esr; }));
 

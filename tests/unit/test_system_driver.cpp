@@ -19,7 +19,7 @@ struct Seen {
     int ibsta = 0x0100;
     int iberr = 0;
     long ibcntl = 0;
-    std::vector<int> boards; // of ibonl and ibtmo
+    std::vector<int> boards; // of ibonl, ibsre and ibtmo
 };
 Seen seen;
 
@@ -50,8 +50,9 @@ int lg_ibonl(int ud, int v)
     seen.calls.push_back("ibonl " + std::to_string(ud) + " " + std::to_string(v));
     return seen.ibsta;
 }
-int lg_ibsre(int, int v)
+int lg_ibsre(int ud, int v)
 {
+    seen.boards.push_back(ud);
     seen.calls.push_back("ibsre " + std::to_string(v));
     return seen.ibsta;
 }
@@ -258,12 +259,13 @@ TEST_F(SystemDriverTest, FindListenersIsUsedWhereTheLibraryExportsIt)
 TEST_F(SystemDriverTest, SettingsComeBackOnTheBoardTheyWereMadeFor)
 {
     auto driver = make(DriverFlavour::LinuxGpib, linuxGpibTable());
+    driver->ibsre(1, 1);
     driver->ibtmo(1, 11);
     driver->ibonl(1, 0);
     driver->SendIFC(1);
-    EXPECT_EQ(seen.calls,
-              (std::vector<std::string>{"ibtmo 11", "ibonl 1 1", "ibtmo 11", "SendIFC"}));
-    EXPECT_EQ(seen.boards, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(seen.calls, (std::vector<std::string>{"ibsre 1", "ibtmo 11", "ibonl 1 1", "ibsre 1",
+                                                    "ibtmo 11", "SendIFC"}));
+    EXPECT_EQ(seen.boards, (std::vector<int>{1, 1, 1, 1, 1}));
 }
 
 TEST_F(SystemDriverTest, Ni4882FallsBackToIbconfigAndThreadIbcnt)
