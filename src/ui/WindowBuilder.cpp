@@ -95,11 +95,17 @@ void fitCaption(QWidget* w, const QString& text, const QFont& designFont, int ma
 {
     QFont font = designFont;
     const QRect room = w->rect().adjusted(margin, 0, -margin, 0);
-    // Most captions fit on one line as drawn; measuring that is a fraction of a wrapped layout.
+    // Most captions fit on one line as drawn. The sum of the characters' own advances is an upper
+    // bound of the line's width (pairs only ever kern closer) and costs a fraction of shaping it.
     const QFontMetrics design(designFont);
-    if (text.isEmpty() ||
-        (!text.contains(QLatin1Char('\n')) && design.horizontalAdvance(text) <= room.width() &&
-         design.height() <= w->height())) {
+    bool fits = text.isEmpty();
+    if (!fits && !text.contains(QLatin1Char('\n')) && design.height() <= w->height()) {
+        int width = 0;
+        for (const QChar c : text)
+            width += design.horizontalAdvance(c);
+        fits = width <= room.width();
+    }
+    if (fits) {
         w->setFont(designFont);
         return;
     }
