@@ -1,6 +1,7 @@
 // Start-up probe: prints "shown <maxrss-kB>" once its window is on the screen, then quits. Built
-// three times: as the program's real start-up path, as a bare Qt Widgets window and as a bare
-// window with one label, so the runner can compare them in one run.
+// three times: as gpibconfig's own main() (options, driver choice, settings file, libraries and
+// all), as a bare Qt Widgets window and as a bare window with one label, so the runner can compare
+// them in one run.
 #include <QApplication>
 #include <QLabel>
 #include <QTimer>
@@ -9,10 +10,7 @@
 #include <sys/resource.h>
 
 #ifdef PROBE_PROGRAM
-#include "gpib/SystemDriver.h"
-#include "gpib/ThreadedDriver.h"
-#include "time/RealClock.h"
-#include "ui/Application.h"
+#include "app/ProgramMain.h"
 #include "ui/MainWindow.h"
 #endif
 
@@ -39,13 +37,11 @@ void whenShown(QWidget& window)
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
 #ifdef PROBE_PROGRAM
-    gpibconfig::ThreadedDriver driver(gpibconfig::SystemDriver::load());
-    gpibconfig::RealClock clock;
-    return gpibconfig::runGpibConfig(driver, clock,
-                                     [](gpibconfig::MainWindow& window) { whenShown(window); });
+    return gpibconfig::gpibconfigMain(argc, argv,
+                                      [](gpibconfig::MainWindow& window) { whenShown(window); });
 #else
+    QApplication application(argc, argv);
     QWidget window;
     window.resize(515, 427);
 #ifdef PROBE_LABEL

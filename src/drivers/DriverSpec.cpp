@@ -1,9 +1,9 @@
 #include "DriverSpec.h"
 
+#include "PrologixModule.h"
 #include "gpib/SystemDriver.h"
-#include "prologix/PrologixDriver.h"
+#include "prologix/Transport.h"
 
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <algorithm>
 
@@ -178,9 +178,9 @@ std::unique_ptr<Driver> makeDriver(const DriverSpec& spec)
     case DriverSpec::Kind::System:
         return SystemDriver::load();
     case DriverSpec::Kind::PrologixSerial:
-        return prologix::PrologixDriver::serial(spec.port);
+        return openPrologixSerial(spec.port);
     case DriverSpec::Kind::PrologixTcp:
-        return prologix::PrologixDriver::tcp(spec.host, spec.tcpPort);
+        return openPrologixTcp(spec.host, spec.tcpPort);
     case DriverSpec::Kind::Sim:
     case DriverSpec::Kind::List:
         break;
@@ -223,23 +223,15 @@ QString driverListText()
                  QString::fromLatin1(kDriverSettingsKey),
                  SystemDriver::candidateLibraries().join(QStringLiteral(", ")))
             .arg(prologix::kDefaultTcpPort);
-    const auto ports = QSerialPortInfo::availablePorts();
-    if (ports.isEmpty())
+    QString error;
+    const auto ports = prologixSerialPorts(&error);
+    if (!ports)
+        text += QStringLiteral("  (not known: %1)\n").arg(error);
+    else if (ports->isEmpty())
         text += QStringLiteral("  (none found)\n");
-    for (const QSerialPortInfo& port : ports) {
-        QStringList about;
-        for (const QString& part : {port.description(), port.manufacturer(), port.serialNumber()})
-            if (!part.isEmpty())
-                about << part;
-        if (port.hasVendorIdentifier() && port.hasProductIdentifier())
-            about << QStringLiteral("USB %1:%2")
-                         .arg(port.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                         .arg(port.productIdentifier(), 4, 16, QLatin1Char('0'));
-        text += QStringLiteral("  prologix:%1%2\n")
-                    .arg(port.systemLocation(),
-                         about.isEmpty() ? QString()
-                                         : QStringLiteral("  ") + about.join(QStringLiteral(", ")));
-    }
+    else
+        for (const QString& port : *ports)
+            text += QStringLiteral("  prologix:%1\n").arg(port);
     return text;
 }
 

@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 using namespace gpibconfig;
@@ -92,6 +94,33 @@ private slots:
         QCOMPARE(units[24].toObject()[QStringLiteral("secondary")].toInt(), 11);
         QCOMPARE(units[24].toObject()[QStringLiteral("entry")].toString(), QStringLiteral("7379"));
         QVERIFY(r.controller.received().contains(QStringLiteral("++read_tmo_ms 100")));
+    }
+
+    // The program itself, in a process of its own: --driver prologix-tcp opens the driver module
+    // and reaches the controller this test serves.
+    void programOpensTheDriverModuleAndReachesTheController()
+    {
+        auto bench = sim::makeDefaultBench();
+        sim::SimulatedPrologix controller(*bench);
+        const quint16 port = controller.serveTcp();
+        const QStringList show{QStringLiteral("--json"), QStringLiteral("show"),
+                               QStringLiteral("7374A"),
+                               QString::number(modelEntries().indexOf(QStringLiteral("7374A")) + 1),
+                               QStringLiteral("--power-cycled")};
+        QProcess run;
+        run.start(QStringLiteral(GPIBCONFIG_CLI_PROGRAM),
+                  QStringList{QStringLiteral("--driver"),
+                              QStringLiteral("prologix-tcp:127.0.0.1:%1").arg(port)} +
+                      show);
+        QSignalSpy finished(&run, &QProcess::finished);
+        // Waiting in the event loop: the controller answers from this thread.
+        QVERIFY(finished.wait(60000));
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        QVERIFY2(run.exitCode() == 0, qPrintable(err));
+        BenchCli direct;
+        QCOMPARE(direct.run(show), 0);
+        QCOMPARE(QString::fromUtf8(run.readAllStandardOutput()), direct.cli.out);
+        QVERIFY2(controller.received().contains(QStringLiteral("++ver")), qPrintable(err));
     }
 };
 

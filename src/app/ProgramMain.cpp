@@ -1,0 +1,100 @@
+#include "ProgramMain.h"
+
+#include "drivers/DriverSpec.h"
+#include "drivers/TraceFile.h"
+#include "gpib/Driver.h"
+#include "gpib/ThreadedDriver.h"
+#include "gpib/TracingDriver.h"
+#include "time/RealClock.h"
+#include "ui/Application.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <cstdio>
+
+namespace gpibconfig {
+
+int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>& onShown)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("gpibconfig"));
+    QApplication::setApplicationVersion(QStringLiteral(GPIBCONFIG_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Configures GPIB interface units through the system's GPIB driver or a "
+                       "Prologix-protocol controller."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption driverOption(
+        QStringLiteral("driver"),
+        QStringLiteral("The driver: system, prologix:PORT, prologix-tcp:HOST[:PORT], or list to "
+                       "show the drivers and serial ports. Without it: %1, then the settings "
+                       "file, then system.")
+            .arg(QString::fromLatin1(kDriverEnvironmentVariable)),
+        QStringLiteral("spec"));
+    parser.addOption(driverOption);
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every driver call in the bench's trace format to the file (- for "
+                       "standard error), to send with a problem report."),
+        QStringLiteral("file"));
+    parser.addOption(traceOption);
+
+    const auto usageError = [](const QString& message) {
+        std::fprintf(stderr, "gpibconfig: %s\n", qUtf8Printable(message));
+        return kExitUsage;
+    };
+    if (!parser.parse(QApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument \"%1\"")
+                              .arg(parser.positionalArguments().constFirst()));
+
+    const auto chosen = chooseDriver(
+        parser.isSet(driverOption) ? std::optional(parser.value(driverOption)) : std::nullopt,
+        driverFromEnvironment(), driverFromSettings());
+    if (const auto* error = std::get_if<QString>(&chosen))
+        return usageError(*error);
+    const DriverSpec spec = std::get<DriverChoice>(chosen).spec;
+    if (spec.kind == DriverSpec::Kind::List) {
+        std::fputs(qUtf8Printable(driverListText()), stdout);
+        return 0;
+    }
+    if (spec.kind == DriverSpec::Kind::Sim)
+        return usageError(QStringLiteral("the sim driver is for the command-line tool; "
+                                         "gpibconfig-sim runs this window on the simulated bench"));
+
+    std::unique_ptr<Driver> inner = makeDriver(spec);
+    if (parser.isSet(traceOption)) {
+        QString error;
+        const auto sink = traceFileSink(
+            parser.value(traceOption),
+            [](const QString& text) {
+                std::fputs(text.toUtf8().constData(), stderr);
+                std::fflush(stderr);
+            },
+            &error);
+        if (!sink)
+            return usageError(error);
+        // Inside the threaded driver: the tracer reads the status of each call on the bus
+        // thread, where the driver keeps it.
+        inner = std::make_unique<TracingDriver>(std::move(inner), *sink);
+    }
+    ThreadedDriver driver(std::move(inner));
+    RealClock clock;
+    const QString suffix = driverTitleSuffix(spec);
+    return runGpibConfig(driver, clock, [&suffix, &onShown](MainWindow& window) {
+        if (!suffix.isEmpty())
+            window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + suffix);
+        if (onShown)
+            onShown(window);
+    });
+}
+
+} // namespace gpibconfig
