@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <cstdio>
+#include <optional>
 
 namespace gpibconfig {
 
@@ -70,23 +71,29 @@ int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>
         return usageError(QStringLiteral("the sim driver is for the command-line tool; "
                                          "gpibconfig-sim runs this window on the simulated bench"));
 
-    std::unique_ptr<Driver> inner = makeDriver(spec);
+    std::optional<TracingDriver::Sink> trace;
     if (parser.isSet(traceOption)) {
         QString error;
-        const auto sink = traceFileSink(
+        trace = traceFileSink(
             parser.value(traceOption),
             [](const QString& text) {
                 std::fputs(text.toUtf8().constData(), stderr);
                 std::fflush(stderr);
             },
             &error);
-        if (!sink)
+        if (!trace)
             return usageError(error);
+    }
+    // Made on the bus thread at the first call: the window is up before any driver library is
+    // opened.
+    ThreadedDriver driver([spec, trace]() -> std::unique_ptr<Driver> {
+        std::unique_ptr<Driver> inner = makeDriver(spec);
         // Inside the threaded driver: the tracer reads the status of each call on the bus
         // thread, where the driver keeps it.
-        inner = std::make_unique<TracingDriver>(std::move(inner), *sink);
-    }
-    ThreadedDriver driver(std::move(inner));
+        if (trace)
+            inner = std::make_unique<TracingDriver>(std::move(inner), *trace);
+        return inner;
+    });
     RealClock clock;
     const QString suffix = driverTitleSuffix(spec);
     return runGpibConfig(driver, clock, [&suffix, &onShown](MainWindow& window) {

@@ -9,7 +9,13 @@
 namespace gpibconfig {
 
 ThreadedDriver::ThreadedDriver(std::unique_ptr<Driver> inner)
-    : m_inner(std::move(inner))
+    : ThreadedDriver(Factory{})
+{
+    m_inner = std::move(inner);
+}
+
+ThreadedDriver::ThreadedDriver(Factory makeInner)
+    : m_makeInner(std::move(makeInner))
 {
     m_thread.setObjectName(QStringLiteral("GPIB bus"));
     m_worker = new QObject;
@@ -35,7 +41,26 @@ ThreadedDriver::~ThreadedDriver()
     m_thread.wait();
 }
 
-void ThreadedDriver::run(const std::function<void()>& call)
+void ThreadedDriver::makeInnerIfNeeded() const
+{
+    // The bus thread makes the driver before any call it runs; this call is only that.
+    if (!m_inner)
+        run([] {}, false);
+}
+
+bool ThreadedDriver::canFindListeners() const
+{
+    makeInnerIfNeeded();
+    return m_inner->canFindListeners();
+}
+
+Driver& ThreadedDriver::inner()
+{
+    makeInnerIfNeeded();
+    return *m_inner;
+}
+
+void ThreadedDriver::run(const std::function<void()>& call, bool readStatus) const
 {
     struct Completion {
         std::mutex mutex;
@@ -51,14 +76,18 @@ void ThreadedDriver::run(const std::function<void()>& call)
 
     QMetaObject::invokeMethod(
         m_worker,
-        [this, &call, completion, windowThread] {
+        [this, &call, completion, windowThread, readStatus] {
+            if (!m_inner)
+                m_inner = m_makeInner();
             call();
             {
                 const std::lock_guard lock(completion->mutex);
-                completion->sta = m_inner->ThreadIbsta();
-                completion->err = m_inner->ThreadIberr();
-                completion->cnt = m_inner->ThreadIbcnt();
-                completion->cntl = m_inner->ThreadIbcntl();
+                if (readStatus) {
+                    completion->sta = m_inner->ThreadIbsta();
+                    completion->err = m_inner->ThreadIberr();
+                    completion->cnt = m_inner->ThreadIbcnt();
+                    completion->cntl = m_inner->ThreadIbcntl();
+                }
                 completion->done.store(true, std::memory_order_release);
             }
             completion->cv.notify_all();
@@ -77,6 +106,8 @@ void ThreadedDriver::run(const std::function<void()>& call)
     }
     std::unique_lock lock(completion->mutex);
     completion->cv.wait(lock, [&] { return completion->done.load(std::memory_order_acquire); });
+    if (!readStatus)
+        return;
     m_ibsta = completion->sta;
     m_iberr = completion->err;
     m_ibcnt = completion->cnt;
@@ -138,8 +169,9 @@ void ThreadedDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* fo
 
 QString ThreadedDriver::explainFailure(int ibsta, int iberr, long ibcntl) const
 {
-    // No call is running while the window asks, so the inner driver's state is settled.
-    return m_inner->explainFailure(ibsta, iberr, ibcntl);
+    // No call is running while the window asks, so the inner driver's state is settled. Before
+    // the first call there is nothing to explain.
+    return m_inner ? m_inner->explainFailure(ibsta, iberr, ibcntl) : QString();
 }
 
 } // namespace gpibconfig

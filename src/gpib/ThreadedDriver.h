@@ -16,7 +16,13 @@ namespace gpibconfig {
 // freezes the window, and the operator still cannot act in the middle of a bus call.
 class ThreadedDriver final : public Driver {
 public:
+    using Factory = std::function<std::unique_ptr<Driver>()>;
+
     explicit ThreadedDriver(std::unique_ptr<Driver> inner);
+    // The driver is made on the bus thread when it is first needed, so that opening a vendor
+    // library (which may pull in many more) is not part of the window's start-up and happens
+    // while the window keeps painting. `makeInner` must not return null.
+    explicit ThreadedDriver(Factory makeInner);
     ~ThreadedDriver() override;
 
     void SendIFC(int board) override;
@@ -29,7 +35,7 @@ public:
     int ibonl(int ud, int v) override;
     int ibsre(int ud, int v) override;
     int ibtmo(int ud, int v) override;
-    bool canFindListeners() const override { return m_inner->canFindListeners(); }
+    bool canFindListeners() const override;
     void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
     long ThreadIbsta() override { return m_ibsta; }
     long ThreadIberr() override { return m_iberr; }
@@ -37,17 +43,22 @@ public:
     long ThreadIbcntl() override { return m_ibcntl; }
     QString explainFailure(int ibsta, int iberr, long ibcntl) const override;
 
-    Driver& inner() { return *m_inner; }
+    Driver& inner();
     // The thread the calls run on (for tests).
     const QThread* busThread() const { return &m_thread; }
 
 private:
-    void run(const std::function<void()>& call);
+    // Runs `call` on the bus thread; with `readStatus`, the four status values after it too.
+    void run(const std::function<void()>& call, bool readStatus = true) const;
+    void makeInnerIfNeeded() const;
 
-    std::unique_ptr<Driver> m_inner;
-    QThread m_thread;
+    Factory m_makeInner;
+    // Made on first use, from const members too (asking whether the driver can find listeners
+    // is no change to it).
+    mutable std::unique_ptr<Driver> m_inner;
+    mutable QThread m_thread;
     QObject* m_worker = nullptr; // lives on the bus thread
-    long m_ibsta = 0, m_iberr = 0, m_ibcnt = 0, m_ibcntl = 0;
+    mutable long m_ibsta = 0, m_iberr = 0, m_ibcnt = 0, m_ibcntl = 0;
 };
 
 } // namespace gpibconfig

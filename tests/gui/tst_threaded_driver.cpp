@@ -13,7 +13,7 @@ using namespace gpibconfig;
 namespace {
 
 // Records the thread of every call and takes its time on the bus.
-class SlowDriver final : public test::FakeDriver {
+class SlowDriver : public test::FakeDriver {
 public:
     QSet<QThread*> threads;
     QSet<QThread*> statusThreads;
@@ -85,6 +85,42 @@ private slots:
         QTimer::singleShot(0, [&] { timerFired.release(); });
         driver.SendIFC(0);
         QVERIFY(windowAlive);
+    }
+
+    // A driver made on first use: nothing before, on the bus thread, once, and let go there.
+    void aDriverMadeOnFirstUseIsMadeAndDestroyedOnTheBusThread()
+    {
+        int made = 0;
+        QThread* madeOn = nullptr;
+        QThread* destroyedOn = nullptr;
+        SlowDriver* fake = nullptr;
+        struct Watched : SlowDriver {
+            QThread** destroyedOn = nullptr;
+            ~Watched() override { *destroyedOn = QThread::currentThread(); }
+        };
+        {
+            ThreadedDriver driver([&]() -> std::unique_ptr<Driver> {
+                ++made;
+                madeOn = QThread::currentThread();
+                auto inner = std::make_unique<Watched>();
+                inner->destroyedOn = &destroyedOn;
+                inner->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
+                fake = inner.get();
+                return inner;
+            });
+            QCOMPARE(made, 0);
+            QVERIFY(driver.explainFailure(sta::ERR, err::EDVR, 0).isEmpty());
+            QVERIFY(!driver.canFindListeners()); // asks the driver, so makes it
+            QCOMPARE(made, 1);
+            QCOMPARE(driver.ThreadIbsta(), 0L); // making it is no call
+            driver.SendIFC(0);
+            driver.SendIFC(0);
+            QCOMPARE(made, 1);
+            QCOMPARE(driver.ThreadIberr(), long(err::ENEB));
+            QCOMPARE(fake->threads, QSet<QThread*>{madeOn});
+            QVERIFY(madeOn != QThread::currentThread());
+        }
+        QCOMPARE(destroyedOn, madeOn);
     }
 
     void callsFromAnotherThreadWaitWithoutAnEventLoop()
