@@ -8,7 +8,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 "$root/scripts/bootstrap.sh"
 cmake --preset default -DGPIBCONFIG_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build --preset default --parallel "$(nproc)" --target bench_runner startup_program startup_bare startup_label
+cmake --build --preset default --parallel "$(nproc)" --target bench_runner startup_program startup_bare startup_label >&2
 bin="$root/build/default/bench"
 runs="${1:-15}"
 if command -v xvfb-run >/dev/null 2>&1 && [ -z "${QT_QPA_PLATFORM:-}" ]; then
