@@ -64,8 +64,12 @@ int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>
         return usageError(*error);
     const DriverSpec spec = std::get<DriverChoice>(chosen).spec;
     if (spec.kind == DriverSpec::Kind::List) {
-        std::fputs(qUtf8Printable(driverListText()), stdout);
-        return 0;
+        QString problem;
+        std::fputs(qUtf8Printable(driverListText(&problem)), stdout);
+        if (problem.isEmpty())
+            return 0;
+        std::fprintf(stderr, "gpibconfig: %s\n", qUtf8Printable(problem));
+        return 2;
     }
     if (spec.kind == DriverSpec::Kind::Sim)
         return usageError(QStringLiteral("the sim driver is for the command-line tool; "

@@ -1197,8 +1197,12 @@ int run(const QStringList& arguments, Environment& env)
         return usage(*error);
     options.driver = std::get<DriverChoice>(chosen).spec;
     if (options.driver.kind == DriverSpec::Kind::List) {
-        env.out(driverListText());
-        return kExitDone;
+        QString problem;
+        env.out(driverListText(&problem));
+        if (problem.isEmpty())
+            return kExitDone;
+        env.err(QStringLiteral("gpibconfig-cli: %1\n").arg(problem));
+        return kExitBusFailure;
     }
 
     const auto number = [&parser](const QCommandLineOption& option, int lo,

@@ -2,6 +2,7 @@
 
 #include "PrologixModule.h"
 #include "gpib/SystemDriver.h"
+#include "prologix/ModuleInterface.h"
 #include "prologix/Transport.h"
 
 #include <QSettings>
@@ -207,7 +208,7 @@ QString driverTitleSuffix(const DriverSpec& spec)
     return {};
 }
 
-QString driverListText()
+QString driverListText(QString* problem)
 {
     QString text =
         QStringLiteral(
@@ -225,9 +226,13 @@ QString driverListText()
             .arg(prologix::kDefaultTcpPort);
     QString error;
     const auto ports = prologixSerialPorts(&error);
-    if (!ports)
-        text += QStringLiteral("  (not known: %1)\n").arg(error);
-    else if (ports->isEmpty())
+    if (!ports) {
+        text += QStringLiteral("  (not known)\n");
+        if (problem)
+            *problem = QStringLiteral("cannot list the serial ports: the Prologix driver module "
+                                      "%1 could not be opened: %2")
+                           .arg(QString::fromLatin1(prologix::kModuleName), error);
+    } else if (ports->isEmpty())
         text += QStringLiteral("  (none found)\n");
     else
         for (const QString& port : *ports)

@@ -68,8 +68,10 @@ std::unique_ptr<Driver> makeDriver(const DriverSpec& spec);
 // "Prologix /dev/ttyUSB0"); empty for the system library.
 QString driverTitleSuffix(const DriverSpec& spec);
 
-// The text of --driver list: the drivers and the serial ports found.
-QString driverListText();
+// The text of --driver list: the drivers and the serial ports found. When the serial ports cannot
+// be listed (the Prologix module cannot be opened), `problem` says why; the programs then exit
+// with a failure after the list.
+QString driverListText(QString* problem = nullptr);
 
 // Exit status for a bad command line (sysexits' EX_USAGE).
 inline constexpr int kExitUsage = 64;

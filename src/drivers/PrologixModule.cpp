@@ -14,8 +14,10 @@ namespace gpibconfig {
 namespace {
 
 // What the programs use of the module, resolved once. The library stays loaded for the rest of
-// the run: drivers made by it may live until the program ends.
+// the run: drivers made by it may live until the program ends. The QLibrary is never deleted
+// (that would only drop Qt's handle, never unload); holding it here keeps it reachable.
 struct Module {
+    QLibrary* library = nullptr;
     prologix::OpenSerialFunction openSerial = nullptr;
     prologix::OpenTcpFunction openTcp = nullptr;
     prologix::SerialPortsFunction serialPorts = nullptr;
@@ -64,18 +66,21 @@ const Module& module()
             folders << QDir::toNativeSeparators(QFileInfo(candidate).path());
             if (!present(candidate))
                 continue;
-            auto* library = new QLibrary(candidate); // kept: see Module
+            auto* library = new QLibrary(candidate);
             const QString reason = tryLoad(*library, result);
-            if (reason.isEmpty())
+            if (reason.isEmpty()) {
+                result.library = library;
                 return result;
+            }
             result = Module{};
             reasons << reason;
             library->unload();
             delete library;
         }
-        result.error = !reasons.isEmpty()
-                           ? reasons.join(QStringLiteral("; "))
-                           : QStringLiteral("it is not in %1").arg(folders.join(QStringLiteral(", ")));
+        result.error =
+            !reasons.isEmpty()
+                ? reasons.join(QStringLiteral("; "))
+                : QStringLiteral("it is not in %1").arg(folders.join(QStringLiteral(", ")));
         return result;
     }();
     return loaded;
@@ -84,7 +89,10 @@ const Module& module()
 // Every call fails the way a missing driver library does.
 class UnavailableDriver final : public Driver {
 public:
-    explicit UnavailableDriver(QString why) : m_why(std::move(why)) {}
+    explicit UnavailableDriver(QString why)
+        : m_why(std::move(why))
+    {
+    }
 
     void SendIFC(int) override { fail(); }
     void DevClear(int, Addr4882) override { fail(); }

@@ -43,11 +43,10 @@ Q_DECL_EXPORT void gpibconfig_prologix_serial_ports(QStringList& lines)
 } // extern "C"
 
 // Compile-time check that the definitions above match the types the loader casts to.
-static_assert(std::is_same_v<decltype(&gpibconfig_prologix_interface),
-                             prologix::InterfaceFunction>);
-static_assert(std::is_same_v<decltype(&gpibconfig_prologix_open_serial),
-                             prologix::OpenSerialFunction>);
-static_assert(std::is_same_v<decltype(&gpibconfig_prologix_open_tcp),
-                             prologix::OpenTcpFunction>);
-static_assert(std::is_same_v<decltype(&gpibconfig_prologix_serial_ports),
-                             prologix::SerialPortsFunction>);
+static_assert(
+    std::is_same_v<decltype(&gpibconfig_prologix_interface), prologix::InterfaceFunction>);
+static_assert(
+    std::is_same_v<decltype(&gpibconfig_prologix_open_serial), prologix::OpenSerialFunction>);
+static_assert(std::is_same_v<decltype(&gpibconfig_prologix_open_tcp), prologix::OpenTcpFunction>);
+static_assert(
+    std::is_same_v<decltype(&gpibconfig_prologix_serial_ports), prologix::SerialPortsFunction>);
