@@ -49,8 +49,8 @@ struct Environment {
     // GPIBCONFIG_DRIVER and the settings file's "driver".
     std::optional<QString> driverFromEnvironment;
     std::optional<QString> driverFromSettings;
-    // Opens the bus for a spec of kind System, PrologixSerial, PrologixTcp or Sim; every driver
-    // call is handed to `trace` when it is set.
+    // Opens the bus for a driver choice of kind System, PrologixSerial, PrologixTcp or Sim; every
+    // driver call is handed to `trace` when it is set.
     std::function<std::unique_ptr<Bus>(const DriverSpec& spec, TracingDriver::Sink trace)> openBus;
 };
 

@@ -28,15 +28,15 @@ struct DriverSpec {
     QString host;        // PrologixTcp
     quint16 tcpPort = 0; // PrologixTcp
 
-    // Parses one spec; on failure the error says what is wrong and what is accepted.
+    // Parses one --driver value; on failure the error says what is wrong and what is accepted.
     static std::variant<DriverSpec, QString> parse(const QString& text);
 
-    // The spec written back in the form parse() accepts.
+    // The --driver value written back in the form parse() accepts.
     QString toString() const;
     bool operator==(const DriverSpec&) const = default;
 };
 
-// Where the spec in force came from, highest precedence first.
+// Where the driver in force was chosen, highest precedence first.
 enum class DriverSource { Option, Environment, Settings, Default };
 
 struct DriverChoice {
@@ -48,8 +48,8 @@ struct DriverChoice {
 inline constexpr char kDriverEnvironmentVariable[] = "GPIBCONFIG_DRIVER";
 inline constexpr char kDriverSettingsKey[] = "driver";
 
-// The spec in force: the --driver option, else the environment variable, else the settings
-// file, else the system library. Empty values count as not given. On a bad spec the error names
+// The driver in force: the --driver option, else the environment variable, else the settings
+// file, else the system library. Empty values count as not given. On a bad value the error names
 // where it came from, e.g. "GPIBCONFIG_DRIVER: unknown driver \"gpib\" ...".
 std::variant<DriverChoice, QString> chooseDriver(const std::optional<QString>& option,
                                                  const std::optional<QString>& environment,
@@ -60,7 +60,7 @@ std::variant<DriverChoice, QString> chooseDriver(const std::optional<QString>& o
 std::optional<QString> driverFromEnvironment();
 std::optional<QString> driverFromSettings();
 
-// The driver for a spec of kind System, PrologixSerial or PrologixTcp; null for Sim and List,
+// The driver for a choice of kind System, PrologixSerial or PrologixTcp; null for Sim and List,
 // which the caller handles.
 std::unique_ptr<Driver> makeDriver(const DriverSpec& spec);
 

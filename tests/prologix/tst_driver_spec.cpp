@@ -1,4 +1,4 @@
-// Choosing the driver: the spec's forms, where it comes from, the window title, and the
+// Choosing the driver: the forms of --driver, where it comes from, the window title, and the
 // program's answer to a bad one.
 #include "drivers/DriverSpec.h"
 
@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(kind == Kind::PrologixSerial ? spec.port : spec.host, where);
         QCOMPARE(int(spec.tcpPort), tcpPort);
         QCOMPARE(driverTitleSuffix(spec), title);
-        // What toString() writes reads back as the same spec.
+        // What toString() writes reads back as the same choice.
         const auto again = DriverSpec::parse(spec.toString());
         QVERIFY(std::holds_alternative<DriverSpec>(again));
         QCOMPARE(std::get<DriverSpec>(again), spec);
@@ -106,7 +106,7 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("environment");
         QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("chosen"); // the spec, or "error: <part of the message>"
+        QTest::addColumn<QString>("chosen"); // the choice, or "error: <part of the message>"
         const QString none = QStringLiteral("<none>");
         QTest::newRow("nothing") << none << none << none << "system";
         QTest::newRow("settings") << none << none << "prologix:COM4"
@@ -153,8 +153,8 @@ private slots:
         }
     }
 
-    // The programs themselves: a bad spec is a usage error, --help and list work without a bus;
-    // the command-line program runs on the bench with --driver sim.
+    // The programs themselves: a bad --driver value is a usage error, --help and list work without
+    // a bus; the command-line program runs on the bench with --driver sim.
     void programAnswersOnTheCommandLine_data()
     {
         QTest::addColumn<QString>("program");
