@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures what a technician feels of the program's speed, in one run, side by side:
 //   start-up against a bare Qt window, the engine's own time per menu step on the bench in
 //   virtual time, processor use and the longest stall of the window's event loop during a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // gpibconfig-cli measured in this process on the simulated bench in virtual time: the program's

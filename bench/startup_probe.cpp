@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up probe: prints "shown <maxrss-kB>" once its window is on the screen, then quits. Built
 // three times: as gpibconfig's own main() (options, driver choice, settings file, libraries and
 // all), as a bare Qt Widgets window and as a bare window with one label, so the runner can compare

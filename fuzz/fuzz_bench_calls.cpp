@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any sequence of the driver calls (the twelve, and the board's search for listeners), with any
 // arguments a caller could pass, against the default bench of 27 units, mixed with bench actions
 // (power cycles, unit faults, injected call failures, pauses). The board must keep to NI-488.2's

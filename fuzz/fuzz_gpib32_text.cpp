@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The access layer hands the program's texts to the driver as bytes and copies received bytes back
 // into the caller's buffer. Whatever the text (any UTF-16, lone surrogates included) and whatever
 // a driver does within the count it was given, the buffer keeps its length, received bytes land

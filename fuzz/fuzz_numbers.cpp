@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every operator entry and every unit reply becomes a number through readNumber, and every number
 // the program shows or sends is written by decimalForm; a 16-bit setting goes through toInt16.
 // The input is read as text (see textFrom) and, when long enough, its first eight bytes also as a

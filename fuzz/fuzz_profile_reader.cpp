@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The profile reader of gpibconfig-cli, which takes files from anywhere: any bytes are refused or
 // give a profile the program can use, whose every value is a reply a unit could have given, and
 // which comes back the same when written and read again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts the program builds around driver status and unit replies: the one-line failure report,
 // the function-list line, and the reply cut after its first line feed. The input gives the status
 // words first (little end first), then the texts, split at the byte 0x00.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bench's SCPI header matching and numeric data, checked against a second, plainer reading of
 // the same rules: a header names a table entry when it has as many mnemonics and each is the
 // entry's short or long form in any case. The first input byte picks the unit family (through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a unit judges the value of a setting. What it accepts it keeps in a canonical form and
 // answers with that form; the program reads that answer into an 18-byte buffer and may send it
 // back as the new value. So an accepted value's canonical form must be accepted again as itself,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a message to one unit of the bench, through its board as the program drives
 // it: interface clear, optionally a group execute trigger, Send with the given end mode, then a
 // Receive into the program's 18-byte buffer. Whatever the message did, the unit must then still

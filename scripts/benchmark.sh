@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks and measures start-up, engine time per step, processor use, event-loop
 # stalls and memory, and the command line's own time per function and the bus calls of a restore,
 # in one run; prints a Markdown table (the README's "Performance" section). Exits non-zero when a

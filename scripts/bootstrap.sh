@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs whatever the project needs that the machine lacks (Debian 12). Safe to run again:
 # packages already installed are left alone and nothing is downloaded then.
 set -euo pipefail

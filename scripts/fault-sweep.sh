@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the default preset and runs the whole fault sweep: every driver call of a full run of
 # every list entry, failed once with each error code. Prints one line per failure found and the
 # totals last; exits non-zero when anything failed. Extra arguments go to fault_sweep

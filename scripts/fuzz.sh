@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets (fuzz preset) and runs each for a while, then prints per target the
 # executions, coverage (edges and features), corpus size and crashes. Fails when any target
 # crashed, broke one of its properties, hung or ran out of memory.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Mutation run: plants the small faults listed in scripts/mutants.txt one at a time into a scratch
 # copy of the sources, builds the copy and runs the quick suite against each, and prints which
 # faults the suite caught (and with which test), which survived, and the score. Run by hand, not

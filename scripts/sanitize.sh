@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and its tests with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer (the asan preset) and runs the whole suite. Fails on a failing test
 # and on any sanitizer report, also one from a process whose exit status no test looks at (the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's screenshots under Xvfb (a real X server, so fonts and styles render as on a
 # desktop), at 100 % into docs/screenshots and at 200 % into docs/screenshots/200.
 set -euo pipefail

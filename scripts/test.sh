@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the program and runs every test: the whole suite (widget tests headless), the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and a short run of every fuzz target with
 # its regression inputs. Set GPIBCONFIG_QUICK=1 to run only the first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the README's screenshots: the main window, a configuration run in progress and the bench
 // window, from the program running on the bench in virtual time; and what a new user meets on a
 // machine without a GPIB library. Usage: screenshots <directory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The entry points of the gpibconfig-prologix module (see ModuleInterface.h).
 #include "ModuleInterface.h"
 #include "PrologixDriver.h"

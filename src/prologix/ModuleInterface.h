@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The few C entry points of the gpibconfig-prologix module. The programs open the module only

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Drives the bash completion of gpibconfig-cli as bash would: each case is the words typed so
 # far and a word the completion must (or must not) offer.
 # Usage: completion.sh <completion file> <directory of gpibconfig-cli>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gpibconfig-cli on the simulated bench in virtual time: exit statuses, what reaches the bus, and
 // what a technician reads.
 #include "gpib/StatusReport.h"

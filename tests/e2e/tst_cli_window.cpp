@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gpibconfig-cli show against the configuration window, entry by entry, each on a bench of its
 // own: the command shows what the window's list shows, and gets there over the same bus calls,
 // pauses included.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every entry of the model list configured on the bench from Configure to the saved
 // configuration, against the menus written out from the units' documentation
 // (support/DocumentedMenus.h), so that a wrong prompt or header in the program's tables fails.

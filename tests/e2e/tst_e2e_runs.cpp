@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole configuration runs of the analog and basic models on the simulated bench, through the
 // real widgets, checked against the bus trace.
 #include "models/Models.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What assistive tools get from the program's windows, read through their accessible interfaces:
 // controls called by what a sighted operator reads, names that follow the text, reports read out
 // the moment they appear, and message boxes that take no text but the program's.

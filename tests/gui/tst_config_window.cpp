@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/Controls.h"
 #include "ui/WindowDefinitions.h"
 #include "support/TestContext.h"

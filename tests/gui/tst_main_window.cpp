@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/Controls.h"
 #include "support/BusRecords.h"
 #include "support/TestContext.h"

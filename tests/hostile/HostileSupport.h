@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the hostile-unit and hostile-operator tests share: the bus check that every message is one

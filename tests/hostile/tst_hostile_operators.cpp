@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operators who type anything: every input field (the address, the value of a function, the
 // channel) given empty text, blanks, huge and tiny numbers, exponents, &H/&O forms, negative
 // numbers, text without an 8-bit form, pasted line breaks and 10,000 characters. The answer is a

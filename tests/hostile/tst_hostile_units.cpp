@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Units that misbehave: silent, slow beyond the one-second time-out, replies without a line feed,
 // too long, with NUL and non-ASCII bytes, event status values that are no register value, a unit
 // moved to another address behind the program's back, a unit switched off and on in the middle

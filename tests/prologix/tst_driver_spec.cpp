@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing the driver: the forms of --driver, where it comes from, the window title, and the
 // program's answer to a bad one.
 #include "drivers/DriverSpec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gpibconfig-cli over the Prologix driver, through the simulated controller in front of the
 // bench on a pty and on TCP: the driver on its bus thread, the controller served by this thread
 // while the program waits for each call.

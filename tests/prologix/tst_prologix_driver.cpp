@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Prologix driver against the simulated controller in front of the bench, over a pty and
 // over TCP. The controller is written from the manuals, not from the driver: what reaches the
 // bench's board (its trace) is the judge.

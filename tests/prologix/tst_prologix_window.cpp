@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's window over the Prologix driver, through the simulated controller in front of
 // the bench: the real widgets, the driver on its bus thread, the controller on a pty or TCP.
 #include "Rig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for linux-gpib's user library, for testing the program's real loading path: it
 // exports the library's C interface with linux-gpib's prototypes and numbering, and answers from a
 // simulated bench inside it.

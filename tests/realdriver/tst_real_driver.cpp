@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's system-driver path end to end: a library with linux-gpib's C interface, loaded by
 // path through the program's own loader and driven on the bus thread, configures two units.
 #include "gpib/SystemDriver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The board's side of the bench: status words, error codes, time-outs and byte counts of each
 // driver call, as the program's access layer and error reports depend on them.
 #include "BenchHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fault switches that tests of the program's error handling rely on.
 #include "BenchHarness.h"
 #include "support/BusRecords.h"

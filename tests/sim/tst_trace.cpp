@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trace's memory bound and listeners, and the bench clock.
 #include "BenchHarness.h"
 #include "sim/Trace.h"

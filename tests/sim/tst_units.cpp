@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The units' firmware: what each family understands, how it judges values, and the IEEE 488.2
 // behaviour the program relies on (event status, save and power-on, lock, address moves,
 // trigger, secondary addresses).

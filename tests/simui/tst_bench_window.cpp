@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bench window over a live bench: what it lists, its power switches, the trace view, the
 // selected unit's settings, keeping up with bursts, lifetimes, placement and modal windows.
 #include "logic/Controls.h"

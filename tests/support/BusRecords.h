@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Looking at recorded bus calls in tests: printing them in failure messages (GoogleTest and Qt

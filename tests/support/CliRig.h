@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // gpibconfig-cli run inside a test: its command line, what it printed, and the bus it ran on

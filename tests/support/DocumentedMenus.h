@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The menu of every list entry written out a second time, from the units' documentation, apart

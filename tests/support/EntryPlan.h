@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a whole run of one list entry does on the default bench: where its unit sits, its menu,

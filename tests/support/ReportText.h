@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a status report in txtGPIBErr must say about a failed call: its title, and the call's

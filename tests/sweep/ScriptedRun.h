@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // One whole configuration run of one list entry, driven through the real widgets the way a

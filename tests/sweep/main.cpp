@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // fault_sweep: every driver call of a whole configuration run of every list entry, failed once
 // with each of a set of error codes, and the program watched for what it does about it.
 //

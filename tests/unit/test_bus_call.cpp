@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bus record and its trace line: the line is what people read on standard output and in the
 // bench window, so every kind of entry is pinned here character for character.
 #include "gpib/BusCall.h"

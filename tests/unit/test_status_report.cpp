@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "gpib/Gpib32.h"
 #include "gpib/StatusReport.h"
 #include "logic/MenuLine.h"

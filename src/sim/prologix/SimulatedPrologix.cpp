@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimulatedPrologix.h"
 
 #include "gpib/BusCall.h"
