@@ -14,10 +14,15 @@ using namespace gpibconfig::test;
 using prologix::PrologixDriver;
 
 Q_DECLARE_METATYPE(gpibconfig::test::Link)
+Q_DECLARE_METATYPE(gpibconfig::sim::SimulatedPrologix::Firmware)
 
 namespace {
 
 constexpr int kOk = sta::CMPL | sta::CIC;
+using Firmware = sim::SimulatedPrologix::Firmware;
+constexpr Firmware kPrologix = Firmware::Prologix;
+constexpr Firmware kAr053 = Firmware::Ar488_053;
+constexpr Firmware kAr051 = Firmware::Ar488_051;
 
 void addLinks()
 {
@@ -204,12 +209,151 @@ private slots:
         QVERIFY(rig.explain().contains(QStringLiteral("++clr")));
     }
 
+    // What each firmware makes of the program's calls, as its source or manual says, and what
+    // reaches the bench. Whatever happens, the controller's EEPROM is never written, and only a
+    // Prologix controller is told ++savecfg 0.
+    void firmwareSituations_data()
+    {
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("iberr"); // -1: the last call succeeded
+        QTest::addColumn<QString>("explanation");
+        QTest::addColumn<QStringList>("calls"); // on the bench, from the situation's start
+        QTest::addColumn<QString>("reply");     // of the situation's last Receive
+        const QString refused0 = QStringLiteral("refused GPIB address 0 (it answered \"%1\") "
+                                                "and kept address 5, so nothing was sent there.");
+        const QStringList sav0{"Send(0, 0x0000, \"*SAV 0\\n\", 2)"};
+        const QStringList ese{"Send(0, 0x6C19, \"*ESE?\\n\", 2)", "Receive(0, 0x6C19, 256, 256)"};
+        const QStringList query5{"Send(0, 0x0005, \"*ESE?\\n\", 2)", "Receive(0, 0x0005, 256, 256)"};
+        QTest::newRow("prologix, address 0") << kPrologix << "address 0" << -1 << "" << sav0 << "";
+        QTest::newRow("ar488-0.53, address 0")
+            << kAr053 << "address 0" << int(err::EARG) << refused0.arg("Invalid parameter")
+            << QStringList() << "";
+        QTest::newRow("ar488-0.51, address 0")
+            << kAr051 << "address 0" << int(err::EARG) << refused0.arg("Unrecognized command")
+            << QStringList() << "";
+        QTest::newRow("prologix, secondary") << kPrologix << "secondary" << -1 << "" << ese << "0\n";
+        QTest::newRow("ar488-0.53, secondary") << kAr053 << "secondary" << -1 << "" << ese << "0\n";
+        QTest::newRow("ar488-0.51, secondary")
+            << kAr051 << "secondary" << int(err::ECAP)
+            << "dropped the secondary address of GPIB address 25 secondary 12: its firmware "
+               "(AR488 GPIB controller, ver. 0.51.09, 20/06/2022) is too old for secondary "
+               "addresses" << QStringList() << "";
+        QTest::newRow("prologix, trigger with secondary")
+            << kPrologix << "trigger with secondary" << -1 << ""
+            << QStringList{"SendCmds(0, 3F 39 6D 08)"} << "";
+        QTest::newRow("ar488-0.53, trigger with secondary")
+            << kAr053 << "trigger with secondary" << int(err::ECAP)
+            << "triggers primary addresses only (++trg takes 1 to 30); it cannot trigger GPIB "
+               "address 25 secondary 13." << QStringList() << "";
+        QTest::newRow("prologix, trigger at 0") << kPrologix << "trigger at 0" << -1 << ""
+                                                << QStringList{"SendCmds(0, 3F 20 08)"} << "";
+        QTest::newRow("ar488-0.51, trigger at 0")
+            << kAr051 << "trigger at 0" << int(err::EARG)
+            << "cannot trigger GPIB address 0, which it keeps for itself" << QStringList() << "";
+        for (const Firmware firmware : {kPrologix, kAr053}) {
+            const char* name = firmware == kPrologix ? "prologix" : "ar488-0.53";
+            QTest::newRow(qPrintable(QStringLiteral("%1, late reply").arg(name)))
+                << firmware << "late reply" << -1 << ""
+                << query5 + QStringList{"Send(0, 0x0005, \"*ESE 8\\n\", 2)"} + query5 << "8\n";
+            QTest::newRow(qPrintable(QStringLiteral("%1, dead link").arg(name)))
+                << firmware << "dead link" << int(err::EDVR)
+                << "stopped answering: it did not answer ++ver after a read timed out. The "
+                   "network link or the controller is down" << QStringList() << "";
+        }
+        QTest::newRow("ar488-0.53, reset and banner at open")
+            << kAr053 << "banner" << -1 << "" << query5 << "0\n";
+        QTest::newRow("ar488-0.53 posing as prologix")
+            << kAr053 << "verstr" << -1 << "" << query5 << "0\n";
+        QTest::newRow("prologix, EOT at a packet's end")
+            << kPrologix << "packets" << -1 << "" << query5 << "0123456789ABCDEFGHIJ\x04KL\n";
+    }
+    void firmwareSituations()
+    {
+        QFETCH(Firmware, firmware);
+        QFETCH(QString, situation);
+        QFETCH(int, iberr);
+        QFETCH(QString, explanation);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, reply);
+        prologix::Timing timing = fastTiming();
+        timing.versionWaitMs = 3000;
+        timing.eotQuietMs = situation == QLatin1String("packets") ? 400 : 40;
+        PrologixRig rig(situation == QLatin1String("dead link") ? Link::Tcp : Link::Pty, timing,
+                        firmware);
+        if (situation == QLatin1String("banner"))
+            rig.controller.setResetOnOpen(300, true);
+        if (situation == QLatin1String("verstr"))
+            rig.controller.setVersion("Prologix GPIB-USB Controller version 6.107");
+        QVERIFY(rig.prepare(9));
+        (void)rig.query(5, QStringLiteral("*ESE?")); // the controller is at 5 now
+        const std::size_t from = rig.bench->trace().size();
+        QString got;
+        const auto receive = [&](std::int16_t address, const QString& message) {
+            (void)rig.gpib->Send(0, address, message, 1);
+            if (rig.status.failed())
+                return;
+            QString buffer(64, QLatin1Char(' '));
+            (void)rig.gpib->Receive(0, address, buffer, 0);
+            got = buffer.left(std::clamp<qsizetype>(rig.status.ibcntl, 0, buffer.size()));
+        };
+        if (situation == QLatin1String("address 0")) {
+            (void)rig.gpib->Send(0, 0, QStringLiteral("*SAV 0"), 1);
+        } else if (situation == QLatin1String("secondary")) {
+            receive(static_cast<std::int16_t>(0x6C19), QStringLiteral("*ESE?"));
+        } else if (situation == QLatin1String("trigger with secondary")) {
+            (void)rig.gpib->SendCmds(0, QStringLiteral("\x3F\x39\x6D\x08"));
+        } else if (situation == QLatin1String("trigger at 0")) {
+            (void)rig.gpib->SendCmds(0, QStringLiteral("\x3F\x20\x08"));
+        } else if (situation == QLatin1String("late reply")) {
+            rig.controller.setSlowRead(800);
+            receive(5, QStringLiteral("*ESE?"));
+            QCOMPARE(rig.status.iberr, err::EABO);
+            (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE 8"), 1);
+            receive(5, QStringLiteral("*ESE?"));
+        } else if (situation == QLatin1String("dead link")) {
+            rig.controller.setDead(true);
+            receive(5, QStringLiteral("*ESE?"));
+        } else if (situation == QLatin1String("packets")) {
+            rig.bench->setGarbage(rig.bench->unitId("7321"),
+                                  std::string("0123456789ABCDEFGHIJ\x04KL\n"));
+            rig.controller.setPackets(21, 20); // the data byte 0x04 ends the first packet
+            receive(5, QStringLiteral("*ESE?"));
+        } else {
+            receive(5, QStringLiteral("*ESE?"));
+        }
+        if (iberr < 0) {
+            QVERIFY2(!rig.status.failed(), qPrintable(QString::number(rig.status.iberr)));
+        } else {
+            QCOMPARE(rig.status.iberr, iberr);
+            QVERIFY(rig.status.failed());
+        }
+        QVERIFY2(rig.explain().contains(explanation), qPrintable(rig.explain()));
+        QVERIFY(!explanation.isEmpty() || rig.explain().isEmpty());
+        if (situation != QLatin1String("dead link"))
+            QVERIFY(rig.settle());
+        QCOMPARE(rig.calls(from), calls);
+        QCOMPARE(got, reply);
+
+        const bool prologix = firmware == kPrologix;
+        QCOMPARE(rig.controller.resets(), situation == QLatin1String("banner") ? 1 : 0);
+        QCOMPARE(rig.controller.eepromWrites(), 0);
+        QCOMPARE(rig.controller.received().contains(QStringLiteral("++savecfg 0")), prologix);
+        QCOMPARE(rig.prologix->controllerFamily(),
+                 prologix ? prologix::Family::Prologix : prologix::Family::Ar488);
+        QVERIFY2(rig.prologix->controllerVersion().startsWith(
+                     prologix ? "Prologix GPIB-USB" : situation == QLatin1String("verstr")
+                                                          ? "Prologix GPIB-USB"
+                                                          : "AR488 GPIB controller, ver. 0.5"),
+                 qPrintable(rig.prologix->controllerVersion()));
+    }
+
     void timeOuts_data()
     {
         QTest::addColumn<Link>("link");
         QTest::addColumn<QString>("fault");
         for (const Link link : {Link::Pty, Link::Tcp}) {
-            for (const char* fault : {"silent unit", "free address", "slow controller"})
+            for (const char* fault : {"silent unit", "free address", "slow talker"})
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(linkName(link), fault)))
                     << link << QString::fromLatin1(fault);
         }
@@ -218,7 +362,9 @@ private slots:
     {
         QFETCH(Link, link);
         QFETCH(QString, fault);
-        PrologixRig rig(link);
+        prologix::Timing timing = fastTiming();
+        timing.versionWaitMs = 3000; // the slow talker's late reply comes before the ++ver answer
+        PrologixRig rig(link, timing);
         QVERIFY(rig.prepare(9)); // 100 ms
         QCOMPARE(rig.controller.readTimeoutMs(), 100);
         std::int16_t address = 5;
@@ -227,7 +373,7 @@ private slots:
         else if (fault == QLatin1String("free address"))
             address = 29;
         else
-            rig.controller.setOutputDelay(800); // far past 100 ms and the driver's margin
+            rig.controller.setSlowRead(800); // far past 100 ms and the driver's margin
 
         (void)rig.gpib->Send(0, address, QStringLiteral("*ESE?"), 1);
         QCOMPARE(rig.ibsta(), kOk); // the protocol cannot tell that nobody listens
@@ -239,10 +385,8 @@ private slots:
         QCOMPARE(reply, QString(18, QLatin1Char(' ')));
         QVERIFY(rig.explain().isEmpty());
 
-        // The next query gets its own answer, not a late one.
+        // The next query gets its own answer, not the late one of the query before.
         rig.bench->clearFaults();
-        rig.controller.setOutputDelay(0);
-        QTest::qWait(900);
         (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE 8"), 1);
         QCOMPARE(rig.query(5, QStringLiteral("*ESE?")).trimmed(), QStringLiteral("8"));
         QCOMPARE(rig.ibsta(), kOk | sta::END);
