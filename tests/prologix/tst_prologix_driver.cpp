@@ -6,6 +6,7 @@
 #include "gpib/GpibStatus.h"
 
 #include <QMutex>
+#include <QSerialPort>
 #include <QTcpServer>
 #include <QTest>
 
@@ -503,13 +504,41 @@ private slots:
             << "The serial port /nonexistent/ttyUSB9 could not be opened";
         QTest::newRow("refused") << "tcp"
                                  << "Connection to 127.0.0.1:%1 refused.";
+        QTest::newRow("no permission")
+            << "no permission"
+            << "The serial port /dev/ttyUSB7 could not be opened (Permission denied): your user "
+               "may not use it. On Debian, add yourself to the dialout group (sudo adduser $USER "
+               "dialout), then log out and in again.";
+        QTest::newRow("held by another program")
+            << "held" << "): another program holds it. Close the program that uses it (a "
+                         "terminal, another GPIB program) and try again.";
     }
     void controllerThatCannotBeReached()
     {
         QFETCH(QString, spec);
         QFETCH(QString, explanation);
         std::unique_ptr<PrologixDriver> inner;
-        if (spec == QLatin1String("tcp")) {
+        auto bench = sim::makeDefaultBench();
+        sim::SimulatedPrologix controller(*bench);
+        QSerialPort holder;
+        if (spec == QLatin1String("no permission")) {
+            // The system's refusal, as the serial port transport reports it.
+            struct NoPermission final : prologix::Transport {
+                QString where() const override { return QStringLiteral("/dev/ttyUSB7"); }
+                bool isNetwork() const override { return false; }
+                std::unique_ptr<QIODevice> openDevice() override
+                {
+                    setFault(Fault::NoPermission, QStringLiteral("Permission denied"));
+                    return nullptr;
+                }
+                bool deviceAlive(QIODevice&) const override { return false; }
+            };
+            inner = std::make_unique<PrologixDriver>(std::make_unique<NoPermission>());
+        } else if (spec == QLatin1String("held")) {
+            holder.setPortName(controller.servePty());
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+            inner = PrologixDriver::serial(holder.portName(), fastTiming());
+        } else if (spec == QLatin1String("tcp")) {
             // A port that was free a moment ago: nobody listens there now.
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost));
@@ -529,7 +558,10 @@ private slots:
             QCOMPARE(status.iberr, err::EDVR);
             (void)gpib.ibonl(0, 0);
             const QString why = driver.explainFailure(status.ibsta, err::EDVR, 0);
-            QVERIFY2(why.startsWith(explanation), qPrintable(why));
+            // The system's own words for a held port vary; what follows them does not.
+            QVERIFY2(spec == QLatin1String("held") ? why.endsWith(explanation)
+                                                   : why.startsWith(explanation),
+                     qPrintable(why));
         }
     }
 
