@@ -475,7 +475,7 @@ bool PrologixDriver::selectAddress(Addr4882 address)
     QString said;
     for (const QByteArray& line : before)
         said += QStringLiteral(" (it answered \"%1\")").arg(QString::fromLatin1(line.left(60)));
-    qCWarning(lcPrologix).noquote() << "the controller on" << m_where << "did not take" << text
+    qCDebug(lcPrologix).noquote() << "the controller on" << m_where << "did not take" << text
                                     << "and answered" << printable(before.join('\n'))
                                     << "then" << answer.primary << answer.secondary;
     if (answer.primary == where->primary && where->secondaryByte != 0 && answer.secondary == 0) {
