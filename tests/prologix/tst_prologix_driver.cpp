@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QSerialPort>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace gpibconfig;
@@ -347,6 +348,115 @@ private slots:
                                                           ? "Prologix GPIB-USB"
                                                           : "AR488 GPIB controller, ver. 0.5"),
                  qPrintable(rig.prologix->controllerVersion()));
+    }
+
+    // The simulated controller answers as each firmware's source (AR488.ino) or manual
+    // (Prologix) says, whatever the driver would like: the refusals and what is kept after them,
+    // the ++addr answers, the ++trg range, the EEPROM writes.
+    void simulatedFirmwareAnswersAsItsSourceSays_data()
+    {
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("writes");
+        const auto row = [](const char* name, Firmware f, const char* in, const char* out, int w) {
+            QTest::newRow(name) << f << QByteArray(in) << QByteArray(out) << w;
+        };
+        row("prologix, address 0", kPrologix, "++addr 0\n++addr\n", "0\r\n", 1);
+        row("ar488-0.53, address 0", kAr053, "++addr 0\n++addr\n", "Invalid parameter\r\n1\r\n", 0);
+        row("ar488-0.51, address 0", kAr051, "++addr 0\n++addr\n", "Unrecognized command\r\n1\r\n", 0);
+        row("prologix, secondary", kPrologix, "++addr 25 108\n++addr\n", "25 108\r\n", 1);
+        row("ar488-0.53, secondary", kAr053, "++addr 25 108\n++addr\n", "25,108\r\n", 0);
+        row("ar488-0.53, secondary 12", kAr053, "++addr 25,12\n++addr\n", "25,108\r\n", 0);
+        row("ar488-0.51, secondary", kAr051, "++addr 25 108\n++addr\n", "25\r\n", 0);
+        row("ar488-0.53, address not a number", kAr053, "++addr x\n", "Invalid parameter\r\n", 0);
+        row("ar488-0.53, trigger 0", kAr053, "++trg 0\n", "Invalid parameter\r\n", 0);
+        row("ar488-0.51, trigger secondary", kAr051, "++trg 25 108\n", "Unrecognized command\r\n", 0);
+        row("ar488-0.53, eoi out of range", kAr053, "++eoi 5\n++eoi\n", "Invalid parameter\r\n0\r\n", 0);
+        row("ar488-0.53, eoi not a number", kAr053, "++eoi x\n++eoi\n", "0\r\n", 0);
+        row("ar488-0.51, eoi out of range", kAr051, "++eoi 5\n", "Unrecognized command\r\n", 0);
+        row("prologix, eoi out of range", kPrologix, "++eoi 5\n++eoi\n", "1\r\n", 0);
+        row("prologix, unknown command", kPrologix, "++foo\n", "Unrecognized command\r\n", 0);
+        row("prologix, read_tmo_ms 32000", kPrologix, "++read_tmo_ms 32000\n++read_tmo_ms\n", "500\r\n", 0);
+        row("ar488-0.53, read_tmo_ms 32000", kAr053, "++read_tmo_ms 32000\n++read_tmo_ms\n", "32000\r\n", 0);
+        row("prologix, settings saved", kPrologix, "++eoi 0\n++eos 3\n++savecfg\n", "1\r\n", 2);
+        row("prologix, savecfg 0 first", kPrologix, "++savecfg 0\n++eoi 0\n++eos 3\n", "", 0);
+        row("ar488-0.53, savecfg 0 writes", kAr053, "++eoi 1\n++savecfg 0\n", "", 1);
+        row("ar488-0.51, ver real", kAr051, "++ver real\n", "AR488 GPIB controller, ver. 0.51.09, 20/06/2022\r\n", 0);
+    }
+    void simulatedFirmwareAnswersAsItsSourceSays()
+    {
+        QFETCH(Firmware, firmware);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, output);
+        QFETCH(int, writes);
+        auto bench = sim::makeDefaultBench();
+        sim::SimulatedPrologix controller(*bench, firmware);
+        controller.setVersion("custom"); // what ++id verstr set: "++ver real" still names AR488
+        QTcpSocket link;
+        link.connectToHost(QHostAddress::LocalHost, controller.serveTcp());
+        QVERIFY(link.waitForConnected(5000));
+        // "++ver" last: its answer marks the end of the output the input brought.
+        link.write(input + "++ver\n");
+        QByteArray got;
+        QVERIFY(QTest::qWaitFor([&] {
+            got += link.readAll();
+            return got.endsWith("custom\r\n");
+        }));
+        QCOMPARE(got.chopped(8), output);
+        QCOMPARE(controller.eepromWrites(), writes);
+    }
+
+    // Lines as the firmwares and manuals print them, as the driver reads them.
+    void controllerLinesAsTheDriverReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char* line, const char* read) {
+            QTest::newRow(line) << QByteArray(line) << QString::fromLatin1(read);
+        };
+        row("Invalid parameter\r", "refusal");
+        row("Unrecognized command", "refusal");
+        row("AR488 ready (controller).", "banner");
+        row("Prologix GPIB-USB Controller version 6.107", "Prologix 6.107.0");
+        row("Prologix GPIB-ETHERNET Controller version 01.06.06.00", "Prologix 1.6.6");
+        row("AR488 GPIB controller, ver. 0.51.09, 20/06/2022", "AR488 0.51.9");
+        row("AR488~RDYAR488 GPIB controller, ver. 0.53.04, 13/04/2025", "AR488 0.53.4");
+        row("AR488 GPIB-USB version 6", "AR488 6.0.0"); // the manual's ++id verstr example
+        row("\x04\x0dPrologix GPIB-USB Controller version 6.107", "Prologix 6.107.0");
+        row("GPIB-USB", "other");
+        row("++ver", "nothing");
+        row("25,108", "address 25 108");
+        row("25 108\r", "address 25 108");
+        row("5", "address 5 0");
+        row("31", "nothing");
+        row("25,12", "nothing");
+        row("OK", "nothing");
+    }
+    void controllerLinesAsTheDriverReadsThem()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, read);
+        using namespace prologix;
+        QString got = QStringLiteral("nothing");
+        if (controllerMessage(line) == ControllerMessage::Refusal)
+            got = QStringLiteral("refusal");
+        else if (controllerMessage(line) == ControllerMessage::Banner)
+            got = QStringLiteral("banner");
+        else if (const auto address = addressAnswer(line))
+            got = QStringLiteral("address %1 %2").arg(address->primary).arg(address->secondary);
+        if (const auto version = versionAnswer(line)) {
+            const auto r = version->release.value_or(std::array<int, 3>{-1, -1, -1});
+            got = version->family == Family::Unknown
+                      ? QStringLiteral("other")
+                      : QStringLiteral("%1 %2.%3.%4")
+                            .arg(version->family == Family::Prologix ? "Prologix" : "AR488")
+                            .arg(r[0])
+                            .arg(r[1])
+                            .arg(r[2]);
+            QVERIFY(line.endsWith(version->text));
+        }
+        QCOMPARE(got, read);
     }
 
     void timeOuts_data()
