@@ -65,7 +65,8 @@ struct Timing {
 //   which writes its EEPROM at once whatever follows it.
 // - Command bytes: unlisten, listen addresses (with secondaries) and group execute trigger,
 //   which becomes ++trg for the addressed listeners. Other bytes fail with ECAP before anything
-//   is sent.
+//   is sent; so does, on AR488, a trigger of a secondary address (its ++trg takes primary
+//   addresses 1 to 30; address 0 is EARG). A ++trg the controller refuses fails with ECAP.
 //
 // Calls must come from one thread; the QIODevice behind the transport is made on it.
 class PrologixDriver final : public Driver {
