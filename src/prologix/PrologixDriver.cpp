@@ -750,6 +750,10 @@ void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long coun
             !awaitAddress(before, answer, "it did not answer the ++addr query"))
             return failNoController();
         m_addressSent = static_cast<Addr4882>(answer.primary | (answer.secondary << 8));
+        // AR488's optional handshake flags ("Send^OK") are no refusal.
+        before.removeIf([](const QByteArray& line) {
+            return controllerMessage(line) == ControllerMessage::Handshake;
+        });
         if (!before.isEmpty())
             return failCapability(
                 QStringLiteral("The controller on %1 refused the trigger \"%2\" (it answered "
