@@ -474,7 +474,8 @@ bool PrologixDriver::selectAddress(Addr4882 address)
         return true;
     QString said;
     for (const QByteArray& line : before)
-        said += QStringLiteral(" (it answered \"%1\")").arg(QString::fromLatin1(line.left(60)));
+        if (controllerMessage(line) != ControllerMessage::Handshake)
+            said += QStringLiteral(" (it answered \"%1\")").arg(QString::fromLatin1(line.left(60)));
     qCDebug(lcPrologix).noquote() << "the controller on" << m_where << "did not take" << text
                                     << "and answered" << printable(before.join('\n'))
                                     << "then" << answer.primary << answer.secondary;
