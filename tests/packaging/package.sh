@@ -3,7 +3,8 @@
 # Builds the Debian package from the build tree and checks it as a distribution would: lintian
 # with no error or warning, then the package's own files, unpacked (not installed) into a scratch
 # folder: the programs and their modules where the package puts them, the manual pages, the bash
-# completion, the desktop entries and AppStream data, the licences of the vendored code.
+# completion, the desktop entries and AppStream data, the licences of the vendored code. Then the
+# source archive's list of files (building from it takes too long for the suite).
 # Usage: package.sh <build dir> <source dir> <scratch dir> <metainfo with screenshots>
 set -u
 shopt -s nullglob
@@ -75,5 +76,16 @@ done
 version=$(dpkg-deb -f "${deb[0]}" Version)
 logged=$(zcat "$root/usr/share/doc/gpibconfig/changelog.Debian.gz" | dpkg-parsechangelog -l- -SVersion)
 [[ $logged == "$version" ]] || fail "changelog.Debian.gz is of version $logged, the package $version"
+
+# The source archive holds every file git holds and nothing git ignores (build trees, caches).
+if git -C "$source" rev-parse --git-dir >/dev/null 2>&1; then
+    cpack --config "$build/CPackSourceConfig.cmake" -B "$scratch/source" >"$scratch/source.log" 2>&1 ||
+        fail "the source archive: $(cat "$scratch/source.log")"
+    tar tzf "$scratch"/source/*.tar.gz | sed 's|^[^/]*/||; /\/$/d' | sort >"$scratch/archived"
+    missing=$(git -C "$source" ls-files | sort | comm -23 - "$scratch/archived")
+    [[ -z $missing ]] || fail "the source archive lacks $missing"
+    ignored=$(git -C "$source" check-ignore --stdin <"$scratch/archived")
+    [[ -z $ignored ]] || fail "the source archive holds what git ignores: $ignored"
+fi
 
 exit $((failures > 0))
