@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Run by cpack (CPACK_PRE_BUILD_SCRIPTS) once the files of the package are staged: the Debian
 # package's library dependencies, read by dpkg-shlibdeps off every ELF file staged, so a program
-# or module added later is covered without a word here.
+# or module added later is covered without a word here. cpack reads its DEB generator's script in
+# the same scope after this one, so CPACK_DEBIAN_PACKAGE_DEPENDS set here is the one packaged
+# (should that ever change, lintian's missing-dependency-on-libc stops the package test).
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
     return()
 endif()
