@@ -527,13 +527,13 @@ int Runner::scan()
             maxChannels = std::max(maxChannels, m.channelCount);
         if (m_gpib->ibtmo(m_opt.board, kProbeTimeout) < 0)
             busFailure(QStringLiteral("ibtmo Error"));
-        // Nothing is there when the query times out, or when the controller cannot reach the
-        // address at all (EARG: an AR488 board's own address 0). A controller that cannot reach
-        // secondary addresses says so once and the scan goes on with the primary ones; any
-        // other failure (the controller gone) ends the scan.
+        // Nothing is there when nobody listens (ENOL), the query times out, or the controller
+        // cannot reach the address at all (EARG: an AR488 board's own address 0). One that
+        // cannot reach secondary addresses says so once and the scan goes on with the primary
+        // ones; any other failure (the controller gone) ends the scan.
         bool secondaries = true;
         const auto nothingThere = [this, &secondaries](std::int16_t word, const GpibStatus& s) {
-            if (s.iberr == err::EARG || (s.ibsta & sta::TIMO))
+            if (s.iberr == err::ENOL || s.iberr == err::EARG || (s.ibsta & sta::TIMO))
                 return true;
             if (s.iberr == err::ECAP && (word >> 8) != 0) {
                 const QString hint = m_bus->driver().explainFailure(s.ibsta, s.iberr, s.ibcntl);
