@@ -16,7 +16,10 @@ namespace {
 
 constexpr char kEot = 0x04; // the driver's ++eot_char
 
-std::string text(const QByteArray& bytes) { return show(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))); }
+std::string text(const QByteArray& bytes)
+{
+    return show(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
 
 void checkLine(const QByteArray& line)
 {
@@ -28,8 +31,7 @@ void checkLine(const QByteArray& line)
                "the controller's message %s read as an answer", text(line).c_str());
     if (version) {
         FUZZ_CHECK(!version->text.isEmpty() && line.contains(version->text),
-                   "version %s is not part of %s", text(version->text).c_str(),
-                   text(line).c_str());
+                   "version %s is not part of %s", text(version->text).c_str(), text(line).c_str());
         const QByteArray lower = version->text.toLower();
         FUZZ_CHECK(version->family != Family::Prologix || lower.startsWith("prologix"),
                    "Prologix recognised in %s", text(line).c_str());

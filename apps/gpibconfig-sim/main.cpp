@@ -61,9 +61,10 @@ int main(int argc, char** argv)
     std::unique_ptr<sim::SimulatedPrologix> controller;
     const auto chosen = sim::SimulatedPrologix::firmwareNamed(parser.value(firmware));
     if (!chosen) {
-        std::fprintf(stderr, "gpibconfig-sim: unknown firmware \"%s\" (%s)\n",
-                     qPrintable(parser.value(firmware)),
-                     qPrintable(sim::SimulatedPrologix::firmwareNames().join(QStringLiteral(", "))));
+        std::fprintf(
+            stderr, "gpibconfig-sim: unknown firmware \"%s\" (%s)\n",
+            qPrintable(parser.value(firmware)),
+            qPrintable(sim::SimulatedPrologix::firmwareNames().join(QStringLiteral(", "))));
         return 64;
     }
     if (parser.isSet(firmware) && !parser.isSet(servePrologix)) {

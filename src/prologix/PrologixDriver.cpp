@@ -477,8 +477,8 @@ bool PrologixDriver::selectAddress(Addr4882 address)
         if (controllerMessage(line) != ControllerMessage::Handshake)
             said += QStringLiteral(" (it answered \"%1\")").arg(QString::fromLatin1(line.left(60)));
     qCDebug(lcPrologix).noquote() << "the controller on" << m_where << "did not take" << text
-                                    << "and answered" << printable(before.join('\n'))
-                                    << "then" << answer.primary << answer.secondary;
+                                  << "and answered" << printable(before.join('\n')) << "then"
+                                  << answer.primary << answer.secondary;
     if (answer.primary == where->primary && where->secondaryByte != 0 && answer.secondary == 0) {
         failCapability(
             QStringLiteral(
@@ -486,8 +486,7 @@ bool PrologixDriver::selectAddress(Addr4882 address)
                 "firmware (%4) is too old for secondary addresses, so the unit's channels "
                 "cannot be reached through it. AR488 firmware takes secondary addresses from "
                 "release 0.52.15 on.")
-                .arg(m_where, addressText(where->primary, where->secondaryByte), said,
-                     m_version));
+                .arg(m_where, addressText(where->primary, where->secondaryByte), said, m_version));
         return false;
     }
     QString text2 = QStringLiteral("The controller on %1 refused GPIB address %2%3 and kept "

@@ -168,7 +168,7 @@ private:
     QString m_version;
     QByteArray m_versionText; // its ++ver answer as matched after a time-out
     Family m_family = Family::Unknown;
-    LineReader m_input;       // the controller's output not yet taken
+    LineReader m_input; // the controller's output not yet taken
     std::optional<Addr4882> m_addressSent;
     std::optional<bool> m_eoiSent;
     std::optional<int> m_readTimeoutSent;

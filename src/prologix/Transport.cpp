@@ -148,7 +148,7 @@ private:
 #else
         const QFileInfo file(m_port);
         return file.exists() && file.isReadable() && file.isWritable() ? Fault::PortBusy
-                                                                         : Fault::NoPermission;
+                                                                       : Fault::NoPermission;
 #endif
     }
 

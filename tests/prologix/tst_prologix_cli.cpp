@@ -97,8 +97,8 @@ private slots:
         QTest::newRow("pty") << Link::Pty << Firmware::Prologix << 30 << "";
         QTest::newRow("tcp") << Link::Tcp << Firmware::Prologix << 30 << "";
         QTest::newRow("ar488-0.53") << Link::Pty << Firmware::Ar488_053 << 30 << "";
-        QTest::newRow("ar488-0.51") << Link::Pty << Firmware::Ar488_051 << 26
-                                    << "is too old for secondary addresses";
+        QTest::newRow("ar488-0.51")
+            << Link::Pty << Firmware::Ar488_051 << 26 << "is too old for secondary addresses";
     }
     void scanProbesWhereTheControllerCannotFindListeners()
     {

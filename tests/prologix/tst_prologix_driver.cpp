@@ -226,7 +226,8 @@ private slots:
                                                 "and kept address 5, so nothing was sent there.");
         const QStringList sav0{"Send(0, 0x0000, \"*SAV 0\\n\", 2)"};
         const QStringList ese{"Send(0, 0x6C19, \"*ESE?\\n\", 2)", "Receive(0, 0x6C19, 256, 256)"};
-        const QStringList query5{"Send(0, 0x0005, \"*ESE?\\n\", 2)", "Receive(0, 0x0005, 256, 256)"};
+        const QStringList query5{"Send(0, 0x0005, \"*ESE?\\n\", 2)",
+                                 "Receive(0, 0x0005, 256, 256)"};
         QTest::newRow("prologix, address 0") << kPrologix << "address 0" << -1 << "" << sav0 << "";
         QTest::newRow("ar488-0.53, address 0")
             << kAr053 << "address 0" << int(err::EARG) << refused0.arg("Invalid parameter")
@@ -234,20 +235,23 @@ private slots:
         QTest::newRow("ar488-0.51, address 0")
             << kAr051 << "address 0" << int(err::EARG) << refused0.arg("Unrecognized command")
             << QStringList() << "";
-        QTest::newRow("prologix, secondary") << kPrologix << "secondary" << -1 << "" << ese << "0\n";
+        QTest::newRow("prologix, secondary")
+            << kPrologix << "secondary" << -1 << "" << ese << "0\n";
         QTest::newRow("ar488-0.53, secondary") << kAr053 << "secondary" << -1 << "" << ese << "0\n";
         QTest::newRow("ar488-0.51, secondary")
             << kAr051 << "secondary" << int(err::ECAP)
             << "dropped the secondary address of GPIB address 25 secondary 12: its firmware "
                "(AR488 GPIB controller, ver. 0.51.09, 20/06/2022) is too old for secondary "
-               "addresses" << QStringList() << "";
+               "addresses"
+            << QStringList() << "";
         QTest::newRow("prologix, trigger with secondary")
             << kPrologix << "trigger with secondary" << -1 << ""
             << QStringList{"SendCmds(0, 3F 39 6D 08)"} << "";
         QTest::newRow("ar488-0.53, trigger with secondary")
             << kAr053 << "trigger with secondary" << int(err::ECAP)
             << "triggers primary addresses only (++trg takes 1 to 30); it cannot trigger GPIB "
-               "address 25 secondary 13." << QStringList() << "";
+               "address 25 secondary 13."
+            << QStringList() << "";
         QTest::newRow("prologix, trigger at 0") << kPrologix << "trigger at 0" << -1 << ""
                                                 << QStringList{"SendCmds(0, 3F 20 08)"} << "";
         QTest::newRow("ar488-0.51, trigger at 0")
@@ -261,7 +265,8 @@ private slots:
             QTest::newRow(qPrintable(QStringLiteral("%1, dead link").arg(name)))
                 << firmware << "dead link" << int(err::EDVR)
                 << "stopped answering: it did not answer ++ver after a read timed out. The "
-                   "network link or the controller is down" << QStringList() << "";
+                   "network link or the controller is down"
+                << QStringList() << "";
         }
         QTest::newRow("ar488-0.53, reset and banner at open")
             << kAr053 << "banner" << -1 << "" << query5 << "0\n";
@@ -344,9 +349,9 @@ private slots:
         QCOMPARE(rig.prologix->controllerFamily(),
                  prologix ? prologix::Family::Prologix : prologix::Family::Ar488);
         QVERIFY2(rig.prologix->controllerVersion().startsWith(
-                     prologix ? "Prologix GPIB-USB" : situation == QLatin1String("verstr")
-                                                          ? "Prologix GPIB-USB"
-                                                          : "AR488 GPIB controller, ver. 0.5"),
+                     prologix                               ? "Prologix GPIB-USB"
+                     : situation == QLatin1String("verstr") ? "Prologix GPIB-USB"
+                                                            : "AR488 GPIB controller, ver. 0.5"),
                  qPrintable(rig.prologix->controllerVersion()));
     }
 
@@ -364,25 +369,31 @@ private slots:
         };
         row("prologix, address 0", kPrologix, "++addr 0\n++addr\n", "0\r\n", 1);
         row("ar488-0.53, address 0", kAr053, "++addr 0\n++addr\n", "Invalid parameter\r\n1\r\n", 0);
-        row("ar488-0.51, address 0", kAr051, "++addr 0\n++addr\n", "Unrecognized command\r\n1\r\n", 0);
+        row("ar488-0.51, address 0", kAr051, "++addr 0\n++addr\n", "Unrecognized command\r\n1\r\n",
+            0);
         row("prologix, secondary", kPrologix, "++addr 25 108\n++addr\n", "25 108\r\n", 1);
         row("ar488-0.53, secondary", kAr053, "++addr 25 108\n++addr\n", "25,108\r\n", 0);
         row("ar488-0.53, secondary 12", kAr053, "++addr 25,12\n++addr\n", "25,108\r\n", 0);
         row("ar488-0.51, secondary", kAr051, "++addr 25 108\n++addr\n", "25\r\n", 0);
         row("ar488-0.53, address not a number", kAr053, "++addr x\n", "Invalid parameter\r\n", 0);
         row("ar488-0.53, trigger 0", kAr053, "++trg 0\n", "Invalid parameter\r\n", 0);
-        row("ar488-0.51, trigger secondary", kAr051, "++trg 25 108\n", "Unrecognized command\r\n", 0);
-        row("ar488-0.53, eoi out of range", kAr053, "++eoi 5\n++eoi\n", "Invalid parameter\r\n0\r\n", 0);
+        row("ar488-0.51, trigger secondary", kAr051, "++trg 25 108\n", "Unrecognized command\r\n",
+            0);
+        row("ar488-0.53, eoi out of range", kAr053, "++eoi 5\n++eoi\n",
+            "Invalid parameter\r\n0\r\n", 0);
         row("ar488-0.53, eoi not a number", kAr053, "++eoi x\n++eoi\n", "0\r\n", 0);
         row("ar488-0.51, eoi out of range", kAr051, "++eoi 5\n", "Unrecognized command\r\n", 0);
         row("prologix, eoi out of range", kPrologix, "++eoi 5\n++eoi\n", "1\r\n", 0);
         row("prologix, unknown command", kPrologix, "++foo\n", "Unrecognized command\r\n", 0);
-        row("prologix, read_tmo_ms 32000", kPrologix, "++read_tmo_ms 32000\n++read_tmo_ms\n", "500\r\n", 0);
-        row("ar488-0.53, read_tmo_ms 32000", kAr053, "++read_tmo_ms 32000\n++read_tmo_ms\n", "32000\r\n", 0);
+        row("prologix, read_tmo_ms 32000", kPrologix, "++read_tmo_ms 32000\n++read_tmo_ms\n",
+            "500\r\n", 0);
+        row("ar488-0.53, read_tmo_ms 32000", kAr053, "++read_tmo_ms 32000\n++read_tmo_ms\n",
+            "32000\r\n", 0);
         row("prologix, settings saved", kPrologix, "++eoi 0\n++eos 3\n++savecfg\n", "1\r\n", 2);
         row("prologix, savecfg 0 first", kPrologix, "++savecfg 0\n++eoi 0\n++eos 3\n", "", 0);
         row("ar488-0.53, savecfg 0 writes", kAr053, "++eoi 1\n++savecfg 0\n", "", 1);
-        row("ar488-0.51, ver real", kAr051, "++ver real\n", "AR488 GPIB controller, ver. 0.51.09, 20/06/2022\r\n", 0);
+        row("ar488-0.51, ver real", kAr051, "++ver real\n",
+            "AR488 GPIB controller, ver. 0.51.09, 20/06/2022\r\n", 0);
     }
     void simulatedFirmwareAnswersAsItsSourceSays()
     {
@@ -620,8 +631,9 @@ private slots:
                "may not use it. On Debian, add yourself to the dialout group (sudo adduser $USER "
                "dialout), then log out and in again.";
         QTest::newRow("held by another program")
-            << "held" << "): another program holds it. Close the program that uses it (a "
-                         "terminal, another GPIB program) and try again.";
+            << "held"
+            << "): another program holds it. Close the program that uses it (a "
+               "terminal, another GPIB program) and try again.";
     }
     void controllerThatCannotBeReached()
     {

@@ -16,8 +16,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -183,8 +183,7 @@ QByteArray SimulatedPrologix::firmwareText() const
     return m_version;
 }
 
-SimulatedPrologix::Number SimulatedPrologix::number(const QByteArray& text, int low,
-                                                    int high) const
+SimulatedPrologix::Number SimulatedPrologix::number(const QByteArray& text, int low, int high) const
 {
     switch (m_firmware) {
     case Firmware::Prologix: {
@@ -517,9 +516,8 @@ void SimulatedPrologix::handleCommand(const QByteArray& line)
     };
 
     // AR488: commands of controller mode only are unknown in device mode (getCmd()).
-    static const QList<QByteArray> kControllerOnly = {"auto", "clr",  "ifc",   "llo", "loc",
-                                                      "read", "trg",  "spoll", "srq",
-                                                      "read_tmo_ms"};
+    static const QList<QByteArray> kControllerOnly = {"auto", "clr", "ifc",   "llo", "loc",
+                                                      "read", "trg", "spoll", "srq", "read_tmo_ms"};
     if (isAr488() && m_now.mode == 0 && kControllerOnly.contains(name))
         return answer("Unrecognized command");
 
@@ -559,7 +557,7 @@ void SimulatedPrologix::handleCommand(const QByteArray& line)
         // ver_h(): "real" (three letters compared) names the firmware whatever verstr says.
         if (m_answersVersion)
             answer(params.left(3).toLower() == "rea" || m_version.isEmpty() ? firmwareText()
-                                                                          : m_version);
+                                                                            : m_version);
     } else if (name == "savecfg") {
         if (isAr488()) {
             // save_h() takes no argument: it writes, whatever follows.
