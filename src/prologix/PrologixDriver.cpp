@@ -227,8 +227,7 @@ void PrologixDriver::linkLost()
 
 void PrologixDriver::stopped(const char* what)
 {
-    qCWarning(lcPrologix).noquote()
-        << "the controller on" << m_where << "stopped answering:" << what;
+    qCDebug(lcPrologix).noquote() << "the controller on" << m_where << "stopped answering:" << what;
     m_problem = Problem::Stopped;
     m_problemText = QString::fromLatin1(what);
     dropConnection();
@@ -388,7 +387,7 @@ bool PrologixDriver::setUp()
         if (controllerMessage(line) == ControllerMessage::Refusal) {
             m_problem = Problem::SetupRefused;
             m_problemText = QString::fromLatin1(line.trimmed().left(60));
-            qCWarning(lcPrologix).noquote()
+            qCDebug(lcPrologix).noquote()
                 << "the controller on" << m_where << "refused its set-up:" << m_problemText;
             return false;
         }
