@@ -56,8 +56,9 @@ class Bench;
 //   once whatever its argument.
 // - ++ver. AR488: the ++id verstr text (setVersion) or the firmware's own, which "++ver real"
 //   always answers.
-// - Power-on values: Prologix as this simulation always had them (address 0, read_tmo_ms 500);
-//   AR488 those of GPIBbus::setDefaultCfg() (address 1, ++eoi 0, read_tmo_ms 1200).
+// - Power-on values: Prologix, which the manual does not give, address 0, ++eoi 1, read_tmo_ms
+//   500 and the rest 0; AR488 those of GPIBbus::setDefaultCfg() (address 1, ++eoi 0,
+//   read_tmo_ms 1200).
 //
 // It misbehaves on request: never answering ++ver, closing the connection when a given command
 // arrives (the pty is then "re-plugged" under the same path), holding its output back, ending a
