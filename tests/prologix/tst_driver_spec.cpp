@@ -92,6 +92,10 @@ private slots:
                                             << "only :PORT";
         QTest::newRow("system with argument") << "system:x"
                                               << "unknown driver";
+        QTest::newRow("blank in the host") << "prologix-tcp:my lab"
+                                           << "\"my lab\" is not a host name";
+        QTest::newRow("url for a host") << "prologix-tcp:http://lab:80"
+                                        << "\"http://lab:80\" is not a host name";
     }
     void refusesOthersSayingWhy()
     {
@@ -168,6 +172,9 @@ private slots:
         const QString cli = QStringLiteral(GPIBCONFIG_CLI_PROGRAM);
         QTest::newRow("help") << window << QStringList{"--help"} << "" << 0 << "--trace <file>"
                               << "";
+        QTest::newRow("help names the choice of controller")
+            << window << QStringList{"--help"} << "" << 0 << "--choose-controller"
+            << "";
         QTest::newRow("list") << window << QStringList{"--driver", "list"} << "" << 0
                               << "prologix-tcp:HOST[:PORT]"
                               << "";
