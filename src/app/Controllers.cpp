@@ -2,7 +2,6 @@
 #include "Controllers.h"
 
 #include "ControllerDialog.h"
-#include "drivers/PrologixModule.h"
 
 namespace gpibconfig {
 

@@ -3,6 +3,7 @@
 
 #include "drivers/ControllerLogic.h"
 #include "drivers/DriverSpec.h"
+#include "drivers/PrologixModule.h"
 #include "gpib/ThreadedDriver.h"
 #include "ui/MainWindow.h"
 

@@ -134,8 +134,9 @@ TEST_P(Offered, SelectsTheControllerInForceAndSaysWhatItCannotOffer)
     EXPECT_EQ(d.screen.listController.lineCount(), c.lines);
     EXPECT_EQ(d.screen.txtHost.enabled(), c.host != QLatin1String("-"));
     EXPECT_EQ(d.screen.labelHost.enabled(), d.screen.txtHost.enabled());
-    if (d.screen.txtHost.enabled())
+    if (d.screen.txtHost.enabled()) {
         EXPECT_EQ(d.screen.txtHost.text(), c.host);
+    }
     EXPECT_EQ(d.screen.labelPorts.visible(), !c.portsNote.isEmpty());
     EXPECT_EQ(d.screen.labelPorts.text(), c.portsNote);
     EXPECT_EQ(d.screen.labelOverride.visible(), !c.overrideNote.isEmpty());
