@@ -27,8 +27,12 @@ ControllerDialog::ControllerDialog(ControllerSituation situation,
     connect(ok, &QPushButton::clicked, this, [this] { m_logic.accept(); });
     connect(m_widgets->get<QPushButton>(ctl::cmdCancel), &QPushButton::clicked, this,
             &QDialog::reject);
-    connect(m_widgets->get<QListWidget>(ctl::listController), &QListWidget::itemSelectionChanged,
-            this, [this] { m_logic.entryPicked(); });
+    auto* list = m_widgets->get<QListWidget>(ctl::listController);
+    // A port's line may be longer than the list is wide: it scrolls rather than being cut, so the
+    // USB numbers at its end stay readable.
+    list->setUniformItemSizes(false);
+    list->setTextElideMode(Qt::ElideNone);
+    connect(list, &QListWidget::itemSelectionChanged, this, [this] { m_logic.entryPicked(); });
     m_logic.reset();
 }
 
