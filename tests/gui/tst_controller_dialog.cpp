@@ -61,11 +61,9 @@ class ControllerDialogTest : public QObject {
     {
         return [this](const DriverSpec& spec) -> std::unique_ptr<Driver> {
             made << spec.toString();
-            std::unique_ptr<test::FakeDriver> driver;
-            if (spec.kind == DriverSpec::Kind::System)
-                driver = std::make_unique<MissingLibrary>();
-            else
-                driver = std::make_unique<test::FakeDriver>();
+            auto driver = spec.kind == DriverSpec::Kind::System
+                              ? std::unique_ptr<test::FakeDriver>(std::make_unique<MissingLibrary>())
+                              : std::make_unique<test::FakeDriver>();
             auto status = driver->statusFor;
             driver->statusFor = [this, status, name = spec.toString()](const BusCall& call) {
                 callsWent << name;
@@ -75,17 +73,11 @@ class ControllerDialogTest : public QObject {
         };
     }
 
-    static ProgramControllers::ListPorts ports(bool listable)
+    static std::optional<QList<prologix::SerialPort>> ports(QString*)
     {
-        return [listable](QString* problem) -> std::optional<QList<prologix::SerialPort>> {
-            if (!listable) {
-                *problem = QStringLiteral("it is not in /usr/lib/gpibconfig");
-                return std::nullopt;
-            }
-            return QList<prologix::SerialPort>{{QStringLiteral("/dev/ttyUSB0"),
-                                                QStringLiteral("Prologix GPIB-USB Controller"),
-                                                QStringLiteral("Prologix"), {}, 0x0403, 0x6001}};
-        };
+        return QList<prologix::SerialPort>{{QStringLiteral("/dev/ttyUSB0"),
+                                            QStringLiteral("Prologix GPIB-USB Controller"),
+                                            QStringLiteral("Prologix"), {}, 0x0403, 0x6001}};
     }
 
     static void pickModel(MainWindow& w, const QString& entry)
@@ -117,7 +109,7 @@ private slots:
         const auto make = fakeDrivers();
         ThreadedDriver bus([make, system] { return make(system); });
         ProgramControllers controllers(bus, DriverChoice{system, DriverSource::Default}, make,
-                                       ports(true));
+                                       ports);
         test::TestContext ctx(bus);
         MainWindow w(ctx.app);
         w.show();
@@ -209,44 +201,24 @@ private slots:
         // Interface clear, remote enable and the time-out all go to the new controller.
         QCOMPARE(callsWent.count(QStringLiteral("prologix-tcp:lab.example:5000")), 3);
         QVERIFY(!w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)));
-    }
 
-    void keysOpenItEscapeLeavesAllAsItWasAndOverridesAreSaid()
-    {
-        const DriverSpec usb =
-            std::get<DriverSpec>(DriverSpec::parse(QStringLiteral("prologix:/dev/ttyUSB0")));
-        const auto make = fakeDrivers();
-        ThreadedDriver bus([make, usb] { return make(usb); });
-        ProgramControllers controllers(bus, DriverChoice{usb, DriverSource::Option}, make,
-                                       ports(false));
-        test::TestContext ctx(bus);
-        MainWindow w(ctx.app);
-        w.show();
-        controllers.attach(w);
+        // The main window's keys open it again on the controller in use; Escape changes nothing.
+        // (Without a window manager the main window is made active again by hand.)
+        w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        const QString title = QStringLiteral("GPIB Interface Configuration - Prologix /dev/ttyUSB0");
-        QCOMPARE(w.windowTitle(), title);
-
         QTest::keyClick(&w, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_VERIFY(controllers.dialog());
-        ControllerDialog* dialog = controllers.dialog();
+        dialog = controllers.dialog();
         QTRY_VERIFY(dialog->isActiveWindow());
-        auto* list = dialog->findChild<QListWidget*>(ctl::listController);
-        QCOMPARE(list->currentItem()->text(),
-                 QStringLiteral("Serial port /dev/ttyUSB0 (not found now)"));
-        auto* ports = dialog->findChild<QLabel*>(ctl::labelPorts);
-        QVERIFY(ports->isVisible());
-        QVERIFY(ports->text().contains(QStringLiteral("could not be opened")));
-        auto* note = dialog->findChild<QLabel*>(ctl::labelOverride);
-        QVERIFY(note->isVisible());
-        QVERIFY(note->text().startsWith(QStringLiteral("Started with --driver prologix:/dev/ttyUSB0.")));
-
+        host = dialog->findChild<QLineEdit*>(ctl::txtHost);
+        QCOMPARE(host->text(), QStringLiteral("lab.example:5000"));
         press(Qt::Key_Up);
         press(Qt::Key_Escape);
         QTRY_VERIFY(!controllers.dialog());
-        QVERIFY(!driverFromSettings());
-        QCOMPARE(w.windowTitle(), title);
-        QVERIFY(controllers.chosen() == usb);
+        QCOMPARE(driverFromSettings().value_or(QString()),
+                 QStringLiteral("prologix-tcp:lab.example:5000"));
+        QCOMPARE(w.windowTitle(),
+                 QStringLiteral("GPIB Interface Configuration - Prologix lab.example:5000"));
     }
 };
 

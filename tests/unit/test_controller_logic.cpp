@@ -259,25 +259,6 @@ INSTANTIATE_TEST_SUITE_P(
                QStringLiteral("\"http://lab\" is not a host name or address."), "txtHost"}),
     test::namedBy([](const Choice& c) { return std::string_view(c.name); }));
 
-TEST(ControllerLogic, TheHostBoxOpensForTheNetworkLineOnly)
-{
-    Dialog d(situation("system", DriverSource::Default, Ports::Found));
-    EXPECT_FALSE(d.screen.txtHost.enabled());
-    EXPECT_EQ(d.screen.labelHost.text(),
-              QStringLiteral("Host name or address of a controller on the network:"));
-    d.pick(QStringLiteral("ETHERNET"));
-    EXPECT_TRUE(d.screen.txtHost.enabled());
-    EXPECT_EQ(d.screen.labelHost.text(),
-              QStringLiteral("Host name or address of the GPIB-ETHERNET controller (add :PORT if "
-                             "it is not 1234):"));
-    d.logic.accept(); // empty host: refused
-    EXPECT_TRUE(d.screen.txtErrMsg.visible());
-    // Another line: the complaint about the host no longer applies.
-    d.pick(QStringLiteral("ttyACM0"));
-    EXPECT_FALSE(d.screen.txtHost.enabled());
-    EXPECT_FALSE(d.screen.txtErrMsg.visible());
-}
-
 TEST(ControllerLogic, AChoiceThatCannotBeSavedChangesNothingAndSaysHowElse)
 {
     Dialog d(situation("system", DriverSource::Default, Ports::Found));
