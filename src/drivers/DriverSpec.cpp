@@ -128,7 +128,8 @@ QString DriverSpec::toString() const
     case Kind::PrologixTcp: {
         const QString h =
             host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-        return QStringLiteral("prologix-tcp:%1:%2").arg(h).arg(tcpPort);
+        // One substitution: a second arg() would take a "%1" in the host for its own.
+        return QStringLiteral("prologix-tcp:%1:%2").arg(h, QString::number(tcpPort));
     }
     case Kind::Sim:
         return QStringLiteral("sim");

@@ -37,6 +37,8 @@ private slots:
                               << "Prologix fe80::1";
         QTest::newRow("ipv6 and port") << "prologix-tcp:[::1]:1235" << Kind::PrologixTcp << "::1"
                                        << 1235 << "Prologix [::1]:1235";
+        QTest::newRow("percent sign in the host") << "prologix-tcp:lab%1x" << Kind::PrologixTcp
+                                                  << "lab%1x" << 1234 << "Prologix lab%1x";
         QTest::newRow("sim") << "sim" << Kind::Sim << "" << 0 << "simulated bench";
         QTest::newRow("list") << "list" << Kind::List << "" << 0 << "";
     }
