@@ -370,18 +370,22 @@ bool PrologixDriver::setUp()
     // Prologix saves every setting below in its EEPROM while savecfg is on, as it is after each
     // power-up; turned off first, none of them is written. Not on AR488: there ++savecfg itself
     // writes the EEPROM.
-    QByteArray setup = m_family == Family::Prologix ? "++savecfg 0\n" : "";
+    QList<QByteArray> setup;
+    if (m_family == Family::Prologix)
+        setup << "++savecfg 0\n";
     // Controller mode; the program reads with ++read; EOI with the last byte and no terminator
     // added, as the program supplies its own line feed; an EOT character marks where a reply
-    // ended with EOI. The ++addr query after them brings any refusal and tells the address.
-    setup += "++mode 1\n++auto 0\n++eoi 1\n++eos 3\n++eot_enable 1\n++eot_char " +
-             QByteArray::number(kEotChar) + "\n++read_tmo_ms " +
-             QByteArray::number(m_readTimeoutMs) + "\n++addr\n";
-    if (!sendLine(setup))
-        return false;
+    // ended with EOI.
+    setup << "++mode 1\n"
+          << "++auto 0\n"
+          << "++eoi 1\n"
+          << "++eos 3\n"
+          << "++eot_enable 1\n"
+          << "++eot_char " + QByteArray::number(kEotChar) + '\n'
+          << "++read_tmo_ms " + QByteArray::number(m_readTimeoutMs) + '\n';
     QList<QByteArray> before;
     AddressAnswer answer;
-    if (!awaitAddress(before, answer, "it did not answer the ++addr query"))
+    if (!commandsConfirmed(setup, before, answer))
         return false;
     for (const QByteArray& line : before) {
         if (controllerMessage(line) == ControllerMessage::Refusal) {
@@ -414,6 +418,29 @@ bool PrologixDriver::resync(const char* why)
     else
         stopped(why);
     return false;
+}
+
+bool PrologixDriver::commandsConfirmed(const QList<QByteArray>& commands, QList<QByteArray>& before,
+                                       AddressAnswer& answer)
+{
+    // Each group of commands is followed by a bare ++addr, whose answer says the controller got
+    // that far, and any refusal comes before it. A group fits the 64-byte receive buffer of an
+    // Arduino Uno: AR488 does not read its input while it carries out a command (++mode 1 alone
+    // takes 80 ms), and what does not fit is lost.
+    constexpr qsizetype kInputBuffer = 64;
+    const QByteArray query = "++addr\n";
+    QByteArray group;
+    const auto confirm = [&] {
+        return sendLine(std::exchange(group, QByteArray()) + query) &&
+               awaitAddress(before, answer, "it did not answer the ++addr query");
+    };
+    for (const QByteArray& command : commands) {
+        if (!group.isEmpty() && group.size() + command.size() + query.size() > kInputBuffer &&
+            !confirm())
+            return false;
+        group += command;
+    }
+    return confirm();
 }
 
 bool PrologixDriver::awaitAddress(QList<QByteArray>& before, AddressAnswer& answer,
@@ -727,7 +754,7 @@ void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long coun
         return failNoController();
     if (!checkTriggers(triggers))
         return;
-    QByteArray lines;
+    QList<QByteArray> lines;
     for (const auto& group : triggers) {
         // A trigger with no listener reaches no one, as on the bus.
         for (std::size_t from = 0; from < group.size(); from += kMaxTriggerAddresses) {
@@ -738,15 +765,14 @@ void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long coun
                 if (group[k].second != 0)
                     text += ' ' + QByteArray::number(group[k].second);
             }
-            lines += text + '\n';
+            lines << text + '\n';
         }
     }
     if (!lines.isEmpty()) {
         // ++trg says nothing when it triggered; the ++addr query after it brings a refusal.
         QList<QByteArray> before;
         AddressAnswer answer;
-        if (!sendLine(lines + "++addr\n") ||
-            !awaitAddress(before, answer, "it did not answer the ++addr query"))
+        if (!commandsConfirmed(lines, before, answer))
             return failNoController();
         m_addressSent = static_cast<Addr4882>(answer.primary | (answer.secondary << 8));
         // AR488's optional handshake flags ("Send^OK") are no refusal.
@@ -757,7 +783,7 @@ void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long coun
             return failCapability(
                 QStringLiteral("The controller on %1 refused the trigger \"%2\" (it answered "
                                "\"%3\").")
-                    .arg(m_where, QString::fromLatin1(lines.trimmed().replace('\n', "; ")),
+                    .arg(m_where, QString::fromLatin1(lines.join().trimmed().replace('\n', "; ")),
                          QString::fromLatin1(before.first().left(60))));
     }
     m_listeners = std::move(listeners);

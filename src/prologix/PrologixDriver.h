@@ -141,6 +141,8 @@ private:
     bool quietLink();
     std::optional<QByteArray> readLine(QDeadlineTimer& deadline);
     bool awaitAddress(QList<QByteArray>& before, AddressAnswer& answer, const char* query);
+    bool commandsConfirmed(const QList<QByteArray>& commands, QList<QByteArray>& before,
+                           AddressAnswer& answer);
     bool sendLine(const QByteArray& line);
     bool command(const QByteArray& text);
     bool selectAddress(Addr4882 address);

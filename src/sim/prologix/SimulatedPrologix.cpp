@@ -243,7 +243,8 @@ void SimulatedPrologix::restart(int deafMs)
     m_lineEscaped.clear();
     m_escapeNext = false;
     m_lines.clear();
-    m_reading = false;
+    m_stalled = false;
+    m_inputRoom = -1;
     m_outgoing.clear();
     m_deafUntil = m_clock.elapsed() + deafMs;
     Driver& board = m_bench.driver();
@@ -439,9 +440,15 @@ void SimulatedPrologix::onBytes(const QByteArray& bytes)
         m_bytesReceived += bytes.size();
         return;
     }
+    // While the firmware is busy, what does not fit the board's receive buffer is lost.
+    QByteArrayView taken = bytes;
+    if (m_inputRoom >= 0) {
+        taken = taken.first(std::min<qsizetype>(taken.size(), m_inputRoom));
+        m_inputRoom -= static_cast<int>(taken.size());
+    }
     // GPIB-USB manual, section 7 "Data Transmission": an unescaped CR or LF ends a line; ESC
     // makes the next character plain data, whatever it is.
-    for (const char c : bytes) {
+    for (const char c : taken) {
         if (m_escapeNext) {
             m_line += c;
             m_lineEscaped += '\1';
@@ -472,7 +479,7 @@ void SimulatedPrologix::processLines()
     if (m_busy)
         return;
     m_busy = true;
-    while (!m_lines.isEmpty() && !m_reading) {
+    while (!m_lines.isEmpty() && !m_stalled) {
         const auto [line, command] = m_lines.takeFirst();
         if (!m_dropOn.isEmpty() && line.startsWith(m_dropOn)) {
             m_dropOn.clear();
@@ -535,6 +542,10 @@ void SimulatedPrologix::handleCommand(const QByteArray& line)
         setting(&Settings::eotChar, 0, 255);
     } else if (name == "mode") {
         setting(&Settings::mode, 0, 1);
+        // cmode_h(1) -> startControllerMode() -> sendAllClear(): delay(40) twice, without
+        // reading the host.
+        if (isAr488() && !params.isEmpty() && m_now.mode == 1)
+            busyFor(80);
     } else if (name == "read_tmo_ms") {
         const int before = m_now.readTimeoutMs;
         setting(&Settings::readTimeoutMs, 1, isAr488() ? 32000 : 3000);
@@ -582,6 +593,34 @@ void SimulatedPrologix::handleCommand(const QByteArray& line)
     } else {
         answer("Unrecognized command");
     }
+}
+
+void SimulatedPrologix::busyFor(int ms)
+{
+    // An Arduino Uno's serial receive buffer holds 64 bytes: what came after the command being
+    // carried out and does not fit is lost.
+    constexpr qsizetype kReceiveBuffer = 64;
+    qsizetype held = m_line.size();
+    qsizetype kept = 0;
+    for (; kept < m_lines.size(); ++kept) {
+        if (held + m_lines[kept].first.size() + 1 > kReceiveBuffer)
+            break;
+        held += m_lines[kept].first.size() + 1;
+    }
+    if (kept < m_lines.size()) {
+        m_lines.resize(kept);
+        m_line.clear();
+        m_lineEscaped.clear();
+    }
+    m_inputRoom = static_cast<int>(kReceiveBuffer - held);
+    m_stalled = true;
+    QTimer::singleShot(ms, this, [this, generation = m_generation] {
+        if (generation != m_generation)
+            return;
+        m_stalled = false;
+        m_inputRoom = -1;
+        processLines();
+    });
 }
 
 void SimulatedPrologix::handleAddress(const QByteArray& params)
@@ -728,12 +767,12 @@ void SimulatedPrologix::readFromDevice(int mode, int character)
     if (m_slowReadMs > 0) {
         // The talker takes its time: the read ends later, and the firmware takes in nothing
         // before it has.
-        m_reading = true;
+        m_stalled = true;
         QTimer::singleShot(std::exchange(m_slowReadMs, 0), this,
                            [this, out, toTcp = m_replyToTcp, generation = m_generation] {
                                if (generation != m_generation)
                                    return;
-                               m_reading = false;
+                               m_stalled = false;
                                m_replyToTcp = toTcp;
                                if (!out.isEmpty())
                                    reply(out);

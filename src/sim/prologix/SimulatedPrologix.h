@@ -59,6 +59,8 @@ class Bench;
 // - Power-on values: Prologix, which the manual does not give, address 0, ++eoi 1, read_tmo_ms
 //   500 and the rest 0; AR488 those of GPIBbus::setDefaultCfg() (address 1, ++eoi 0,
 //   read_tmo_ms 1200).
+// - AR488 on an Arduino Uno: "++mode 1" keeps the firmware from reading for 80 ms, and what
+//   arrives meanwhile beyond the 64 bytes of the board's receive buffer is lost.
 //
 // It misbehaves on request: never answering ++ver, closing the connection when a given command
 // arrives (the pty is then "re-plugged" under the same path), holding its output back, ending a
@@ -162,6 +164,7 @@ private:
     void handleTrigger(const QList<QByteArray>& args, const QByteArray& params);
     void handleData(const QByteArray& data);
     void readFromDevice(int mode, int character);
+    void busyFor(int ms);
     void reply(const QByteArray& bytes);
     void flushOutput();
     void writeOut(const QByteArray& bytes, bool toTcp);
@@ -200,7 +203,8 @@ private:
     bool m_escapeNext = false;
     QList<QPair<QByteArray, bool>> m_lines; // (bytes, starts with an unescaped "++")
     bool m_busy = false;
-    bool m_reading = false; // a slow ++read runs: input waits
+    bool m_stalled = false; // a slow ++read or a busy command runs: input waits
+    int m_inputRoom = -1;   // bytes the receive buffer still takes while stalled (-1: any)
 
     // Output: what is still to go, in order, with when it may leave.
     struct Outgoing {
