@@ -31,8 +31,8 @@ struct WindowRig : PrologixRig {
     std::deque<QString> channelAnswers;
     bool configWindowOpened = false;
 
-    explicit WindowRig(Link link)
-        : PrologixRig(link)
+    explicit WindowRig(Link link, Firmware firmware = Firmware::Prologix)
+        : PrologixRig(link, fastTiming(), firmware)
     {
         main = std::make_unique<MainWindow>(app);
         main->show();
@@ -256,6 +256,36 @@ private slots:
         QVERIFY(afterRecovery.contains(
             listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5"))));
         QCOMPARE(rig.controller.connections(), 2);
+    }
+
+    // An AR488 board keeps address 0 for itself: Set Address there reports the refused call
+    // with what the controller said, and nothing reaches the unit addressed before.
+    void addressTheControllerRefusesIsReportedInPlainWords()
+    {
+        WindowRig rig(Link::Pty, PrologixRig::Firmware::Ar488_051);
+        QString report;
+        QString boxText;
+        std::size_t from = 0;
+        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
+            from = rig.bench->trace().size();
+            run.setAddress(QStringLiteral("0"));
+            report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
+            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+                boxText = box->text();
+        });
+        QVERIFY2(report.startsWith(QStringLiteral("DevClear Error")) &&
+                     report.contains(QStringLiteral("EARG")),
+                 qPrintable(report));
+        QCOMPARE(boxText,
+                 QStringLiteral("The controller on %1 refused GPIB address 0 (it answered "
+                                "\"Unrecognized command\") and kept address 5, so nothing was "
+                                "sent there. An AR488 board keeps address 0 for itself; set the "
+                                "unit to an address from 1 to 30.")
+                     .arg(rig.prologix->where()));
+        QCOMPARE(rig.calls(from).filter(QStringLiteral("0x0005")), QStringList());
     }
 
     void controllerThatNeverAnswersIsNamedOnTheMainWindow()
