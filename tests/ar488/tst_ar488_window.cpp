@@ -65,6 +65,8 @@ private slots:
         QVERIFY(window.configWindowOpened);
         if (entry == QLatin1String("7379") && release == QLatin1String("0.51.09")) {
             QVERIFY2(shown.gpibError.contains(QStringLiteral("ECAP")), qPrintable(shown.gpibError));
+            QVERIFY2(shown.explained.contains(QStringLiteral("too old for secondary addresses")),
+                     qPrintable(shown.explained));
             return;
         }
         QVERIFY2(shown.gpibError.isEmpty(), qPrintable(shown.gpibError));

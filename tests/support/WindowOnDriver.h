@@ -84,6 +84,7 @@ struct WindowOnDriver {
     struct FirstQuery {
         QString firstLine; // the function list's first line
         QString gpibError; // the status report; empty when none is shown
+        QString explained; // the driver's plain words that come with it
     };
     FirstQuery firstQuery(const QString& entry, int address, const std::function<void()>& opened)
     {
@@ -94,7 +95,10 @@ struct WindowOnDriver {
             opened();
             run.setAddress(QString::number(address));
             result.firstLine = run.lines().value(0);
-            result.gpibError = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
+            if (run.visible(ctl::txtGPIBErr)) {
+                result.gpibError = run.gpibError();
+                result.explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
+            }
         });
         return result;
     }
