@@ -19,23 +19,40 @@ constexpr auto kPause = std::chrono::microseconds(100);
 std::optional<VirtualGpibBus::Line> VirtualGpibBus::lineOf(std::uint8_t pin)
 {
     switch (pin) {
-    case A0: return Dio1;
-    case A1: return Dio2;
-    case A2: return Dio3;
-    case A3: return Dio4;
-    case A4: return Dio5;
-    case A5: return Dio6;
-    case 4: return Dio7;
-    case 5: return Dio8;
-    case 8: return Ifc;
-    case 9: return Ndac;
-    case 10: return Nrfd;
-    case 11: return Dav;
-    case 12: return Eoi;
-    case 2: return Srq;
-    case 3: return Ren;
-    case 7: return Atn;
-    default: return std::nullopt;
+    case A0:
+        return Dio1;
+    case A1:
+        return Dio2;
+    case A2:
+        return Dio3;
+    case A3:
+        return Dio4;
+    case A4:
+        return Dio5;
+    case A5:
+        return Dio6;
+    case 4:
+        return Dio7;
+    case 5:
+        return Dio8;
+    case 8:
+        return Ifc;
+    case 9:
+        return Ndac;
+    case 10:
+        return Nrfd;
+    case 11:
+        return Dav;
+    case 12:
+        return Eoi;
+    case 2:
+        return Srq;
+    case 3:
+        return Ren;
+    case 7:
+        return Atn;
+    default:
+        return std::nullopt;
     }
 }
 

@@ -49,8 +49,22 @@ public:
     int digitalRead(std::uint8_t pin) override;
 
     enum Line : std::uint8_t {
-        Dio1, Dio2, Dio3, Dio4, Dio5, Dio6, Dio7, Dio8,
-        Ifc, Ndac, Nrfd, Dav, Eoi, Srq, Ren, Atn,
+        Dio1,
+        Dio2,
+        Dio3,
+        Dio4,
+        Dio5,
+        Dio6,
+        Dio7,
+        Dio8,
+        Ifc,
+        Ndac,
+        Nrfd,
+        Dav,
+        Eoi,
+        Srq,
+        Ren,
+        Atn,
         LineCount
     };
     // The line on a pin of the custom layout (AR488_CUSTOM, the same in both releases); nullopt

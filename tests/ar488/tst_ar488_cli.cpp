@@ -64,19 +64,18 @@ private slots:
         QVERIFY(!oracle.pty().isEmpty());
         BenchCli direct;
         for (const char* entry : {"7352A", "7321"}) {
-            const QStringList show{QStringLiteral("--json"), QStringLiteral("show"),
-                                   QString::fromLatin1(entry),
-                                   QString::fromLatin1(entry) == QLatin1String("7352A")
-                                       ? QStringLiteral("15")
-                                       : QStringLiteral("5")};
+            const QStringList show{
+                QStringLiteral("--json"), QStringLiteral("show"), QString::fromLatin1(entry),
+                QString::fromLatin1(entry) == QLatin1String("7352A") ? QStringLiteral("15")
+                                                                     : QStringLiteral("5")};
             const Outcome real = runCli(oracle.pty(), show);
             QVERIFY2(real.status == 0, qPrintable(real.err));
             QCOMPARE(direct.run(show), 0);
             QCOMPARE(real.out, direct.cli.out);
         }
-        const Outcome set = runCli(oracle.pty(), {QStringLiteral("set"), QStringLiteral("7352A"),
-                                                  QStringLiteral("15"),
-                                                  QStringLiteral("VOLT:SLOPe=-1.5")});
+        const Outcome set =
+            runCli(oracle.pty(), {QStringLiteral("set"), QStringLiteral("7352A"),
+                                  QStringLiteral("15"), QStringLiteral("VOLT:SLOPe=-1.5")});
         QVERIFY2(set.status == 0, qPrintable(set.err));
         QCOMPARE(set.out, QStringLiteral("VOLT:SLOPe  +01.0000 -> -01.5000\n"));
         QCOMPARE(oracle.value(QStringLiteral("setting 7352A VOLT:SLOPE")),
@@ -101,10 +100,9 @@ private slots:
         QFETCH(bool, reachable);
         Ar488Oracle oracle(release);
         QVERIFY(!oracle.pty().isEmpty());
-        const Outcome show =
-            runCli(oracle.pty(), {QStringLiteral("show"), QStringLiteral("7379"),
-                                  QStringLiteral("25"), QStringLiteral("--channel"),
-                                  QStringLiteral("2")});
+        const Outcome show = runCli(
+            oracle.pty(), {QStringLiteral("show"), QStringLiteral("7379"), QStringLiteral("25"),
+                           QStringLiteral("--channel"), QStringLiteral("2")});
         if (reachable) {
             QVERIFY2(show.status == 0, qPrintable(show.err));
             QVERIFY2(show.out.startsWith(QStringLiteral("7379 at 25")), qPrintable(show.out));
@@ -127,7 +125,8 @@ private slots:
         QFETCH(bool, reachable);
         Ar488Oracle oracle(release);
         QVERIFY(!oracle.pty().isEmpty());
-        const Outcome scan = runCli(oracle.pty(), {QStringLiteral("--json"), QStringLiteral("scan")});
+        const Outcome scan =
+            runCli(oracle.pty(), {QStringLiteral("--json"), QStringLiteral("scan")});
         if (!reachable) {
             QCOMPARE(scan.status, 2);
             QVERIFY2(saysTooOldForSecondaries(scan.err), qPrintable(scan.err));
@@ -135,9 +134,8 @@ private slots:
             return;
         }
         QVERIFY2(scan.status == 0, qPrintable(scan.err));
-        const QJsonArray units = QJsonDocument::fromJson(scan.out.toUtf8())
-                                     .object()[QStringLiteral("units")]
-                                     .toArray();
+        const QJsonArray units =
+            QJsonDocument::fromJson(scan.out.toUtf8()).object()[QStringLiteral("units")].toArray();
         QCOMPARE(units.size(), 30); // 26 units, and the 7379's four channels
         for (int i = 0; i < units.size(); ++i) {
             const QJsonObject unit = units[i].toObject();
@@ -169,14 +167,15 @@ private slots:
         };
         for (const auto& [arguments, status] : steps) {
             const Outcome run = runCli(oracle.pty(), arguments);
-            QVERIFY2(run.status == status, qPrintable(arguments.join(' ') + QLatin1Char('\n') +
-                                                      run.out + run.err));
+            QVERIFY2(run.status == status,
+                     qPrintable(arguments.join(' ') + QLatin1Char('\n') + run.out + run.err));
         }
         QCOMPARE(oracle.value(QStringLiteral("saved @28 VOLT:SLOPE")), QStringLiteral("-01.5000"));
         QCOMPARE(oracle.value(QStringLiteral("saved @28 MEAS:RANGE")),
                  oracle.value(QStringLiteral("setting @15 MEAS:RANGE")));
         QCOMPARE(oracle.ask(QStringLiteral("cycle @28")), QStringList());
-        const Outcome diff = runCli(oracle.pty(), {QStringLiteral("diff"), file, QStringLiteral("28")});
+        const Outcome diff =
+            runCli(oracle.pty(), {QStringLiteral("diff"), file, QStringLiteral("28")});
         QVERIFY2(diff.status == 0, qPrintable(diff.out + diff.err));
         QCOMPARE(oracle.eepromWrites(), 0L);
     }
@@ -204,8 +203,8 @@ private slots:
         QFETCH(QString, report);
         Ar488Oracle oracle(release);
         QVERIFY(!oracle.pty().isEmpty());
-        const Outcome first = runCli(oracle.pty(), {QStringLiteral("show"), QStringLiteral("7352A"),
-                                                    QStringLiteral("15")});
+        const Outcome first = runCli(
+            oracle.pty(), {QStringLiteral("show"), QStringLiteral("7352A"), QStringLiteral("15")});
         QVERIFY2(first.status == 0, qPrintable(first.err));
         const QStringList before = oracle.messages();
         const Outcome set = runCli(oracle.pty(), {QStringLiteral("set"), QStringLiteral("7352A"),
@@ -216,9 +215,9 @@ private slots:
         QCOMPARE(oracle.messages().mid(before.size()), QStringList());
         QCOMPARE(oracle.value(QStringLiteral("setting 7352A VOLT:SLOPE")),
                  QStringLiteral("+01.0000"));
-        const Outcome next = runCli(oracle.pty(), {QStringLiteral("set"), QStringLiteral("7352A"),
-                                                   QStringLiteral("15"),
-                                                   QStringLiteral("VOLT:SLOPe=-2")});
+        const Outcome next =
+            runCli(oracle.pty(), {QStringLiteral("set"), QStringLiteral("7352A"),
+                                  QStringLiteral("15"), QStringLiteral("VOLT:SLOPe=-2")});
         QVERIFY2(next.status == 0, qPrintable(next.err));
         QCOMPARE(next.out, QStringLiteral("VOLT:SLOPe  +01.0000 -> -02.0000\n"));
         QCOMPARE(oracle.eepromWrites(), 0L);

@@ -81,7 +81,8 @@ private slots:
         const QString held = oracle.value(QStringLiteral("setting %1 %2").arg(entry, header));
         const auto view = oracle.unit(entry);
         const QString value = shownValue(
-            view, header, held == QLatin1String("?") ? std::nullopt : std::optional(held.toStdString()));
+            view, header,
+            held == QLatin1String("?") ? std::nullopt : std::optional(held.toStdString()));
         QVERIFY2(shown.firstLine.endsWith(QLatin1Char(' ') + value),
                  qPrintable(shown.firstLine + QStringLiteral(" / ") + header));
         if (view.needsTrigger)

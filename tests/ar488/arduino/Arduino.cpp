@@ -22,7 +22,10 @@ int g_serialFd = -1;
 std::deque<std::uint8_t> g_input;
 const auto g_start = std::chrono::steady_clock::now();
 
-std::chrono::steady_clock::duration sinceStart() { return std::chrono::steady_clock::now() - g_start; }
+std::chrono::steady_clock::duration sinceStart()
+{
+    return std::chrono::steady_clock::now() - g_start;
+}
 
 } // namespace
 

@@ -85,9 +85,15 @@ public:
     std::size_t print(const __FlashStringHelper* text);
     std::size_t print(const char* text) { return write(text); }
     std::size_t print(char c) { return write(static_cast<std::uint8_t>(c)); }
-    std::size_t print(unsigned char value, int base = DEC) { return print(static_cast<unsigned long>(value), base); }
+    std::size_t print(unsigned char value, int base = DEC)
+    {
+        return print(static_cast<unsigned long>(value), base);
+    }
     std::size_t print(int value, int base = DEC) { return print(static_cast<long>(value), base); }
-    std::size_t print(unsigned int value, int base = DEC) { return print(static_cast<unsigned long>(value), base); }
+    std::size_t print(unsigned int value, int base = DEC)
+    {
+        return print(static_cast<unsigned long>(value), base);
+    }
     std::size_t print(long value, int base = DEC);
     std::size_t print(unsigned long value, int base = DEC);
     std::size_t print(double value, int digits = 2);
