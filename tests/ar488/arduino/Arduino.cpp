@@ -134,42 +134,6 @@ std::size_t Print::print(double value, int digits)
     return write(text);
 }
 
-int Stream::timedRead()
-{
-    const unsigned long start = millis();
-    do {
-        const int c = read();
-        if (c >= 0)
-            return c;
-        delay(1);
-    } while (millis() - start < m_timeout);
-    return -1;
-}
-
-std::size_t Stream::readBytes(char* buffer, std::size_t length)
-{
-    std::size_t count = 0;
-    while (count < length) {
-        const int c = timedRead();
-        if (c < 0)
-            break;
-        buffer[count++] = static_cast<char>(c);
-    }
-    return count;
-}
-
-std::size_t Stream::readBytesUntil(char terminator, char* buffer, std::size_t length)
-{
-    std::size_t count = 0;
-    while (count < length) {
-        const int c = timedRead();
-        if (c < 0 || c == terminator)
-            break;
-        buffer[count++] = static_cast<char>(c);
-    }
-    return count;
-}
-
 int HardwareSerial::available()
 {
     ar488host::serialInputWaiting();

@@ -116,14 +116,7 @@ public:
     virtual int available() = 0;
     virtual int read() = 0;
     virtual int peek() = 0;
-    void setTimeout(unsigned long ms) { m_timeout = ms; }
-    std::size_t readBytes(char* buffer, std::size_t length);
-    std::size_t readBytesUntil(char terminator, char* buffer, std::size_t length);
-
-protected:
-    // A byte within the time-out, or -1.
-    int timedRead();
-    unsigned long m_timeout = 1000;
+    void setTimeout(unsigned long) {}
 };
 
 // The serial port: the firmware's side of the pseudo-terminal the host serves.
