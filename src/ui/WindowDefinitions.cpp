@@ -154,4 +154,36 @@ WindowDef noticeDialogDef()
     return w;
 }
 
+WindowDef controllerDialogDef()
+{
+    using K = ControlKind;
+    const FontSpec regular = sans(9.75);
+    WindowDef w;
+    w.title = QStringLiteral("Choose GPIB Controller");
+    w.clientWidth = 9600;
+    w.clientHeight = 6240;
+    w.controls = {
+        {ctl::labelController, K::Label, {}, QStringLiteral("Controller for the next Configure:"),
+         {}, {240, 120, 9120, 255}, -1, regular},
+        // Its description names the kinds offered; the logic writes it.
+        {ctl::listController, K::ListBox, {}, {}, {}, {240, 420, 9120, 2175}, 0, regular},
+        {ctl::labelPorts, K::Label, {}, {}, {}, {240, 2670, 9120, 495}, -1, regular},
+        {ctl::labelHost, K::Label, {}, {}, {}, {240, 3240, 9120, 255}, -1, regular},
+        {ctl::txtHost, K::TextBox, {}, {},
+         QStringLiteral("A host name, an IPv4 address, or an IPv6 address in brackets; :PORT after "
+                        "it when the controller does not listen on its usual port"),
+         {240, 3540, 4695, 375}, 1, regular, ControlStyle::Plain, true},
+        {ctl::txtErrMsg, K::MultiLineTextBox, {}, {}, {}, {240, 4020, 9120, 615}, -1, regular,
+         ControlStyle::WhiteBackground},
+        {ctl::labelOverride, K::Label, {}, {}, {}, {240, 4740, 9120, 795}, -1, regular},
+        {ctl::cmdOK, K::Button, {}, QStringLiteral("OK"),
+         QStringLiteral("Saves the choice and uses the controller from the next Configure"),
+         {6000, 5640, 1575, 435}, 2, regular},
+        {ctl::cmdCancel, K::Button, {}, QStringLiteral("Cancel"),
+         QStringLiteral("Closes this window and keeps the controller in use"),
+         {7785, 5640, 1575, 435}, 3, regular},
+    };
+    return w;
+}
+
 } // namespace gpibconfig

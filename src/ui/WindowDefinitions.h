@@ -47,5 +47,6 @@ WindowDef mainWindowDef();
 WindowDef configWindowDef();
 WindowDef channelDialogDef();
 WindowDef noticeDialogDef();
+WindowDef controllerDialogDef();
 
 } // namespace gpibconfig
