@@ -65,18 +65,12 @@ int openPty(std::string& path)
     return fd;
 }
 
-bool hungUp(int fd)
-{
-    pollfd p{fd, 0, 0};
-    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
-}
-
 // Waits for a byte on the serial port or a control command. While no program has the
 // pseudo-terminal open the master side reports a hang-up at once, so it is looked at again
 // every few milliseconds instead.
 void waitForWork(int pty)
 {
-    if (hungUp(pty)) {
+    if (ar488host::serialClosed()) {
         pollfd control{STDIN_FILENO, POLLIN, 0};
         ::poll(&control, 1, 20);
         return;

@@ -35,6 +35,12 @@ void attachPins(PinBus& pins) { g_pins = &pins; }
 void attachSerial(int fd) { g_serialFd = fd; }
 long eepromWrites() { return EEPROM.writes(); }
 
+bool serialClosed()
+{
+    pollfd link{g_serialFd, 0, 0};
+    return g_serialFd < 0 || (::poll(&link, 1, 0) == 1 && (link.revents & POLLHUP) != 0);
+}
+
 bool serialInputWaiting()
 {
     if (g_input.empty() && g_serialFd >= 0) {
@@ -155,8 +161,7 @@ int HardwareSerial::peek() { return ar488host::serialInputWaiting() ? g_input.fr
 // link nobody reads; so is output that a program leaves unread for a long time.
 std::size_t HardwareSerial::write(const std::uint8_t* bytes, std::size_t size)
 {
-    pollfd link{g_serialFd, 0, 0};
-    if (g_serialFd < 0 || (::poll(&link, 1, 0) == 1 && (link.revents & POLLHUP) != 0))
+    if (ar488host::serialClosed())
         return size;
     std::size_t done = 0;
     const unsigned long start = millis();

@@ -21,6 +21,8 @@ void attachPins(PinBus& pins);
 void attachSerial(int fd);
 // Takes what arrived on the serial port into its buffer; true when a byte waits there.
 bool serialInputWaiting();
+// No program has the port open (the pseudo-terminal's master side reports a hang-up).
+bool serialClosed();
 // Cells of the EEPROM written since start.
 long eepromWrites();
 
