@@ -507,6 +507,7 @@ int Runner::scan()
         std::optional<QString> idn;
     };
     std::vector<Found> found;
+    bool searchedSecondaries = true;
     std::vector<std::int16_t> primaries;
     for (std::int16_t pad = 0; pad <= 30; ++pad)
         primaries.push_back(pad);
@@ -530,8 +531,9 @@ int Runner::scan()
         // Nothing is there when nobody listens (ENOL), the query times out, or the controller
         // cannot reach the address at all (EARG: an AR488 board's own address 0). One that
         // cannot reach secondary addresses says so once and the scan goes on with the primary
-        // ones; any other failure (the controller gone) ends the scan.
-        bool secondaries = true;
+        // ones, and the scan ends in a failure after listing what it found; any other failure
+        // (the controller gone) ends the scan at once.
+        bool& secondaries = searchedSecondaries;
         const auto nothingThere = [this, &secondaries](std::int16_t word, const GpibStatus& s) {
             if (s.iberr == err::ENOL || s.iberr == err::EARG || (s.ibsta & sta::TIMO))
                 return true;
@@ -631,7 +633,8 @@ int Runner::scan()
     } else {
         out(text);
     }
-    return kExitDone;
+    // The list is shown, but it is not the whole bus: a script must not take it for one.
+    return searchedSecondaries ? kExitDone : kExitBusFailure;
 }
 
 QString Runner::table(const UnitValues& values) const
