@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QTimer>
+#include <algorithm>
+#include <vector>
 
 using namespace gpibconfig;
 
