@@ -148,4 +148,17 @@ struct NoticeScreen final : Screen {
     Control cmdCancel{*this, ctl::cmdCancel};
 };
 
+// frmController: which controller the bus goes through (gpibconfig only).
+struct ControllerScreen final : Screen {
+    Control labelController{*this, ctl::labelController};
+    Control listController{*this, ctl::listController};
+    Control labelPorts{*this, ctl::labelPorts};
+    Control labelHost{*this, ctl::labelHost};
+    Control txtHost{*this, ctl::txtHost};
+    Control txtErrMsg{*this, ctl::txtErrMsg};
+    Control labelOverride{*this, ctl::labelOverride};
+    Control cmdOK{*this, ctl::cmdOK};
+    Control cmdCancel{*this, ctl::cmdCancel};
+};
+
 } // namespace gpibconfig

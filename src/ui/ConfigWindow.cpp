@@ -3,6 +3,7 @@
 
 #include "Dialogs.h"
 #include "HintBox.h"
+#include "MainWindow.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -115,7 +116,10 @@ void ConfigWindow::keyPressEvent(QKeyEvent* event)
 
 void ConfigWindow::showHint(const QString& hint, const QString& nextSteps)
 {
-    showHintBox(this, m_widgets->widget(m_screen.txtGPIBErr), hint, nextSteps);
+    std::function<void()> choose;
+    if (m_chooser)
+        choose = [this] { m_chooser->chooseController(this); };
+    showHintBox(this, m_widgets->widget(m_screen.txtGPIBErr), hint, nextSteps, choose);
 }
 
 } // namespace gpibconfig

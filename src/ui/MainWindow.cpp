@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace gpibconfig {
 
@@ -71,6 +72,7 @@ void MainWindow::openConfigWindow()
 {
     ConfigWindow window(m_app, this);
     m_configWindow = &window;
+    window.setControllerChooser(m_chooser);
     if (m_hook)
         m_hook(window);
     window.exec();
@@ -79,9 +81,23 @@ void MainWindow::openConfigWindow()
 
 void MainWindow::closeMainWindow() { close(); }
 
+void MainWindow::setControllerChooser(ControllerChooser* chooser)
+{
+    if (m_chooser || !chooser)
+        return;
+    m_chooser = chooser;
+    m_app.controllers = chooser;
+    auto* keys = new QShortcut(QKeySequence(QString::fromLatin1(kChooseControllerKeys)), this);
+    keys->setObjectName(QStringLiteral("keysChooseController"));
+    connect(keys, &QShortcut::activated, this, [this] { m_chooser->chooseController(this); });
+}
+
 void MainWindow::showHint(const QString& hint, const QString& nextSteps)
 {
-    showHintBox(this, m_widgets->widget(m_screen.txtGPIBErr), hint, nextSteps);
+    std::function<void()> choose;
+    if (m_chooser)
+        choose = [this] { m_chooser->chooseController(this); };
+    showHintBox(this, m_widgets->widget(m_screen.txtGPIBErr), hint, nextSteps, choose);
 }
 
 } // namespace gpibconfig

@@ -304,4 +304,70 @@ WindowDef noticeDialogDef(NoticeScreen& s)
     };
 }
 
+WindowDef controllerDialogDef(ControllerScreen& s)
+{
+    using K = ControlKind;
+    const FontSpec regular = sans(9.75);
+    return {
+        .title = QStringLiteral("Choose GPIB Controller"),
+        .clientWidth = 9600,
+        .clientHeight = 6240,
+        .controls =
+            {
+                {.control = &s.labelController,
+                 .kind = K::Label,
+                 .caption = QStringLiteral("Controller for the next Configure:"),
+                 .rect = {240, 120, 9120, 255},
+                 .font = regular},
+                // Its description names the kinds offered; the logic writes it.
+                {.control = &s.listController,
+                 .kind = K::ListBox,
+                 .rect = {240, 420, 9120, 2175},
+                 .tabIndex = 0,
+                 .font = regular},
+                {.control = &s.labelPorts,
+                 .kind = K::Label,
+                 .rect = {240, 2670, 9120, 495},
+                 .font = regular},
+                {.control = &s.labelHost,
+                 .kind = K::Label,
+                 .rect = {240, 3240, 9120, 255},
+                 .font = regular},
+                {.control = &s.txtHost,
+                 .kind = K::TextBox,
+                 .toolTip = QStringLiteral("A host name, an IPv4 address, or an IPv6 address in "
+                                           "brackets; :PORT after it when the controller does not "
+                                           "listen on its usual port"),
+                 .rect = {240, 3540, 4695, 375},
+                 .tabIndex = 1,
+                 .font = regular,
+                 .input = true},
+                {.control = &s.txtErrMsg,
+                 .kind = K::MultiLineTextBox,
+                 .rect = {240, 4020, 9120, 615},
+                 .font = regular,
+                 .style = ControlStyle::WhiteBackground},
+                {.control = &s.labelOverride,
+                 .kind = K::Label,
+                 .rect = {240, 4740, 9120, 795},
+                 .font = regular},
+                {.control = &s.cmdOK,
+                 .kind = K::Button,
+                 .caption = QStringLiteral("OK"),
+                 .toolTip = QStringLiteral(
+                     "Saves the choice and uses the controller from the next Configure"),
+                 .rect = {6000, 5640, 1575, 435},
+                 .tabIndex = 2,
+                 .font = regular},
+                {.control = &s.cmdCancel,
+                 .kind = K::Button,
+                 .caption = QStringLiteral("Cancel"),
+                 .toolTip = QStringLiteral("Closes this window and keeps the controller in use"),
+                 .rect = {7785, 5640, 1575, 435},
+                 .tabIndex = 3,
+                 .font = regular},
+            },
+    };
+}
+
 } // namespace gpibconfig

@@ -53,5 +53,6 @@ WindowDef mainWindowDef(MainScreen& screen);
 WindowDef configWindowDef(ConfigScreen& screen);
 WindowDef channelDialogDef(ChannelScreen& screen);
 WindowDef noticeDialogDef(NoticeScreen& screen);
+WindowDef controllerDialogDef(ControllerScreen& screen);
 
 } // namespace gpibconfig

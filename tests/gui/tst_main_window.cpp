@@ -88,11 +88,13 @@ private slots:
         ConfigScreen configScreen;
         ChannelScreen channelScreen;
         NoticeScreen noticeScreen;
+        ControllerScreen controllerScreen;
         const std::pair<WindowDef, const Screen*> windows[] = {
             {mainWindowDef(mainScreen), &mainScreen},
             {configWindowDef(configScreen), &configScreen},
             {channelDialogDef(channelScreen), &channelScreen},
-            {noticeDialogDef(noticeScreen), &noticeScreen}};
+            {noticeDialogDef(noticeScreen), &noticeScreen},
+            {controllerDialogDef(controllerScreen), &controllerScreen}};
         for (const auto& [def, screen] : windows) {
             std::vector<const Control*> drawn;
             for (const ControlDef& c : def.controls) {

@@ -37,6 +37,8 @@ private slots:
                               << "Prologix fe80::1";
         QTest::newRow("ipv6 and port") << "prologix-tcp:[::1]:1235" << Kind::PrologixTcp << "::1"
                                        << 1235 << "Prologix [::1]:1235";
+        QTest::newRow("percent sign in the host") << "prologix-tcp:lab%1x" << Kind::PrologixTcp
+                                                  << "lab%1x" << 1234 << "Prologix lab%1x";
         QTest::newRow("sim") << "sim" << Kind::Sim << "" << 0 << "simulated bench";
         QTest::newRow("list") << "list" << Kind::List << "" << 0 << "";
     }
@@ -92,6 +94,10 @@ private slots:
                                             << "only :PORT";
         QTest::newRow("system with argument") << "system:x"
                                               << "unknown driver";
+        QTest::newRow("blank in the host") << "prologix-tcp:my lab"
+                                           << "\"my lab\" is not a host name";
+        QTest::newRow("url for a host") << "prologix-tcp:http://lab:80"
+                                        << "\"http://lab:80\" is not a host name";
     }
     void refusesOthersSayingWhy()
     {
@@ -168,6 +174,9 @@ private slots:
         const QString cli = QStringLiteral(GPIBCONFIG_CLI_PROGRAM);
         QTest::newRow("help") << window << QStringList{"--help"} << "" << 0 << "--trace <file>"
                               << "";
+        QTest::newRow("help names the choice of controller")
+            << window << QStringList{"--help"} << "" << 0 << "--choose-controller"
+            << "";
         QTest::newRow("list") << window << QStringList{"--driver", "list"} << "" << 0
                               << "prologix-tcp:HOST[:PORT]"
                               << "";
