@@ -50,7 +50,7 @@ private:
     bool askChannel() override;
     void showNotice(const QString& notice) override;
     void showHint(const QString& hint, const QString& nextSteps) override;
-    void connectButton(const QString& name, void (ConfigLogic::*handler)());
+    void connectButton(const Control& button, void (ConfigLogic::*handler)());
 
     AppContext& m_app;
     ConfigScreen m_screen;

@@ -3,7 +3,6 @@
 
 #include "ConfigWindow.h"
 #include "HintBox.h"
-#include "logic/Controls.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -19,11 +18,11 @@ MainWindow::MainWindow(AppContext& app, QWidget* parent)
     , m_logic(app, m_screen, *this)
 {
     setObjectName(QStringLiteral("frmMain"));
-    m_widgets = std::make_unique<WindowBuilder>(this, mainWindowDef(), m_screen);
-    m_widgets->labelWith(ctl::listUnit, ctl::labelSelect);
-    m_widgets->announceMessages(ctl::txtGPIBErr);
+    m_widgets = std::make_unique<WindowBuilder>(this, mainWindowDef(m_screen), m_screen);
+    m_widgets->labelWith(m_screen.listUnit, m_screen.labelSelect);
+    m_widgets->announceMessages(m_screen.txtGPIBErr);
 
-    auto* list = m_widgets->get<QListWidget>(ctl::listUnit);
+    auto* list = m_widgets->get<QListWidget>(m_screen.listUnit);
     // Selecting with the mouse or the keyboard (arrows, typing a model number) is the list's click.
     connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
         if (!list->selectedItems().isEmpty())
@@ -32,11 +31,11 @@ MainWindow::MainWindow(AppContext& app, QWidget* parent)
     connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.pickAndConfigure(); });
     list->installEventFilter(this);
 
-    connect(m_widgets->get<QPushButton>(ctl::cmdConfig), &QPushButton::clicked, this,
+    connect(m_widgets->get<QPushButton>(m_screen.cmdConfig), &QPushButton::clicked, this,
             [this] { m_logic.configure(); });
-    connect(m_widgets->get<QPushButton>(ctl::cmdContinue), &QPushButton::clicked, this,
+    connect(m_widgets->get<QPushButton>(m_screen.cmdContinue), &QPushButton::clicked, this,
             [this] { m_logic.continueAfterPowerCycle(); });
-    connect(m_widgets->get<QPushButton>(ctl::cmdExit), &QPushButton::clicked, this,
+    connect(m_widgets->get<QPushButton>(m_screen.cmdExit), &QPushButton::clicked, this,
             [this] { m_logic.exit(); });
 
     m_logic.reset();
@@ -47,7 +46,7 @@ MainWindow::~MainWindow() = default;
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Enter on a selected entry is the double-click of the keyboard user.
-    if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(ctl::listUnit)) {
+    if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(m_screen.listUnit)) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             m_screen.listUnit.selectedLine() >= 0) {
@@ -98,7 +97,7 @@ void MainWindow::showHint(const QString& hint, const QString& nextSteps)
     std::function<void()> choose;
     if (m_chooser)
         choose = [this] { m_chooser->chooseController(this); };
-    showHintBox(this, m_widgets->widget(ctl::txtGPIBErr), hint, nextSteps, choose);
+    showHintBox(this, m_widgets->widget(m_screen.txtGPIBErr), hint, nextSteps, choose);
 }
 
 } // namespace gpibconfig

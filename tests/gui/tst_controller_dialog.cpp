@@ -154,8 +154,11 @@ private slots:
         for (QWidget* c : {static_cast<QWidget*>(host), static_cast<QWidget*>(ok),
                            static_cast<QWidget*>(cancel)})
             QVERIFY2(!descriptionOf(c).isEmpty(), qPrintable(c->objectName()));
-        for (const ControlDef& c : controllerDialogDef().controls)
-            QVERIFY2(nameOf(dialog->findChild<QWidget*>(c.name)) != c.name, qPrintable(c.name));
+        ControllerScreen names;
+        for (const ControlDef& c : controllerDialogDef(names).controls) {
+            const QString& name = c.control->name();
+            QVERIFY2(nameOf(dialog->findChild<QWidget*>(name)) != name, qPrintable(name));
+        }
         QCOMPARE(qobject_cast<QLabel*>(dialog->findChild<QWidget*>(ctl::labelHost))->buddy(), host);
 
         // The focus starts in the list on the library in use; the host box is closed to Tab
