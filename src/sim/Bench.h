@@ -29,7 +29,7 @@ class Unit;
 // Typical use:
 //
 //   auto bench = makeDefaultBench();              // the 27 units, entry n at address n
-//   GPIB32 gpib(bench->driver(), status);         // the program talks to the board
+//   GPIB32 gpib(bench->driver());                 // the program talks to the board
 //   ... run the program with bench->clock() as its clock ...
 //   bench->trace().records();                     // what went over the bus
 //   bench->unit(bench->unitId("7321")).channels[0].settings;

@@ -19,7 +19,7 @@ struct Host final : MainHost {
     void openConfigWindow() override
     {
         ++opened;
-        modelWhenOpened = state->ModelNumber;
+        modelWhenOpened = state->modelEntry;
     }
     void closeMainWindow() override { ++closed; }
     QStringList hints;
@@ -79,8 +79,8 @@ TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
     EXPECT_EQ(test::requests(driver.calls),
               (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     EXPECT_EQ(host.opened, 1);
-    EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7352A"));
-    EXPECT_EQ(ctx.state.ModelCode, 7352);
+    EXPECT_EQ(ctx.state.modelEntry, QStringLiteral("7352A"));
+    EXPECT_EQ(ctx.state.modelCode, 7352);
 }
 
 class PowerCyclePath : public MainLogicTest, public ::testing::WithParamInterface<const char*> {};
@@ -113,7 +113,7 @@ TEST_F(MainLogicTest, ContinueUsesTheModelOfTheLastConfigureNotTheNewSelection)
     select(QStringLiteral("7311"));
     logic.continueAfterPowerCycle();
     EXPECT_EQ(host.modelWhenOpened, QStringLiteral("7374A"));
-    EXPECT_EQ(ctx.state.ModelCode, 7374);
+    EXPECT_EQ(ctx.state.modelCode, 7374);
 }
 
 TEST_F(MainLogicTest, EveryOtherEntryOpensTheWindowDirectly)
@@ -247,7 +247,7 @@ TEST_F(MainLogicTest, DoubleClickSelectsAndConfigures)
     logic.pickAndConfigure();
     EXPECT_TRUE(screen.cmdConfig.enabled());
     EXPECT_EQ(host.opened, 1);
-    EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7385A"));
+    EXPECT_EQ(ctx.state.modelEntry, QStringLiteral("7385A"));
 }
 
 TEST_F(MainLogicTest, ExitClosesWithoutBusCalls)
