@@ -64,7 +64,8 @@ public:
             const int b = board();
             const Addr4882 a = address();
             const int eotMode = m_in.ConsumeIntegralInRange(-1, 3);
-            status = d.Send(b, a, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, eotMode);
+            status =
+                d.Send(b, a, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, eotMode);
             break;
         }
         case 3:

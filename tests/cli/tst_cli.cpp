@@ -627,6 +627,19 @@ TEST(BusFault, TheDriversPlainWordsFollowTheReport)
     EXPECT_EQ(lines[1], QStringLiteral("No GPIB driver library was found."));
 }
 
+TEST(BusFault, TheBoardTheRunUsesIsTakenOfflineAfterTheReport)
+{
+    // The bench has board 0 alone: on board 1 the interface clear fails with ENEB.
+    BenchCli r;
+    const std::size_t start = r.bench->trace().size();
+    EXPECT_EQ(r.run(args({"--board", "1", "show", "7321", "5"})), 2);
+    EXPECT_TRUE(r.cli.err.startsWith(QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL "
+                                                    ">iberr =  7 ENEB")))
+        << r.cli.err.toStdString();
+    EXPECT_EQ(test::requests(driverCalls(r.bench->trace().records(start))),
+              (std::vector{BusCall::sendIfc(1), BusCall::ibonl(1, 0)}));
+}
+
 // ----- backup, restore, diff --------------------------------------------------------------------
 
 struct RoundTripCase {

@@ -25,8 +25,7 @@ public:
             during();
         return FakeDriver::SendIFC(board);
     }
-    DriverStatus Receive(int board, Addr4882 a, std::uint8_t* buffer, long count,
-                         int term) override
+    DriverStatus Receive(int board, Addr4882 a, std::uint8_t* buffer, long count, int term) override
     {
         threads << QThread::currentThread();
         return FakeDriver::Receive(board, a, buffer, count, term);

@@ -14,7 +14,7 @@ TEST_F(BenchTest, CallAtAPositionFailsWithTheChosenErrorAndDoesNothing)
     bench->resetCallCount();
     const std::size_t mark = bench->trace().size();
     bench->failCallAt(2, err::ENOL);
-    send(at(5), "*ESE 1"); // 1
+    send(at(5), "*ESE 1");                                 // 1
     const DriverStatus failed = sendCall(at(5), "*ESE 2"); // 2: fails, the unit never sees it
     EXPECT_EQ(failed.ibsta & (sta::ERR | sta::TIMO), sta::ERR);
     EXPECT_EQ(failed.iberr, err::ENOL);

@@ -40,8 +40,7 @@ public:
     {
         return record(BusCall::send(board, a, data, count, eotMode), count);
     }
-    DriverStatus Receive(int board, Addr4882 a, std::uint8_t* buffer, long count,
-                         int term) override
+    DriverStatus Receive(int board, Addr4882 a, std::uint8_t* buffer, long count, int term) override
     {
         QByteArray reply = replies.empty() ? QByteArray() : replies.front();
         if (!replies.empty())
