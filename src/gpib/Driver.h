@@ -57,9 +57,9 @@ struct DriverStatus {
 //   driver or its controller is missing, EARG for an argument it cannot use, ECAP for what it
 //   cannot do at all, ENEB for a board it does not have. Never ERR with a code that blames the
 //   bus (ENOL, EABO) for something the bus was not asked.
-// - Success sets CMPL; ibcntl counts the bytes moved (Send: sent, including an appended line
-//   feed; Receive: the bytes at the start of the caller's buffer, never more than its length;
-//   SendCmds: command bytes; FindLstn: address words found). END marks data that ended with EOI.
+// - Success sets CMPL; ibcntl counts what moved (Send: the bytes sent; Receive: the bytes at the
+//   start of the caller's buffer, never more than its length; SendCmds: the command bytes;
+//   FindLstn: the address words found). END marks data that ended with EOI.
 // - iberr may keep an earlier failure's code through later successes, as NI-488.2 does; callers
 //   look at it only when ERR is set.
 // - ibonl(board, 0) follows a reported failure: the board may be reset or taken offline, but the

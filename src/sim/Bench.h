@@ -127,8 +127,8 @@ public:
     void setReplyDelay(UnitId id, double seconds);
     void setGarbage(UnitId id, std::optional<std::string> bytes);
     void setEsrReply(UnitId id, std::optional<std::string> text);
-    // The driver call at `position` (counted from 1 since resetCallCount(); the four status
-    // reads do not count) fails with `iberr` and does nothing else. EABO comes with TIMO.
+    // The driver call at `position` (counted from 1 since resetCallCount()) fails with `iberr`
+    // and does nothing else. EABO comes with TIMO.
     void failCallAt(long position, int iberr);
     // The next driver call of that kind (Call::Any: the next call) fails the same way. Several
     // may be queued; each is used once.
