@@ -3,6 +3,8 @@
 
 #include "Xdr.h"
 
+#include <algorithm>
+
 namespace gpibconfig::vxi11 {
 
 namespace {
@@ -24,7 +26,7 @@ quint32 headerAt(const QByteArray& bytes)
 
 QByteArray markRecord(QByteArrayView record, quint32 maxFragment)
 {
-    const qsizetype step = qBound<qsizetype>(1, maxFragment, 0x7FFFFFFF);
+    const qsizetype step = std::clamp<qsizetype>(maxFragment, 1, 0x7FFFFFFF);
     QByteArray out;
     qsizetype at = 0;
     do {

@@ -58,6 +58,7 @@ constexpr qint32 kForeignHolder = -1;
 // The most one device_read hands back; the client reads again for more.
 constexpr quint32 kReadLimit = 1024 * 1024;
 constexpr quint32 kMaxDeviceName = 256;
+constexpr double kTimeoutResolution = 0.010;
 
 Addr4882 wordOf(int primary, int secondary)
 {
@@ -648,7 +649,9 @@ void SimulatedGateway::deviceRead(const IncomingCall& call)
         if (status & sta::ERR) {
             if (board.ThreadIberr() != err::EABO)
                 return answer(kIoError, 0, data);
-            if (deadline - clock.now() >= Board::timeoutSeconds(1) &&
+            // What is left of the time-out is waited in the board's coarser steps down to 10 ms,
+            // the gateway's own resolution here.
+            if (deadline - clock.now() >= kTimeoutResolution &&
                 static_cast<quint32>(data.size()) < wanted)
                 continue;
             return answer(kTimeout, 0, data);
