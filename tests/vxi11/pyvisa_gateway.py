@@ -67,8 +67,8 @@ def stop(process):
         fail("gpibconfig-sim ended with status %d at SIGTERM" % status)
 
 
-def check(resources, name, condition, detail):
-    print(("ok   " if condition else "FAIL ") + name + ": " + detail)
+def check(name, condition, detail):
+    print(("ok   " if condition else "FAIL ") + name + ": " + detail.strip())
     return condition
 
 
@@ -78,15 +78,15 @@ def conversation(pyvisa, manager):
     unit = manager.open_resource("TCPIP::127.0.0.1::gpib0,15::INSTR")
     unit.timeout = 2000
     identity = unit.query("*IDN?")
-    good &= check(None, "identity of the 7352A", identity.startswith("ZEB,7352A,"), identity)
+    good &= check("identity of the 7352A", identity.startswith("ZEB,7352A,"), identity)
     unit.write("VOLT:OFFS 1.5")
     offset = unit.query("VOLT:OFFS?")
-    good &= check(None, "7352A offset set and read back", offset.strip() == "+01.5000", offset)
+    good &= check("7352A offset set and read back", offset.strip() == "+01.5000", offset)
     unit.close()
 
     channel = manager.open_resource("TCPIP::127.0.0.1::gpib0,25,11::INSTR")
     identity = channel.query("*IDN?")
-    good &= check(None, "7379 channel at secondary 11", identity.startswith("ZEB,7379,"),
+    good &= check("7379 channel at secondary 11", identity.startswith("ZEB,7379,"),
                   identity)
     channel.close()
 
@@ -94,9 +94,9 @@ def conversation(pyvisa, manager):
     empty.timeout = 300
     try:
         answer = empty.query("*IDN?")
-        good &= check(None, "time-out at an empty address", False, "answered " + answer)
+        good &= check("time-out at an empty address", False, "answered " + answer)
     except pyvisa.errors.VisaIOError as error:
-        good &= check(None, "time-out at an empty address",
+        good &= check("time-out at an empty address",
                       error.error_code == pyvisa.constants.StatusCode.error_timeout, str(error))
     empty.close()
     return good
