@@ -131,8 +131,8 @@ void quitOnSignals()
         std::perror("gpibconfig-sim: socketpair");
         return;
     }
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read,
-                                         QCoreApplication::instance());
+    auto* notifier =
+        new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
@@ -162,9 +162,9 @@ bool serve(const Options& options, sim::Bench& bench, Servers& servers)
 #if defined(Q_OS_UNIX)
     const auto chosen = sim::SimulatedPrologix::firmwareNamed(options.firmware);
     if (!chosen) {
-        std::fprintf(stderr, "gpibconfig-sim: unknown firmware \"%s\" (%s)\n",
-                     qPrintable(options.firmware),
-                     qPrintable(sim::SimulatedPrologix::firmwareNames().join(QStringLiteral(", "))));
+        std::fprintf(
+            stderr, "gpibconfig-sim: unknown firmware \"%s\" (%s)\n", qPrintable(options.firmware),
+            qPrintable(sim::SimulatedPrologix::firmwareNames().join(QStringLiteral(", "))));
         return false;
     }
     if (options.firmwareGiven && !options.servePrologix) {

@@ -39,8 +39,8 @@ Outcome<T> typed(const Outcome<QByteArray>& raw, Decode decode)
 
 int remainingMs(const QDeadlineTimer& deadline)
 {
-    return static_cast<int>(std::clamp<qint64>(deadline.remainingTime(), 0,
-                                               std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<qint64>(deadline.remainingTime(), 0, std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -94,9 +94,9 @@ Outcome<QByteArray> RpcClient::lost(const QString& during)
 {
     const QString why = m_socket ? m_socket->errorString() : QString();
     close();
-    return failure<QByteArray>(CallError::ConnectionLost,
-                               QStringLiteral("the connection to the gateway was lost %1 (%2)")
-                                   .arg(during, why));
+    return failure<QByteArray>(
+        CallError::ConnectionLost,
+        QStringLiteral("the connection to the gateway was lost %1 (%2)").arg(during, why));
 }
 
 Outcome<QByteArray> RpcClient::call(quint32 program, quint32 version, quint32 procedure,
@@ -183,8 +183,7 @@ int CoreChannel::waitMs(quint64 lockTimeout, quint64 ioTimeout) const
     return static_cast<int>(std::min<quint64>(total, std::numeric_limits<int>::max()));
 }
 
-Outcome<QByteArray> CoreChannel::call(quint32 procedure, const QByteArray& arguments,
-                                      int timeoutMs)
+Outcome<QByteArray> CoreChannel::call(quint32 procedure, const QByteArray& arguments, int timeoutMs)
 {
     return m_rpc.call(kCoreProgram, kCoreVersion, procedure, arguments, timeoutMs);
 }
@@ -243,8 +242,7 @@ Outcome<qint32> CoreChannel::deviceUnlock(qint32 link)
 
 Outcome<qint32> CoreChannel::deviceEnableSrq(const DeviceEnableSrqParms& p)
 {
-    return typed<qint32>(call(proc::DeviceEnableSrq, p.encode(), waitMs(0, 0)),
-                         decodeDeviceError);
+    return typed<qint32>(call(proc::DeviceEnableSrq, p.encode(), waitMs(0, 0)), decodeDeviceError);
 }
 
 Outcome<DeviceDocmdResp> CoreChannel::deviceDocmd(const DeviceDocmdParms& p)
@@ -277,8 +275,8 @@ Outcome<qint32> abortLink(const QString& host, quint16 abortPort, qint32 link, i
     const auto connected = rpc.connectTo(host, abortPort, timeoutMs);
     if (!connected.ok())
         return failure<qint32>(connected.error, connected.detail);
-    return typed<qint32>(rpc.call(kAbortProgram, kAbortVersion, proc::DeviceAbort,
-                                  encodeLink(link), remainingMs(deadline)),
+    return typed<qint32>(rpc.call(kAbortProgram, kAbortVersion, proc::DeviceAbort, encodeLink(link),
+                                  remainingMs(deadline)),
                          decodeDeviceError);
 }
 

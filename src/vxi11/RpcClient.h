@@ -26,8 +26,7 @@ enum class CallError {
     BadReply,       // the reply is no ONC RPC reply, or its results are not what the call returns
 };
 
-template <typename T>
-struct Outcome {
+template <typename T> struct Outcome {
     CallError error = CallError::None;
     Reply::Status rpcStatus = Reply::Status::Success; // for Rejected
     QString detail;                                   // plain words when error != None

@@ -8,8 +8,7 @@ namespace gpibconfig::vxi11 {
 namespace {
 
 // A decoder's result when every byte was read and nothing was missing.
-template <typename T>
-std::optional<T> whole(const XdrReader& in, T value)
+template <typename T> std::optional<T> whole(const XdrReader& in, T value)
 {
     if (!in.complete())
         return std::nullopt;

@@ -21,10 +21,9 @@ inline constexpr quint32 kInterruptProgram = 0x0607B1;
 
 namespace proc {
 inline constexpr quint32 CreateLink = 10, DeviceWrite = 11, DeviceRead = 12, DeviceReadStb = 13,
-                         DeviceTrigger = 14, DeviceClear = 15, DeviceRemote = 16,
-                         DeviceLocal = 17, DeviceLock = 18, DeviceUnlock = 19,
-                         DeviceEnableSrq = 20, DeviceDocmd = 22, DestroyLink = 23,
-                         CreateIntrChan = 25, DestroyIntrChan = 26;
+                         DeviceTrigger = 14, DeviceClear = 15, DeviceRemote = 16, DeviceLocal = 17,
+                         DeviceLock = 18, DeviceUnlock = 19, DeviceEnableSrq = 20, DeviceDocmd = 22,
+                         DestroyLink = 23, CreateIntrChan = 25, DestroyIntrChan = 26;
 inline constexpr quint32 DeviceAbort = 1; // on the abort channel
 } // namespace proc
 

@@ -57,7 +57,8 @@ QByteArray XdrReader::opaque(quint32 limit)
     const quint32 length = u32();
     if (!ok())
         return {};
-    if (length > limit || static_cast<quint64>(length) > static_cast<quint64>(m_bytes.size() - m_at)) {
+    if (length > limit ||
+        static_cast<quint64>(length) > static_cast<quint64>(m_bytes.size() - m_at)) {
         m_failed = true;
         return {};
     }

@@ -8,9 +8,8 @@
 #include "vxi11/Vxi11.h"
 #include "vxi11/Xdr.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace gpibconfig::vxi11;
 
@@ -31,8 +30,7 @@ const EncodeCase kEncodeCases[] = {
     {"booleans", [] { return XdrWriter().boolean(true).boolean(false).bytes(); },
      "00000001 00000000"},
     {"opaque_padded", [] { return XdrWriter().opaque("abc").bytes(); }, "00000003 61626300"},
-    {"opaque_whole_words", [] { return XdrWriter().opaque("abcd").bytes(); },
-     "00000004 61626364"},
+    {"opaque_whole_words", [] { return XdrWriter().opaque("abcd").bytes(); }, "00000004 61626364"},
     {"opaque_five", [] { return XdrWriter().opaque("abcde").bytes(); },
      "00000005 61626364 65000000"},
     {"opaque_empty", [] { return XdrWriter().opaque({}).bytes(); }, "00000000"},
@@ -41,18 +39,26 @@ const EncodeCase kEncodeCases[] = {
     {"record_in_fragments", [] { return markRecord("abcdef", 4); },
      "00000004 61626364 80000002 6566"},
     {"call_getport",
-     [] { return encodeCall(0x11223344, kPortmapProgram, kPortmapVersion, kPortmapGetPort,
-                            encodeGetPort(kCoreProgram, kCoreVersion, kIpProtoTcp)); },
+     [] {
+         return encodeCall(0x11223344, kPortmapProgram, kPortmapVersion, kPortmapGetPort,
+                           encodeGetPort(kCoreProgram, kCoreVersion, kIpProtoTcp));
+     },
      "11223344 00000000 00000002 000186a0 00000002 00000003 00000000 00000000 00000000 00000000"
      " 000607af 00000001 00000006 00000000"},
     {"create_link",
-     [] { return CreateLinkParms{7, false, 10000, "gpib0,15"}.encode(); },
+     [] {
+         return CreateLinkParms{7, false, 10000, "gpib0,15"}.encode();
+     },
      "00000007 00000000 00002710 00000008 6770696230 2c3135"},
     {"create_link_locked",
-     [] { return CreateLinkParms{-1, true, 0, "gpib0"}.encode(); },
+     [] {
+         return CreateLinkParms{-1, true, 0, "gpib0"}.encode();
+     },
      "ffffffff 00000001 00000000 00000005 6770696230 000000"},
     {"device_write",
-     [] { return DeviceWriteParms{1, 2000, 0, flag::End, "*IDN?\n"}.encode(); },
+     [] {
+         return DeviceWriteParms{1, 2000, 0, flag::End, "*IDN?\n"}.encode();
+     },
      "00000001 000007d0 00000000 00000008 00000006 2a49444e3f0a 0000"},
     {"device_read",
      [] { return DeviceReadParms{1, 16384, 2000, 0, flag::TermCharSet, '\n'}.encode(); },
@@ -61,9 +67,14 @@ const EncodeCase kEncodeCases[] = {
      [] { return DeviceReadParms{2, 1, 0, 0, flag::TermCharSet, '\xff'}.encode(); },
      "00000002 00000001 00000000 00000000 00000080 000000ff"},
     {"device_generic",
-     [] { return DeviceGenericParms{1, flag::WaitLock, 500, 2000}.encode(); },
+     [] {
+         return DeviceGenericParms{1, flag::WaitLock, 500, 2000}.encode();
+     },
      "00000001 00000001 000001f4 000007d0"},
-    {"device_lock", [] { return DeviceLockParms{3, flag::WaitLock, 1000}.encode(); },
+    {"device_lock",
+     [] {
+         return DeviceLockParms{3, flag::WaitLock, 1000}.encode();
+     },
      "00000003 00000001 000003e8"},
     {"device_docmd_bus_status",
      [] {
@@ -72,17 +83,24 @@ const EncodeCase kEncodeCases[] = {
      },
      "00000004 00000000 000003e8 00000000 00020001 00000001 00000002 00000002 00050000"},
     {"device_enable_srq",
-     [] { return DeviceEnableSrqParms{1, true, "h"}.encode(); },
+     [] {
+         return DeviceEnableSrqParms{1, true, "h"}.encode();
+     },
      "00000001 00000001 00000001 68000000"},
     {"create_intr_chan",
-     [] { return DeviceRemoteFunc{0x7f000001, 5000, kInterruptProgram, 1, 0}.encode(); },
+     [] {
+         return DeviceRemoteFunc{0x7f000001, 5000, kInterruptProgram, 1, 0}.encode();
+     },
      "7f000001 00001388 000607b1 00000001 00000000"},
     {"link_alone", [] { return encodeLink(9); }, "00000009"},
 };
 
 class Encode : public testing::TestWithParam<EncodeCase> {};
 
-TEST_P(Encode, MatchesTheWireForm) { EXPECT_EQ(GetParam().encode().toHex(' '), hex(GetParam().expected).toHex(' ')); }
+TEST_P(Encode, MatchesTheWireForm)
+{
+    EXPECT_EQ(GetParam().encode().toHex(' '), hex(GetParam().expected).toHex(' '));
+}
 
 INSTANTIATE_TEST_SUITE_P(Vxi11, Encode, testing::ValuesIn(kEncodeCases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -121,8 +139,9 @@ const ReplyCase kReplyCases[] = {
      Reply::Status::RpcMismatch, 2, 2},
     {"auth_error_bad_credentials", hex(kXid) + hex("00000001 00000001 00000001"),
      Reply::Status::AuthError, 0, 0, 1},
-    {"a_call", hex("11223344 00000000 00000002 000607af 00000001 0000000a 00000000 00000000"
-                   " 00000000 00000000"),
+    {"a_call",
+     hex("11223344 00000000 00000002 000607af 00000001 0000000a 00000000 00000000"
+         " 00000000 00000000"),
      Reply::Status::NotAReply},
     {"only_an_xid", hex("11223344"), Reply::Status::Malformed},
     {"unknown_message_type", hex("11223344 00000002 00000000"), Reply::Status::Malformed},
@@ -216,8 +235,8 @@ const ResultCase kResultCases[] = {
      },
      "00000000 00000041", true},
     {"readstb_beyond_a_byte",
-     [](QByteArrayView b) { return DeviceReadStbResp::decode(b).has_value(); },
-     "00000000 00000100", false},
+     [](QByteArrayView b) { return DeviceReadStbResp::decode(b).has_value(); }, "00000000 00000100",
+     false},
     {"docmd",
      [](QByteArrayView b) {
          const auto r = DeviceDocmdResp::decode(b);
@@ -231,8 +250,8 @@ const ResultCase kResultCases[] = {
      false},
     {"getport", [](QByteArrayView b) { return decodeGetPortResult(b) == quint16{40123}; },
      "00009cbb", true},
-    {"getport_beyond_16_bits",
-     [](QByteArrayView b) { return decodeGetPortResult(b).has_value(); }, "00010000", false},
+    {"getport_beyond_16_bits", [](QByteArrayView b) { return decodeGetPortResult(b).has_value(); },
+     "00010000", false},
 };
 
 class DecodeResults : public testing::TestWithParam<ResultCase> {};
@@ -301,7 +320,8 @@ INSTANTIATE_TEST_SUITE_P(Vxi11, Records, testing::ValuesIn(kStreamCases),
 TEST(Vxi11, ErrorTextsFollowTheDocuments)
 {
     EXPECT_EQ(errorText(error::IoTimeout), QStringLiteral("I/O timeout"));
-    EXPECT_EQ(errorText(error::LockedByAnotherLink), QStringLiteral("device locked by another link"));
+    EXPECT_EQ(errorText(error::LockedByAnotherLink),
+              QStringLiteral("device locked by another link"));
     EXPECT_EQ(errorText(42), QStringLiteral("error 42"));
 }
 

@@ -7,10 +7,9 @@
 
 #include <QCoreApplication>
 #include <QTcpServer>
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <future>
+#include <gtest/gtest.h>
 
 using namespace gpibconfig;
 using namespace gpibconfig::vxi11;
@@ -93,23 +92,85 @@ struct IoCase {
 };
 
 const IoCase kIoCases[] = {
-    {"identity_of_the_7352A", "gpib0,15", {"*IDN?\n"}, 1000, 0, 0, 0, 0, reason::End,
-     "ZEB,7352A,", true},
-    {"identity_of_a_7379_channel", "gpib0,25,11", {"*IDN?\n"}, 1000, 0, 0, 0, 0, reason::End,
-     "ZEB,7379,", true},
-    {"setting_read_back", "GPIB0, 15", {"VOLT:OFFS 1.5\n", "VOLT:OFFS?\n"}, 1000, 0, 0, 0, 0,
-     reason::End, "+01.5000\n", false},
-    {"up_to_the_termination_character", "gpib0,15", {"*IDN?\n"}, 1000, flag::TermCharSet, ',',
-     0, 0, reason::Character, "ZEB,", false},
-    {"up_to_the_count", "gpib0,15", {"*IDN?\n"}, 3, 0, 0, 0, 0, reason::RequestCount, "ZEB",
+    {"identity_of_the_7352A",
+     "gpib0,15",
+     {"*IDN?\n"},
+     1000,
+     0,
+     0,
+     0,
+     0,
+     reason::End,
+     "ZEB,7352A,",
+     true},
+    {"identity_of_a_7379_channel",
+     "gpib0,25,11",
+     {"*IDN?\n"},
+     1000,
+     0,
+     0,
+     0,
+     0,
+     reason::End,
+     "ZEB,7379,",
+     true},
+    {"setting_read_back",
+     "GPIB0, 15",
+     {"VOLT:OFFS 1.5\n", "VOLT:OFFS?\n"},
+     1000,
+     0,
+     0,
+     0,
+     0,
+     reason::End,
+     "+01.5000\n",
      false},
+    {"up_to_the_termination_character",
+     "gpib0,15",
+     {"*IDN?\n"},
+     1000,
+     flag::TermCharSet,
+     ',',
+     0,
+     0,
+     reason::Character,
+     "ZEB,",
+     false},
+    {"up_to_the_count", "gpib0,15", {"*IDN?\n"}, 3, 0, 0, 0, 0, reason::RequestCount, "ZEB", false},
     {"nothing_asked", "gpib0,15", {}, 1000, 0, 0, 0, error::IoTimeout, 0, "", false},
-    {"no_unit_at_the_address", "gpib0,29", {"*IDN?\n"}, 1000, 0, 0, 0, error::IoTimeout, 0, "",
+    {"no_unit_at_the_address",
+     "gpib0,29",
+     {"*IDN?\n"},
+     1000,
+     0,
+     0,
+     0,
+     error::IoTimeout,
+     0,
+     "",
      false},
-    {"no_channel_at_the_secondary", "gpib0,25,20", {"*IDN?\n"}, 1000, 0, 0, 0, error::IoTimeout,
-     0, "", false},
-    {"interface_has_no_data", "gpib0", {"*IDN?\n"}, 1000, 0, 0, error::NotSupported,
-     error::NotSupported, 0, "", false},
+    {"no_channel_at_the_secondary",
+     "gpib0,25,20",
+     {"*IDN?\n"},
+     1000,
+     0,
+     0,
+     0,
+     error::IoTimeout,
+     0,
+     "",
+     false},
+    {"interface_has_no_data",
+     "gpib0",
+     {"*IDN?\n"},
+     1000,
+     0,
+     0,
+     error::NotSupported,
+     error::NotSupported,
+     0,
+     "",
+     false},
 };
 
 class DeviceIo : public Gateway, public testing::WithParamInterface<IoCase> {};
@@ -188,8 +249,8 @@ const DocmdCase kDocmdCases[] = {
     {"no_service_request", "gpib0", docmd::BusStatus, true, 2, "0002", 0, "0000", 0, 0},
     {"status_in_the_callers_order", "gpib0", docmd::BusStatus, false, 2, "0500", 0, "0100", 0, 0},
     {"status_unknown", "gpib0", docmd::BusStatus, true, 2, "0009", error::Parameter, "", 0, 0},
-    {"status_of_the_wrong_size", "gpib0", docmd::BusStatus, true, 4, "00000005",
-     error::Parameter, "", 0, 0},
+    {"status_of_the_wrong_size", "gpib0", docmd::BusStatus, true, 4, "00000005", error::Parameter,
+     "", 0, 0},
     {"command_bytes", "gpib0", docmd::SendCommand, true, 1, "3f2f04", 0, "3f2f04", 0, 0},
     {"command_bytes_sized_wrong", "gpib0", docmd::SendCommand, true, 2, "3f2f", error::Parameter,
      "", 0, 0},
@@ -209,8 +270,8 @@ const DocmdCase kDocmdCases[] = {
     {"interface_clear_with_data", "gpib0", docmd::IfcControl, true, 1, "00", error::Parameter, "",
      0, 0},
     {"unknown_command", "gpib0", 0x020005, true, 0, "", error::NotSupported, "", 0, 0},
-    {"on_a_device_link", "gpib0,15", docmd::BusStatus, true, 2, "0005", error::NotSupported, "",
-     0, 0},
+    {"on_a_device_link", "gpib0,15", docmd::BusStatus, true, 2, "0005", error::NotSupported, "", 0,
+     0},
 };
 
 class InterfaceCommands : public Gateway, public testing::WithParamInterface<DocmdCase> {};
@@ -293,9 +354,8 @@ const Conversation kConversations[] = {
          Session a(g.corePort()), b(g.corePort());
          const qint32 la = a.link("gpib0,15"), lb = b.link("gpib0,15");
          EXPECT_EQ(a.lock(la), error::None);
-         auto waiting = std::async(std::launch::async, [&b, lb] {
-             return b.lock(lb, flag::WaitLock, 60000);
-         });
+         auto waiting =
+             std::async(std::launch::async, [&b, lb] { return b.lock(lb, flag::WaitLock, 60000); });
          qint32 result = -1;
          // Aborted once the wait is under way; before that the abort finds nothing to end.
          while (waiting.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {

@@ -213,7 +213,8 @@ void RpcServer::send(quint64 connection, const QByteArray& message)
     const auto it = m_connections.find(connection);
     if (it == m_connections.end())
         return; // the client went away meanwhile
-    QByteArray marked = ResultWriter().word(kFinalFragment | static_cast<quint32>(message.size())).take();
+    QByteArray marked =
+        ResultWriter().word(kFinalFragment | static_cast<quint32>(message.size())).take();
     marked += message;
     it->second.socket->write(marked);
 }

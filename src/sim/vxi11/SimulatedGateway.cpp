@@ -41,9 +41,9 @@ constexpr qint32 kWaitLock = 0x01, kEndFlag = 0x08, kTermCharSet = 0x80;
 constexpr qint32 kReasonCount = 0x01, kReasonChar = 0x02, kReasonEnd = 0x04;
 
 // Device_ErrorCode values.
-constexpr qint32 kNoError = 0, kNotAccessible = 3, kBadLink = 4, kParameter = 5,
-                 kNoChannel = 6, kUnsupported = 8, kLocked = 11, kNoLock = 12, kTimeout = 15,
-                 kIoError = 17, kAborted = 23, kChannelExists = 29;
+constexpr qint32 kNoError = 0, kNotAccessible = 3, kBadLink = 4, kParameter = 5, kNoChannel = 6,
+                 kUnsupported = 8, kLocked = 11, kNoLock = 12, kTimeout = 15, kIoError = 17,
+                 kAborted = 23, kChannelExists = 29;
 
 // VXI-11.2's device_docmd commands and bus status values.
 constexpr qint32 kSendCommand = 0x020000, kBusStatus = 0x020001, kAtnControl = 0x020002,
@@ -97,8 +97,9 @@ SimulatedGateway::SimulatedGateway(Bench& bench, QObject* parent)
     };
     m_core = new RpcServer(take, this);
     m_abort = new RpcServer(take, this);
-    m_core->setDisconnectHandler(
-        [this](quint64 connection) { enqueue([this, connection] { onDisconnected(connection); }); });
+    m_core->setDisconnectHandler([this](quint64 connection) {
+        enqueue([this, connection] { onDisconnected(connection); });
+    });
 
     // At power-on the gateway, system controller of its bus, pulses IFC and asserts REN.
     Driver& board = m_bench.driver();
@@ -387,7 +388,8 @@ bool SimulatedGateway::mayProceed(const IncomingCall& call, qint32 link, const D
     w.serial = m_nextWaitSerial++;
     w.timer = new QTimer(this);
     w.timer->setSingleShot(true);
-    connect(w.timer, &QTimer::timeout, this, [this, serial = w.serial] { endWait(serial, kLocked); });
+    connect(w.timer, &QTimer::timeout, this,
+            [this, serial = w.serial] { endWait(serial, kLocked); });
     w.timer->start(static_cast<int>(std::min<quint32>(lockTimeout, 0x7FFFFFFF)));
     m_waiting.append(w);
     return false;
@@ -410,9 +412,9 @@ void SimulatedGateway::retryWaiting()
 {
     // One at a time: a call that goes ahead may take the lock the next one waits for.
     while (true) {
-        const auto free = std::find_if(m_waiting.begin(), m_waiting.end(), [this](const Waiting& w) {
-            return !blockingLock(w.link, w.device);
-        });
+        const auto free =
+            std::find_if(m_waiting.begin(), m_waiting.end(),
+                         [this](const Waiting& w) { return !blockingLock(w.link, w.device); });
         if (free == m_waiting.end())
             return;
         const Waiting w = *free;
@@ -473,7 +475,9 @@ void SimulatedGateway::createLink(const IncomingCall& call)
     m_links[id] = Link{call.connection, *device};
     if (lockDevice)
         m_locks[device->key()] = id;
-    reply(call, ResultWriter().integer(kNoError).integer(id).word(m_abortPort).word(m_maxRecvSize).take());
+    reply(
+        call,
+        ResultWriter().integer(kNoError).integer(id).word(m_abortPort).word(m_maxRecvSize).take());
 }
 
 void SimulatedGateway::destroyLink(const IncomingCall& call)
@@ -596,8 +600,8 @@ void SimulatedGateway::deviceWrite(const IncomingCall& call)
         // Nobody listening at that address is not the gateway's concern (see the class comment);
         // a bus with no unit on it at all is.
         const auto units = m_bench.units();
-        const bool anyOn = std::any_of(units.begin(), units.end(),
-                                       [](const UnitView& u) { return u.poweredOn; });
+        const bool anyOn =
+            std::any_of(units.begin(), units.end(), [](const UnitView& u) { return u.poweredOn; });
         if (board.ThreadIberr() != err::ENOL || !anyOn)
             return replyError(call, kIoError);
     }
@@ -691,12 +695,12 @@ void SimulatedGateway::generic(const IncomingCall& call)
     case DeviceReadStb:
         return replyError(call, kUnsupported); // the bench's units take no serial poll
     case DeviceTrigger:
-        failed = sendCommands(device.isInterface ? QByteArray(1, kGET)
-                                                 : addressToListen(device) + kGET);
+        failed =
+            sendCommands(device.isInterface ? QByteArray(1, kGET) : addressToListen(device) + kGET);
         break;
     case DeviceClear:
-        board.DevClear(0, device.isInterface ? kNoAddress
-                                             : wordOf(device.primary, device.secondary));
+        board.DevClear(0,
+                       device.isInterface ? kNoAddress : wordOf(device.primary, device.secondary));
         if (board.ThreadIbsta() & sta::ERR)
             failed = static_cast<int>(board.ThreadIberr());
         break;
@@ -778,15 +782,32 @@ void SimulatedGateway::deviceDocmd(const IncomingCall& call)
         const long state = board.ThreadIbsta();
         quint32 value = 0;
         switch (*which) {
-        case 1: value = m_bench.board().remoteEnable(); break;
-        case 2: value = 0; break; // the bench's units never request service
-        case 3: value = 0; break; // no transfer is under way between calls
-        case 4: value = 1; break;
-        case 5: value = m_bench.board().controllerInCharge(); break;
-        case 6: value = (state & sta::TACS) ? 1 : 0; break;
-        case 7: value = (state & sta::LACS) ? 1 : 0; break;
-        case 8: value = static_cast<quint32>(m_busAddress); break;
-        default: return answer(kParameter, {});
+        case 1:
+            value = m_bench.board().remoteEnable();
+            break;
+        case 2:
+            value = 0;
+            break; // the bench's units never request service
+        case 3:
+            value = 0;
+            break; // no transfer is under way between calls
+        case 4:
+            value = 1;
+            break;
+        case 5:
+            value = m_bench.board().controllerInCharge();
+            break;
+        case 6:
+            value = (state & sta::TACS) ? 1 : 0;
+            break;
+        case 7:
+            value = (state & sta::LACS) ? 1 : 0;
+            break;
+        case 8:
+            value = static_cast<quint32>(m_busAddress);
+            break;
+        default:
+            return answer(kParameter, {});
         }
         return answer(kNoError, valueOut(value, 2));
     }
