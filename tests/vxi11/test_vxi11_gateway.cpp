@@ -351,20 +351,24 @@ const Conversation kConversations[] = {
      }},
     {"abort_ends_a_wait",
      [](GatewayOnThread& g) {
-         Session a(g.corePort()), b(g.corePort());
-         const qint32 la = a.link("gpib0,15"), lb = b.link("gpib0,15");
-         EXPECT_EQ(a.lock(la), error::None);
-         auto waiting =
-             std::async(std::launch::async, [&b, lb] { return b.lock(lb, flag::WaitLock, 60000); });
-         qint32 result = -1;
+         Session a(g.corePort());
+         EXPECT_EQ(a.lock(a.link("gpib0,15")), error::None);
+         // The waiting link lives on the thread that waits (a socket stays on its thread).
+         std::promise<qint32> linked;
+         auto waiting = std::async(std::launch::async, [&g, &linked] {
+             Session b(g.corePort());
+             const qint32 lb = b.link("gpib0,15");
+             linked.set_value(lb);
+             return b.lock(lb, flag::WaitLock, 60000);
+         });
+         const qint32 lb = linked.get_future().get();
          // Aborted once the wait is under way; before that the abort finds nothing to end.
          while (waiting.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
              const auto aborted = abortLink(kHost, g.abortPort(), lb, kWaitMs);
              EXPECT_TRUE(aborted.ok());
              EXPECT_EQ(aborted.value, error::None);
          }
-         result = waiting.get();
-         EXPECT_EQ(result, error::Abort);
+         EXPECT_EQ(waiting.get(), error::Abort);
          EXPECT_EQ(abortLink(kHost, g.abortPort(), 999, kWaitMs).value, error::InvalidLink);
      }},
     {"a_link_and_its_lock_end_with_its_connection",
