@@ -112,6 +112,8 @@ Outcome<QByteArray> RpcClient::call(quint32 program, quint32 version, quint32 pr
         if (!m_socket->waitForBytesWritten(remainingMs(deadline))) {
             if (m_socket->state() != QAbstractSocket::ConnectedState)
                 return lost(QStringLiteral("while sending a call"));
+            // Part of the record may be out: the stream can no longer be trusted.
+            close();
             return failure<QByteArray>(
                 CallError::TimedOut,
                 QStringLiteral("the gateway took no call within %1 ms").arg(timeoutMs));

@@ -19,7 +19,8 @@ enum class CallError {
     None,
     ConnectFailed,  // no connection could be made (refused, no route, name unknown, time-out)
     NotConnected,   // a call without a connection
-    TimedOut,       // no reply before the deadline; the connection stays (a late reply is dropped)
+    TimedOut,       // no reply before the deadline; the connection stays (a late reply is
+                    // dropped), unless the call itself could not be sent whole
     ConnectionLost, // the peer closed or reset the connection, or it broke, during the call
     RecordTooLarge, // the peer's record went past the size limit; the connection is closed
     Rejected,       // the peer answered with an RPC-level refusal (`rpcStatus` says which)
