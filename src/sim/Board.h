@@ -104,6 +104,9 @@ public:
     bool controllerInCharge() const { return m_cic; }
     bool remoteEnable() const { return m_ren; }
     int timeoutCode() const { return m_timeoutCode; }
+    // Addressed to talk or to listen (TACS, LACS of the status word).
+    bool talkerActive() const { return (stateBits() & sta::TACS) != 0; }
+    bool listenerActive() const { return (stateBits() & sta::LACS) != 0; }
     // Seconds of a time-out code 0-17 (0: none); 0 for codes outside.
     static double timeoutSeconds(int code);
 
