@@ -1510,10 +1510,9 @@ TEST(Scan, EveryControlByteOfAnAnswerIsEscapedInTheTableAndTheDocument)
     EXPECT_TRUE(r.cli.out.contains(QStringLiteral("A\\x01\\x02\\x03"))) << r.cli.out.toStdString();
     ASSERT_EQ(r.run(args({"--json", "scan"})), 0);
     EXPECT_EQ(raw(r.cli.out), 0) << r.cli.out.toStdString();
-    EXPECT_EQ(jsonOf(r.cli.out)[QStringLiteral("units")]
-                  .toArray()[0]
-                  .toObject()[QStringLiteral("idn")]
-                  .toString(),
+    const QJsonArray units = jsonOf(r.cli.out)[QStringLiteral("units")].toArray();
+    ASSERT_EQ(units.size(), 1);
+    EXPECT_EQ(units[0].toObject()[QStringLiteral("idn")].toString(),
               QString::fromLatin1(idn.data(), static_cast<qsizetype>(idn.size())));
 }
 
