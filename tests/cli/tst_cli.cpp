@@ -1390,7 +1390,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   blankStatus(),
                                   {"restore", "@P", "15"},
                                   1,
-                                  "VOLT:OFFSET  +02.5000 -> refused\n",
+                                  "VOLT:OFFSET  +02.5000 -> not confirmed\n",
                                   "VOLT:OFFSET +00.0000 not confirmed by the unit",
                                   "*SAV 0"},
                       // Its model field names one of ours; the maker is another.
