@@ -10,7 +10,7 @@ cd "$root"
 "$root/scripts/bootstrap.sh"
 cmake --preset default -DGPIBCONFIG_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build --preset default --parallel "$(nproc)" --target bench_runner startup_program startup_bare startup_label >&2
-bin="$root/build/default/bench"
+bin="$root/build/default/benchmarks"
 runs="${1:-15}"
 if command -v xvfb-run >/dev/null 2>&1 && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     # A real X server, so that showing a window costs what it costs on a desktop.

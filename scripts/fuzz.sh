@@ -50,13 +50,15 @@ fi
 mkdir -p "$work/logs"
 
 # The words of the SCPI units help every target that reads headers; the number grammar's own
-# pieces help the number reader; a profile's keys and the menus' headers help the profile reader.
+# pieces help the number reader; a profile's keys and the menus' headers help the profile reader;
+# the controllers' own words help the reader of what they print.
 dictionary() {
     case "$1" in
     fuzz_numbers) echo "$root/fuzz/numbers.dict" ;;
     fuzz_scpi_headers | fuzz_setting_values | fuzz_unit_message | fuzz_bench_calls)
         echo "$root/fuzz/scpi.dict" ;;
     fuzz_profile_reader) echo "$root/fuzz/profile.dict" ;;
+    fuzz_controller_text) echo "$root/fuzz/controller.dict" ;;
     esac
 }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Takes the README's screenshots: the main window, a configuration run in progress and the bench
 // window, from the program running on the bench in virtual time; and what a new user meets on a
-// machine without a GPIB library. Usage: screenshots <directory>
+// machine without a GPIB library, with the choice of controller it offers. Usage:
+// screenshots <directory>
+#include "app/ControllerDialog.h"
+#include "app/Controllers.h"
 #include "gpib/SystemDriver.h"
 #include "logic/Controls.h"
 #include "sim/Bench.h"
@@ -59,17 +62,34 @@ bool saveWithBox(QWidget& window, QWidget& box, const QString& path)
     return ok;
 }
 
-// gpibconfig on a machine without a GPIB library: the model picked, Configure pressed.
-bool newUserWithoutLibrary(const QString& path)
+// gpibconfig on a machine without a GPIB library: the model picked, Configure pressed; then the
+// choice of controller the explanation offers, on a machine with a Prologix GPIB-USB controller and
+// an Arduino board plugged in.
+bool newUserWithoutLibrary(const QString& hintPath, const QString& choicePath)
 {
-    SystemDriver driver(QStringList{QStringLiteral("libgpib.so.0")}, QString());
+    const auto library = []() -> std::unique_ptr<Driver> {
+        return std::make_unique<SystemDriver>(QStringList{QStringLiteral("libgpib.so.0")},
+                                              QString());
+    };
+    ThreadedDriver bus(library());
+    const auto listPorts = [](QString*) -> std::optional<QList<prologix::SerialPort>> {
+        return QList<prologix::SerialPort>{
+            {QStringLiteral("/dev/ttyS0"), {}, {}, {}, std::nullopt, std::nullopt},
+            {QStringLiteral("/dev/ttyUSB0"), QStringLiteral("Prologix GPIB-USB Controller"),
+             QStringLiteral("Prologix"), QStringLiteral("PX9A1B2C"), 0x0403, 0x6001},
+            {QStringLiteral("/dev/ttyACM0"), QStringLiteral("Arduino Uno"),
+             QStringLiteral("Arduino (www.arduino.cc)"), {}, 0x2341, 0x0043}};
+    };
+    ProgramControllers controllers(
+        bus, DriverChoice{}, [library](const DriverSpec&) { return library(); }, listPorts);
     ProgramState state;
-    GPIB32 gpib(driver, state.status);
+    GPIB32 gpib(bus, state.status);
     test::CountingNotifier notifier;
     test::ManualClock clock;
     AppContext app{state, gpib, clock, notifier};
     MainWindow main(app);
     main.show();
+    controllers.attach(main);
     if (!QTest::qWaitForWindowExposed(&main))
         return false;
     auto* list = main.findChild<QListWidget*>(ctl::listUnit);
@@ -78,8 +98,17 @@ bool newUserWithoutLibrary(const QString& path)
     auto* box = main.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName));
     if (!box || !QTest::qWaitForWindowExposed(box))
         return false;
-    const bool ok = saveWithBox(main, *box, path);
-    box->close();
+    bool ok = saveWithBox(main, *box, hintPath);
+    click(box->findChild<QPushButton*>(QString::fromLatin1(kChooseControllerButtonName)));
+    for (int i = 0; i < 100 && !controllers.dialog(); ++i)
+        QTest::qWait(20);
+    ControllerDialog* dialog = controllers.dialog();
+    if (!dialog || !QTest::qWaitForWindowExposed(dialog))
+        return false;
+    // The Prologix controller's line, as the operator picks it with the arrow keys.
+    dialog->findChild<QListWidget*>(ctl::listController)->setCurrentRow(1);
+    ok = save(*dialog, choicePath) && ok;
+    dialog->reject();
     return ok;
 }
 
@@ -133,6 +162,8 @@ int main(int argc, char** argv)
     click(main.findChild<QPushButton*>(ctl::cmdConfig));
     main.hide();
     benchWindow.hide();
-    ok = newUserWithoutLibrary(out.filePath(QStringLiteral("hint-without-gpib-library.png"))) && ok;
+    ok = newUserWithoutLibrary(out.filePath(QStringLiteral("hint-without-gpib-library.png")),
+                               out.filePath(QStringLiteral("choose-controller.png"))) &&
+         ok;
     return ok ? 0 : 1;
 }

@@ -47,19 +47,43 @@ int main(int argc, char** argv)
         QStringLiteral("Also serve the bench through a simulated Prologix controller on a "
                        "pseudo-terminal and on 127.0.0.1:1234 (or a free port)."));
     parser.addOption(servePrologix);
+    const QCommandLineOption firmware(
+        QStringLiteral("prologix-firmware"),
+        QStringLiteral("The firmware the simulated controller of --serve-prologix runs: %1 "
+                       "(the default is prologix). An AR488 board restarts when its "
+                       "pseudo-terminal is opened, as an Arduino does.")
+            .arg(sim::SimulatedPrologix::firmwareNames().join(QStringLiteral(", "))),
+        QStringLiteral("firmware"), QStringLiteral("prologix"));
+    parser.addOption(firmware);
 #endif
     parser.process(application);
 #if defined(Q_OS_UNIX)
     std::unique_ptr<sim::SimulatedPrologix> controller;
+    const auto chosen = sim::SimulatedPrologix::firmwareNamed(parser.value(firmware));
+    if (!chosen) {
+        std::fprintf(
+            stderr, "gpibconfig-sim: unknown firmware \"%s\" (%s)\n",
+            qPrintable(parser.value(firmware)),
+            qPrintable(sim::SimulatedPrologix::firmwareNames().join(QStringLiteral(", "))));
+        return 64;
+    }
+    if (parser.isSet(firmware) && !parser.isSet(servePrologix)) {
+        std::fprintf(stderr, "gpibconfig-sim: --prologix-firmware needs --serve-prologix\n");
+        return 64;
+    }
     if (parser.isSet(servePrologix)) {
-        controller = std::make_unique<sim::SimulatedPrologix>(*bench);
+        controller = std::make_unique<sim::SimulatedPrologix>(*bench, *chosen);
+        // An Arduino's bootloader runs for about a second (AR488 manual, "Driver Installation").
+        if (*chosen != sim::SimulatedPrologix::Firmware::Prologix)
+            controller->setResetOnOpen(1000);
         const QString pty = controller->servePty();
         quint16 port = controller->serveTcp(1234);
         if (port == 0)
             port = controller->serveTcp(0);
-        std::printf("# simulated Prologix controller: gpibconfig --driver prologix:%s, or "
+        std::printf("# simulated %s controller: gpibconfig --driver prologix:%s, or "
                     "gpibconfig --driver prologix-tcp:127.0.0.1:%u\n",
-                    qPrintable(pty), static_cast<unsigned>(port));
+                    qPrintable(parser.value(firmware)), qPrintable(pty),
+                    static_cast<unsigned>(port));
         std::fflush(stdout);
     }
 #endif

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProgramMain.h"
 
+#include "Controllers.h"
 #include "drivers/DriverSpec.h"
 #include "drivers/TraceFile.h"
 #include "gpib/Driver.h"
@@ -43,6 +44,15 @@ int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>
                        "standard error), to send with a problem report."),
         QStringLiteral("file"));
     parser.addOption(traceOption);
+    const QCommandLineOption chooseOption(
+        QStringLiteral("choose-controller"),
+        QStringLiteral("Open the choice of GPIB controller when the window appears: the system "
+                       "library, the serial ports found (Prologix GPIB-USB, AR488) or a "
+                       "GPIB-ETHERNET controller's host. The choice is used from the next "
+                       "Configure and saved in the settings file for the next starts; the window "
+                       "also offers it in a driver's explanation and with %1.")
+            .arg(QString::fromLatin1(kChooseControllerKeys)));
+    parser.addOption(chooseOption);
 
     const auto usageError = [](const QString& message) {
         std::fprintf(stderr, "gpibconfig: %s\n", qUtf8Printable(message));
@@ -63,7 +73,8 @@ int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>
         driverFromEnvironment(), driverFromSettings());
     if (const auto* error = std::get_if<QString>(&chosen))
         return usageError(*error);
-    const DriverSpec spec = std::get<DriverChoice>(chosen).spec;
+    const DriverChoice choice = std::get<DriverChoice>(chosen);
+    const DriverSpec& spec = choice.spec;
     if (spec.kind == DriverSpec::Kind::List) {
         QString problem;
         std::fputs(qUtf8Printable(driverListText(&problem)), stdout);
@@ -90,20 +101,23 @@ int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>
             return usageError(error);
     }
     // Made on the bus thread at the first call: the window is up before any driver library is
-    // opened.
-    ThreadedDriver driver([spec, trace]() -> std::unique_ptr<Driver> {
-        std::unique_ptr<Driver> inner = makeDriver(spec);
+    // opened. The operator may choose another controller later; it is made the same way.
+    const auto make = [trace](const DriverSpec& chosenSpec) -> std::unique_ptr<Driver> {
+        std::unique_ptr<Driver> inner = makeDriver(chosenSpec);
         // Inside the threaded driver: the tracer reads the status of each call on the bus
         // thread, where the driver keeps it.
         if (trace)
             inner = std::make_unique<TracingDriver>(std::move(inner), *trace);
         return inner;
-    });
+    };
+    ThreadedDriver driver([make, spec] { return make(spec); });
+    ProgramControllers controllers(driver, choice, make);
     RealClock clock;
-    const QString suffix = driverTitleSuffix(spec);
-    return runGpibConfig(driver, clock, [&suffix, &onShown](MainWindow& window) {
-        if (!suffix.isEmpty())
-            window.setWindowTitle(window.windowTitle() + QStringLiteral(" - ") + suffix);
+    const bool chooseAtStart = parser.isSet(chooseOption);
+    return runGpibConfig(driver, clock, [&](MainWindow& window) {
+        controllers.attach(window);
+        if (chooseAtStart)
+            controllers.chooseController(&window);
         if (onShown)
             onShown(window);
     });

@@ -515,6 +515,7 @@ int Runner::scan()
         std::optional<QString> idn;
     };
     std::vector<Found> found;
+    bool searchedSecondaries = true;
     std::vector<std::int16_t> primaries;
     for (std::int16_t pad = 0; pad <= 30; ++pad)
         primaries.push_back(pad);
@@ -535,12 +536,41 @@ int Runner::scan()
             maxChannels = std::max(maxChannels, m.channelCount);
         if (m_gpib->ibtmo(m_opt.board, kProbeTimeout) < 0)
             busFailure(QStringLiteral("ibtmo Error"));
-        const auto probe = [this](std::int16_t word) -> std::optional<QString> {
-            if (m_gpib->Send(m_opt.board, word, QStringLiteral("*IDN?"), 1).failed())
-                return std::nullopt;
+        // Nothing is there when nobody listens (ENOL), the query times out, or the controller
+        // cannot reach the address at all (EARG: an AR488 board's own address 0). One that
+        // cannot reach secondary addresses says so once and the scan goes on with the primary
+        // ones, and the scan ends in a failure after listing what it found; any other failure
+        // (the controller gone) ends the scan at once.
+        bool& secondaries = searchedSecondaries;
+        const auto nothingThere = [this, &secondaries](std::int16_t word, const GpibStatus& s) {
+            if (s.iberr == err::ENOL || s.iberr == err::EARG || (s.ibsta & sta::TIMO))
+                return true;
+            if (s.iberr == err::ECAP && (word >> 8) != 0) {
+                const QString hint = m_bus->driver().explainFailure(s.ibsta, s.iberr, s.ibcntl);
+                if (secondaries)
+                    warn(hint.isEmpty() ? formatStatusReport(QStringLiteral("Send IDN Error"),
+                                                             s.ibsta, s.iberr, s.ibcntl)
+                                        : hint);
+                secondaries = false;
+                return true;
+            }
+            return false;
+        };
+        const auto probe = [&](std::int16_t word) -> std::optional<QString> {
+            const GpibStatus sent = m_gpib->Send(m_opt.board, word, QStringLiteral("*IDN?"), 1);
+            if (sent.failed()) {
+                if (nothingThere(word, sent))
+                    return std::nullopt;
+                busFailure(QStringLiteral("Send IDN Error"), sent);
+            }
             QString reply(kIdnLength, QLatin1Char(' '));
             const GpibStatus status = m_gpib->Receive(m_opt.board, word, reply, 0);
-            if (status.failed() || status.ibcntl <= 0)
+            if (status.failed()) {
+                if (nothingThere(word, status))
+                    return std::nullopt;
+                busFailure(QStringLiteral("Receive IDN Error"), status);
+            }
+            if (status.ibcntl <= 0)
                 return std::nullopt;
             QString answer = reply.left(std::clamp<qsizetype>(status.ibcntl, 0, reply.size()));
             if (const qsizetype lf = answer.indexOf(QLatin1Char('\n')); lf >= 0)
@@ -553,9 +583,8 @@ int Runner::scan()
                 found.push_back({pad, idn});
                 continue;
             }
-            if (maxChannels < 2)
-                continue;
-            for (int channel = 1; channel <= maxChannels; ++channel) {
+            for (int channel = 1; channel <= maxChannels && maxChannels > 1 && secondaries;
+                 ++channel) {
                 const auto word = UnitAddress::word(pad, static_cast<std::int16_t>(10 + channel));
                 auto idn = probe(word);
                 if (!idn)
@@ -612,7 +641,8 @@ int Runner::scan()
     } else {
         out(text);
     }
-    return kExitDone;
+    // The list is shown, but it is not the whole bus: a script must not take it for one.
+    return searchedSecondaries ? kExitDone : kExitBusFailure;
 }
 
 QString Runner::table(const UnitValues& values) const

@@ -6,6 +6,7 @@
 #include "prologix/ModuleInterface.h"
 #include "prologix/Transport.h"
 
+#include <QDir>
 #include <QSettings>
 #include <algorithm>
 
@@ -21,6 +22,10 @@ std::variant<DriverSpec, QString> parseTcp(const QString& rest)
     DriverSpec spec;
     spec.kind = DriverSpec::Kind::PrologixTcp;
     spec.tcpPort = prologix::kDefaultTcpPort;
+    // A URL or a path is not a host; neither is anything with blanks.
+    if (std::any_of(rest.begin(), rest.end(),
+                    [](QChar c) { return c.isSpace() || c == QLatin1Char('/'); }))
+        return QStringLiteral("\"%1\" is not a host name or address").arg(rest);
     QString host = rest;
     QString port;
     if (host.startsWith(QLatin1Char('['))) {
@@ -47,6 +52,8 @@ std::variant<DriverSpec, QString> parseTcp(const QString& rest)
     }
     if (host.isEmpty())
         return QStringLiteral("prologix-tcp needs the controller's host name or address");
+    if (host.contains(QLatin1Char('[')) || host.contains(QLatin1Char(']')))
+        return QStringLiteral("\"%1\" is not a host name or address").arg(host);
     if (!port.isEmpty()) {
         bool ok = false;
         const uint number = port.toUInt(&ok, 10);
@@ -121,7 +128,8 @@ QString DriverSpec::toString() const
     case Kind::PrologixTcp: {
         const QString h =
             host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-        return QStringLiteral("prologix-tcp:%1:%2").arg(h).arg(tcpPort);
+        // One substitution: a second arg() would take a "%1" in the host for its own.
+        return QStringLiteral("prologix-tcp:%1:%2").arg(h, QString::number(tcpPort));
     }
     case Kind::Sim:
         return QStringLiteral("sim");
@@ -164,14 +172,41 @@ std::optional<QString> driverFromEnvironment()
     return qEnvironmentVariable(kDriverEnvironmentVariable);
 }
 
+namespace {
+
+QSettings settingsFile()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("gpibconfig"),
+                     QStringLiteral("gpibconfig"));
+}
+
+} // namespace
+
 std::optional<QString> driverFromSettings()
 {
-    const QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                             QStringLiteral("gpibconfig"), QStringLiteral("gpibconfig"));
+    const QSettings settings = settingsFile();
     const QVariant value = settings.value(QString::fromLatin1(kDriverSettingsKey));
     if (!value.isValid())
         return std::nullopt;
     return value.toString();
+}
+
+QString saveDriverSetting(const DriverSpec& spec)
+{
+    QSettings settings = settingsFile();
+    settings.setValue(QString::fromLatin1(kDriverSettingsKey), spec.toString());
+    settings.sync();
+    const QString file = QDir::toNativeSeparators(settings.fileName());
+    switch (settings.status()) {
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("the settings file %1 cannot be written").arg(file);
+    case QSettings::FormatError:
+        return QStringLiteral("the settings file %1 is damaged; gpibconfig does not overwrite it")
+            .arg(file);
+    }
+    return QStringLiteral("the settings file %1 cannot be written").arg(file);
 }
 
 std::unique_ptr<Driver> makeDriver(const DriverSpec& spec)
@@ -236,8 +271,12 @@ QString driverListText(QString* problem)
     } else if (ports->isEmpty())
         text += QStringLiteral("  (none found)\n");
     else
-        for (const QString& port : *ports)
-            text += QStringLiteral("  prologix:%1\n").arg(port);
+        for (const prologix::SerialPort& port : *ports) {
+            const QString about = serialPortAbout(port);
+            text += QStringLiteral("  prologix:%1%2\n")
+                        .arg(port.location,
+                             about.isEmpty() ? QString() : QStringLiteral("  ") + about);
+        }
     return text;
 }
 

@@ -60,6 +60,8 @@ std::variant<DriverChoice, QString> chooseDriver(const std::optional<QString>& o
 // place (~/.config/gpibconfig/gpibconfig.conf on Linux, the registry on Windows).
 std::optional<QString> driverFromEnvironment();
 std::optional<QString> driverFromSettings();
+// Writes the choice to that key of the settings file; empty when it is written, else why not.
+QString saveDriverSetting(const DriverSpec& spec);
 
 // The driver for a choice of kind System, PrologixSerial or PrologixTcp; null for Sim and List,
 // which the caller handles.

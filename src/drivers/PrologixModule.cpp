@@ -157,7 +157,7 @@ std::unique_ptr<Driver> openPrologixTcp(const QString& host, quint16 port)
     return std::unique_ptr<Driver>(m.openTcp(host, port));
 }
 
-std::optional<QStringList> prologixSerialPorts(QString* error)
+std::optional<QList<prologix::SerialPort>> prologixSerialPorts(QString* error)
 {
     const Module& m = module();
     if (!m.serialPorts) {
@@ -165,9 +165,22 @@ std::optional<QStringList> prologixSerialPorts(QString* error)
             *error = m.error;
         return std::nullopt;
     }
-    QStringList lines;
-    m.serialPorts(lines);
-    return lines;
+    QList<prologix::SerialPort> ports;
+    m.serialPorts(ports);
+    return ports;
+}
+
+QString serialPortAbout(const prologix::SerialPort& port)
+{
+    QStringList about;
+    for (const QString& part : {port.description, port.manufacturer, port.serialNumber})
+        if (!part.trimmed().isEmpty() && !about.contains(part.trimmed()))
+            about << part.trimmed();
+    if (port.vendorId && port.productId)
+        about << QStringLiteral("USB %1:%2")
+                     .arg(*port.vendorId, 4, 16, QLatin1Char('0'))
+                     .arg(*port.productId, 4, 16, QLatin1Char('0'));
+    return about.join(QStringLiteral(", "));
 }
 
 } // namespace gpibconfig

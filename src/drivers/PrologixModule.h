@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "prologix/ModuleInterface.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -20,8 +22,12 @@ QStringList prologixModuleCandidates();
 std::unique_ptr<Driver> openPrologixSerial(const QString& port);
 std::unique_ptr<Driver> openPrologixTcp(const QString& host, quint16 port);
 
-// The serial ports the system knows, one line each; nullopt with `error` set when the module
-// cannot be opened.
-std::optional<QStringList> prologixSerialPorts(QString* error);
+// The serial ports the system knows; nullopt with `error` set when the module cannot be opened.
+std::optional<QList<prologix::SerialPort>> prologixSerialPorts(QString* error);
+
+// What the system knows of a port besides its location, as the port lists show it:
+// "Prologix GPIB-USB Controller, Prologix, PX9A1B2C, USB 0403:6001"; empty for a port the system
+// knows nothing about.
+QString serialPortAbout(const prologix::SerialPort& port);
 
 } // namespace gpibconfig

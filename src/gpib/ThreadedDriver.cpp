@@ -49,6 +49,18 @@ void ThreadedDriver::makeInnerIfNeeded() const
         run([] {}, false);
 }
 
+void ThreadedDriver::replaceInner(Factory makeInner)
+{
+    // A driver made on the bus thread may hold Qt devices of that thread; it goes there.
+    if (m_thread.isRunning())
+        QMetaObject::invokeMethod(
+            m_worker, [this] { m_inner.reset(); }, Qt::BlockingQueuedConnection);
+    else
+        m_inner.reset();
+    // The bus thread reads the factory only in a call queued after this point.
+    m_makeInner = std::move(makeInner);
+}
+
 bool ThreadedDriver::canFindListeners() const
 {
     makeInnerIfNeeded();

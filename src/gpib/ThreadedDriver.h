@@ -44,6 +44,11 @@ public:
     long ThreadIbcntl() override { return m_ibcntl; }
     QString explainFailure(int ibsta, int iberr, long ibcntl) const override;
 
+    // Lets the driver in use go (on the bus thread) and makes the next one with `makeInner` at
+    // the next call: another controller without a restart. Called from the thread that makes the
+    // calls, which waits for each, so never in the middle of a bus call.
+    void replaceInner(Factory makeInner);
+
     Driver& inner();
     // The thread the calls run on (for tests).
     const QThread* busThread() const { return &m_thread; }

@@ -25,16 +25,37 @@ struct FailureReport {
     bool newHint = false;
 };
 
+// The controller the bus goes through can be changed while gpibconfig runs (Choose Controller...
+// in a driver's explanation, or the main window's keys for it). A new choice waits for the next
+// Configure: a unit's run never changes controllers half-way.
+class ControllerSwitch {
+public:
+    virtual ~ControllerSwitch() = default;
+    // Puts the controller chosen since the last Configure on the bus; nothing when none was.
+    virtual void takeChosenController() = 0;
+};
+
+// The keys of the main window that open the choice of controller.
+inline constexpr char kChooseControllerKeys[] = "Ctrl+Shift+C";
+
 // What the operator can do about any failure a driver explains, beside what its own words say:
-// the ways around it that the program offers.
-inline QString hintNextSteps()
+// the ways around it that the program offers. `canChooseController`: the window offers the
+// choice of controller.
+inline QString hintNextSteps(bool canChooseController)
 {
-    return QStringLiteral(
-        "Without GPIB hardware at hand, gpibconfig-sim runs this program on a simulated bench "
-        "of units.\n\n"
-        "To work through another controller, such as a Prologix or AR488 one, start gpibconfig "
-        "with --driver (gpibconfig --driver list shows the drivers and serial ports).\n\n"
-        "The status report stays in the window; point at it to read this explanation again.");
+    const QString another =
+        canChooseController
+            ? QStringLiteral("To work through another controller, such as a Prologix or AR488 "
+                             "one, press Choose Controller... (or %1 in the main window).")
+                  .arg(QLatin1String(kChooseControllerKeys))
+            : QStringLiteral("To work through another controller, such as a Prologix or AR488 "
+                             "one, start gpibconfig with --driver (gpibconfig --driver list shows "
+                             "the drivers and serial ports).");
+    return QStringLiteral("Without GPIB hardware at hand, gpibconfig-sim runs this program on a "
+                          "simulated bench of units.\n\n") +
+           another +
+           QStringLiteral("\n\nThe status report stays in the window; point at it to read this "
+                          "explanation again.");
 }
 
 // What every window's logic works with: the shared state, the bus, time and the beep. Owned by
@@ -44,6 +65,8 @@ struct AppContext {
     GPIB32& gpib;
     Clock& clock;
     Notifier& notifier;
+    // Set where the operator can choose another controller (gpibconfig, not the bench).
+    ControllerSwitch* controllers = nullptr;
 
     // Reports the failed call whose status is current under `title` the usual way, with what the
     // driver can add in plain words and whether that is news to the operator in this run.

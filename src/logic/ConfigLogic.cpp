@@ -74,7 +74,7 @@ void ConfigLogic::report(const QString& title)
     const FailureReport failure = m_app.reportFailure(title);
     showStatusLine(failure.report, failure.hint);
     if (failure.newHint)
-        m_host.showHint(failure.hint, hintNextSteps());
+        m_host.showHint(failure.hint, hintNextSteps(m_app.controllers != nullptr));
 }
 
 void ConfigLogic::showStatusLine(const QString& line, const QString& hint)

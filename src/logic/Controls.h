@@ -44,5 +44,13 @@ inline const QString cmdChSel = QStringLiteral("cmdChSel");
 // Notice dialog
 inline const QString txtNotice = QStringLiteral("txtNotice");
 inline const QString cmdCancel = QStringLiteral("cmdCancel");
+// Controller dialog (also txtErrMsg and cmdCancel)
+inline const QString labelController = QStringLiteral("labelController");
+inline const QString listController = QStringLiteral("listController");
+inline const QString labelPorts = QStringLiteral("labelPorts");
+inline const QString labelHost = QStringLiteral("labelHost");
+inline const QString txtHost = QStringLiteral("txtHost");
+inline const QString labelOverride = QStringLiteral("labelOverride");
+inline const QString cmdOK = QStringLiteral("cmdOK");
 
 } // namespace gpibconfig::ctl

@@ -53,7 +53,7 @@ void MainLogic::reportFailure(const QString& title)
     const FailureReport failure = m_app.reportFailure(title);
     showMessage(failure.report, failure.hint);
     if (failure.newHint)
-        m_host.showHint(failure.hint, hintNextSteps());
+        m_host.showHint(failure.hint, hintNextSteps(m_app.controllers != nullptr));
 }
 
 void MainLogic::configure()
@@ -75,6 +75,8 @@ void MainLogic::configure()
     }
 
     m_screen.txtGPIBErr.setVisible(false);
+    if (m_app.controllers)
+        m_app.controllers->takeChosenController();
     if (!prepareBoard())
         return;
 

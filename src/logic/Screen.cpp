@@ -92,14 +92,6 @@ void Control::userSelectedLine(int position)
 
 void Control::userMovedFocus() { m_owner.focusOn(this, false); }
 
-Control* Screen::find(const QString& name) const
-{
-    for (Control* c : m_controls)
-        if (c->name() == name)
-            return c;
-    return nullptr;
-}
-
 void Screen::notify(const Control& control, Aspect aspect)
 {
     if (m_observer)

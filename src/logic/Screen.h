@@ -14,8 +14,9 @@ class Screen;
 
 // One control as a window's logic knows it: text, enabled and visible state, the lines of a list
 // box and its selected line. The logic reaches controls only as members of its window's screen
-// (MainScreen, ConfigScreen, ...), so a misspelt control does not compile; the name is the
-// widget's object name, for the view that mirrors it and for tests and assistive tools.
+// (MainScreen, ConfigScreen, ...), and so does the view (its window definitions and its widgets
+// are keyed by these members), so a misspelt control does not compile; the name is only the
+// widget's object name, for tests, screenshots and assistive tools.
 class Control {
 public:
     Control(Screen& owner, const QString& name);
@@ -77,10 +78,9 @@ public:
     // The object name of the control with the focus; empty when none has it.
     QString focus() const { return m_focus ? m_focus->name() : QString(); }
 
-    // Every control, in the order the window declares them; by object name for the view, which
-    // binds its widgets once when it builds them.
+    // Every control, in the order the screen declares them. The view reaches each one as the
+    // member it is, never by its name; this list is how it checks that it draws them all.
     const std::vector<Control*>& controls() const { return m_controls; }
-    Control* find(const QString& name) const;
 
 protected:
     Screen() = default;
@@ -145,6 +145,19 @@ struct ChannelScreen final : Screen {
 // frmNotice
 struct NoticeScreen final : Screen {
     Control txtNotice{*this, ctl::txtNotice};
+    Control cmdCancel{*this, ctl::cmdCancel};
+};
+
+// frmController: which controller the bus goes through (gpibconfig only).
+struct ControllerScreen final : Screen {
+    Control labelController{*this, ctl::labelController};
+    Control listController{*this, ctl::listController};
+    Control labelPorts{*this, ctl::labelPorts};
+    Control labelHost{*this, ctl::labelHost};
+    Control txtHost{*this, ctl::txtHost};
+    Control txtErrMsg{*this, ctl::txtErrMsg};
+    Control labelOverride{*this, ctl::labelOverride};
+    Control cmdOK{*this, ctl::cmdOK};
     Control cmdCancel{*this, ctl::cmdCancel};
 };
 

@@ -4,7 +4,6 @@
 #include "PrologixDriver.h"
 
 #include <QSerialPortInfo>
-#include <QStringList>
 #include <type_traits>
 
 using namespace gpibconfig;
@@ -24,20 +23,19 @@ Q_DECL_EXPORT Driver* gpibconfig_prologix_open_tcp(const QString& host, quint16 
     return prologix::PrologixDriver::tcp(host, port).release();
 }
 
-Q_DECL_EXPORT void gpibconfig_prologix_serial_ports(QStringList& lines)
+Q_DECL_EXPORT void gpibconfig_prologix_serial_ports(QList<prologix::SerialPort>& ports)
 {
-    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
-        QStringList about;
-        for (const QString& part : {port.description(), port.manufacturer(), port.serialNumber()})
-            if (!part.isEmpty())
-                about << part;
-        if (port.hasVendorIdentifier() && port.hasProductIdentifier())
-            about << QStringLiteral("USB %1:%2")
-                         .arg(port.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                         .arg(port.productIdentifier(), 4, 16, QLatin1Char('0'));
-        lines << port.systemLocation() +
-                     (about.isEmpty() ? QString()
-                                      : QStringLiteral("  ") + about.join(QStringLiteral(", ")));
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        prologix::SerialPort port;
+        port.location = info.systemLocation();
+        port.description = info.description();
+        port.manufacturer = info.manufacturer();
+        port.serialNumber = info.serialNumber();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            port.vendorId = info.vendorIdentifier();
+            port.productId = info.productIdentifier();
+        }
+        ports << port;
     }
 }
 

@@ -8,7 +8,9 @@
 // Module and programs come from one build: the interface number only guards against a stale
 // module left from another version.
 
-#include <QStringList>
+#include <QList>
+#include <QString>
+#include <optional>
 
 namespace gpibconfig {
 class Driver;
@@ -16,7 +18,7 @@ class Driver;
 
 namespace gpibconfig::prologix {
 
-inline constexpr int kModuleInterface = 1;
+inline constexpr int kModuleInterface = 2;
 inline constexpr char kModuleName[] = "gpibconfig-prologix";
 
 inline constexpr char kInterfaceSymbol[] = "gpibconfig_prologix_interface";
@@ -24,11 +26,23 @@ inline constexpr char kOpenSerialSymbol[] = "gpibconfig_prologix_open_serial";
 inline constexpr char kOpenTcpSymbol[] = "gpibconfig_prologix_open_tcp";
 inline constexpr char kSerialPortsSymbol[] = "gpibconfig_prologix_serial_ports";
 
+// A serial port as the system describes it. A USB adapter tells what it is (a Prologix GPIB-USB
+// controller says so in its description; an Arduino board carrying AR488 names its maker and has
+// the maker's USB vendor number); a built-in port has only its location.
+struct SerialPort {
+    QString location;     // /dev/ttyUSB0, COM3
+    QString description;  // the USB product string, e.g. "Prologix GPIB-USB Controller"
+    QString manufacturer; // the USB manufacturer string
+    QString serialNumber;
+    std::optional<quint16> vendorId; // USB identifiers, when the port is a USB device
+    std::optional<quint16> productId;
+};
+
 using InterfaceFunction = int (*)();
 // The caller owns the driver returned; never null.
 using OpenSerialFunction = Driver* (*)(const QString& port);
 using OpenTcpFunction = Driver* (*)(const QString& host, quint16 port);
-// One line per serial port: its location, then what the system knows of it.
-using SerialPortsFunction = void (*)(QStringList& lines);
+// Every serial port the system knows, in the system's order.
+using SerialPortsFunction = void (*)(QList<SerialPort>& ports);
 
 } // namespace gpibconfig::prologix

@@ -68,18 +68,6 @@ QString printable(const QByteArray& bytes)
     return out;
 }
 
-// A version line of a controller that speaks the protocol: Prologix answers e.g. "Prologix
-// GPIB-USB Controller version 6.107", AR488 boards "AR488 GPIB controller, ver. 0.51.09" (or
-// what ++id verstr set, which the AR488 manual suggests to contain "GPIB-USB" for programs that
-// look for it). An echo of the command is not an answer.
-bool isControllerVersion(const QByteArray& line)
-{
-    if (line.startsWith("++"))
-        return false;
-    const QByteArray lower = line.toLower();
-    return lower.contains("prologix") || lower.contains("ar488") || lower.contains("gpib");
-}
-
 QString withDetail(const QString& text, const QString& detail)
 {
     return detail.isEmpty() ? text : text + QStringLiteral(" (") + detail + QLatin1Char(')');
@@ -138,6 +126,23 @@ QByteArray PrologixDriver::escapedLine(const QByteArray& data)
 
 long PrologixDriver::stateBits() const { return m_ready ? sta::CIC : 0; }
 
+bool PrologixDriver::isLinkProblem(Problem problem)
+{
+    switch (problem) {
+    case Problem::NoController:
+    case Problem::NoAnswer:
+    case Problem::WrongAnswer:
+    case Problem::Stopped:
+    case Problem::SetupRefused:
+        return true;
+    case Problem::None:
+    case Problem::NoCapability:
+    case Problem::AddressRefused:
+        break;
+    }
+    return false;
+}
+
 void PrologixDriver::succeed(long count, long extra)
 {
     m_ibsta = sta::CMPL | sta::CIC | extra;
@@ -156,7 +161,8 @@ void PrologixDriver::fail(int iberr, long count, long extra)
 
 void PrologixDriver::failNoController()
 {
-    if (m_problem == Problem::None || m_problem == Problem::NoCapability) {
+    // What went wrong with the link was noted where it was found; otherwise the transport says.
+    if (!isLinkProblem(m_problem)) {
         m_problem = Problem::NoController;
         m_transportFault = m_transport->fault();
         m_problemText = m_transport->detail();
@@ -171,14 +177,29 @@ void PrologixDriver::failCapability(QString what)
     fail(err::ECAP);
 }
 
+void PrologixDriver::failAddress(QString what)
+{
+    m_problem = Problem::AddressRefused;
+    m_problemText = std::move(what);
+    fail(err::EARG);
+}
+
 bool PrologixDriver::beginCall(int board)
 {
+    m_problem = Problem::None;
     if (board != 0) {
         // The controller is the only board there is.
         fail(err::ENEB);
         return false;
     }
     return true;
+}
+
+QString PrologixDriver::addressText(int primary, int secondaryByte) const
+{
+    return secondaryByte == 0
+               ? QString::number(primary)
+               : QStringLiteral("%1 secondary %2").arg(primary).arg(secondaryByte - 0x60);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -193,6 +214,23 @@ void PrologixDriver::dropConnection()
     m_readTimeoutSent.reset();
     m_pending.clear();
     m_pendingFrom.reset();
+    m_input.takeRest();
+}
+
+void PrologixDriver::linkLost()
+{
+    m_problem = Problem::NoController;
+    m_transportFault = m_transport->fault();
+    m_problemText = m_transport->detail();
+    dropConnection();
+}
+
+void PrologixDriver::stopped(const char* what)
+{
+    qCDebug(lcPrologix).noquote() << "the controller on" << m_where << "stopped answering:" << what;
+    m_problem = Problem::Stopped;
+    m_problemText = QString::fromLatin1(what);
+    dropConnection();
 }
 
 bool PrologixDriver::ensureController()
@@ -207,12 +245,10 @@ bool PrologixDriver::ensureController()
     m_problem = Problem::None;
     if (!m_transport->open()) {
         qCDebug(lcPrologix).noquote() << m_where << "cannot be opened:" << m_transport->detail();
-        m_problem = Problem::NoController;
-        m_transportFault = m_transport->fault();
-        m_problemText = m_transport->detail();
+        linkLost();
         return false;
     }
-    if (!handshake()) {
+    if (!handshake() || !identifyFamily() || !setUp()) {
         dropConnection();
         return false;
     }
@@ -220,68 +256,209 @@ bool PrologixDriver::ensureController()
     return true;
 }
 
+std::optional<QByteArray> PrologixDriver::readLine(QDeadlineTimer& deadline)
+{
+    while (true) {
+        if (auto line = m_input.next())
+            return line;
+        if (!m_transport->waitForBytes(static_cast<int>(deadline.remainingTime()))) {
+            if (deadline.hasExpired() || !m_transport->isOpen())
+                return std::nullopt;
+            continue;
+        }
+        const QByteArray bytes = m_transport->takeAll();
+        qCDebug(lcPrologix).noquote() << m_where << "<" << printable(bytes);
+        m_input.append(bytes);
+    }
+}
+
+bool PrologixDriver::quietLink()
+{
+    // Whatever the controller still sends (the end of an exchange the driver gave up on, the
+    // banner of a board that just started) is let through until the link is quiet, and dropped.
+    QByteArray dropped = m_input.takeRest();
+    QDeadlineTimer settle(m_timing.settleMs);
+    while (m_transport->waitForBytes(
+        static_cast<int>(std::min<qint64>(m_timing.quietMs, settle.remainingTime())))) {
+        dropped += m_transport->takeAll();
+        if (settle.hasExpired())
+            break;
+    }
+    if (!dropped.isEmpty())
+        qCDebug(lcPrologix).noquote() << m_where << "< (late, discarded)" << printable(dropped);
+    if (!m_transport->isOpen()) {
+        linkLost();
+        return false;
+    }
+    return true;
+}
+
 bool PrologixDriver::handshake()
 {
-    discardLateBytes();
+    if (!quietLink())
+        return false;
     QDeadlineTimer overall(m_timing.versionWaitMs);
-    QByteArray got;
     QByteArray otherAnswer;
-    while (!overall.hasExpired()) {
+    std::optional<ControllerIdentity> identity;
+    int asked = 0;
+    while (!identity && !overall.hasExpired()) {
         // ++ver is asked again now and then: a board that resets when its port opens (Arduino)
-        // misses what comes while it starts.
+        // is deaf while it starts.
         if (!sendLine("++ver\n"))
             return false;
+        ++asked;
         QDeadlineTimer retry(std::min<qint64>(m_timing.versionRetryMs, overall.remainingTime()));
-        while (!retry.hasExpired()) {
-            if (!m_transport->waitForBytes(static_cast<int>(retry.remainingTime()))) {
-                if (!m_transport->isOpen()) {
-                    m_problem = Problem::NoController;
-                    m_transportFault = m_transport->fault();
-                    m_problemText = m_transport->detail();
-                    return false;
-                }
-                continue;
-            }
-            const QByteArray bytes = m_transport->takeAll();
-            qCDebug(lcPrologix).noquote() << m_where << "<" << printable(bytes);
-            got += bytes;
-            qsizetype lf = -1;
-            while ((lf = got.indexOf('\n')) >= 0) {
-                const QByteArray line = got.left(lf).trimmed();
-                got.remove(0, lf + 1);
-                if (line.isEmpty())
-                    continue;
-                if (isControllerVersion(line)) {
-                    m_version = QString::fromLatin1(line);
-                    qCInfo(lcPrologix).noquote()
-                        << "controller on" << m_where << "answered:" << m_version;
-                    // Controller mode; the program reads with ++read; EOI with the last byte
-                    // and no terminator added, as the program supplies its own line feed; an
-                    // EOT character marks where a reply ended with EOI.
-                    const QByteArray setup = "++mode 1\n++auto 0\n++eoi 1\n++eos 3\n"
-                                             "++eot_enable 1\n++eot_char " +
-                                             QByteArray::number(kEotChar) + "\n";
-                    for (const QByteArray& setting : setup.split('\n'))
-                        if (!setting.isEmpty() && !sendLine(setting + '\n'))
-                            return false;
-                    m_eoiSent = true;
-                    if (!sendLine("++read_tmo_ms " + QByteArray::number(m_readTimeoutMs) + '\n'))
-                        return false;
-                    m_readTimeoutSent = m_readTimeoutMs;
-                    return true;
-                }
-                otherAnswer = line;
-            }
+        while (!identity) {
+            const auto line = readLine(retry);
+            if (!line)
+                break;
+            identity = versionAnswer(*line);
+            if (!identity && controllerMessage(*line) == ControllerMessage::None &&
+                !line->trimmed().isEmpty())
+                otherAnswer = line->trimmed();
+        }
+        if (!m_transport->isOpen()) {
+            linkLost();
+            return false;
         }
     }
-    if (otherAnswer.isEmpty()) {
-        m_problem = Problem::NoAnswer;
-    } else {
-        m_problem = Problem::WrongAnswer;
-        m_problemText = QString::fromLatin1(otherAnswer.left(60));
+    if (!identity) {
+        if (otherAnswer.isEmpty()) {
+            m_problem = Problem::NoAnswer;
+        } else {
+            m_problem = Problem::WrongAnswer;
+            m_problemText = QString::fromLatin1(otherAnswer.left(60));
+        }
+        qCWarning(lcPrologix).noquote()
+            << "no Prologix-compatible controller answered ++ver on" << m_where;
+        return false;
     }
-    qCWarning(lcPrologix).noquote()
-        << "no Prologix-compatible controller answered ++ver on" << m_where;
+    m_versionText = identity->text;
+    m_version = QString::fromLatin1(identity->text);
+    m_family = identity->family;
+    // Answers to the ++ver asked before may still be on their way: one exchange more, on a quiet
+    // link, pairs the question with its answer.
+    return asked == 1 || resync("it did not answer ++ver again");
+}
+
+bool PrologixDriver::identifyFamily()
+{
+    if (m_family == Family::Ar488)
+        return true;
+    // An AR488 board may answer ++ver with any text (++id verstr), a Prologix controller's
+    // included, but names itself in "++ver real". The ++addr query after it marks where that
+    // answer ends, whatever a controller without "++ver real" makes of it.
+    if (!sendLine("++ver real\n++addr\n"))
+        return false;
+    QList<QByteArray> before;
+    AddressAnswer answer;
+    if (!awaitAddress(before, answer, "it did not answer the ++addr query"))
+        return false;
+    for (const QByteArray& line : before) {
+        if (const auto real = versionAnswer(line); real && real->family == Family::Ar488) {
+            qCInfo(lcPrologix).noquote()
+                << "the controller on" << m_where << "is an AR488 board:" << real->text;
+            m_family = Family::Ar488;
+        }
+    }
+    return true;
+}
+
+bool PrologixDriver::setUp()
+{
+    qCInfo(lcPrologix).noquote() << "controller on" << m_where << "answered:" << m_version;
+    // Prologix saves every setting below in its EEPROM while savecfg is on, as it is after each
+    // power-up; turned off first, none of them is written. Not on AR488: there ++savecfg itself
+    // writes the EEPROM.
+    QList<QByteArray> setup;
+    if (m_family == Family::Prologix)
+        setup << "++savecfg 0\n";
+    // Controller mode; the program reads with ++read; EOI with the last byte and no terminator
+    // added, as the program supplies its own line feed; an EOT character marks where a reply
+    // ended with EOI.
+    setup << "++mode 1\n"
+          << "++auto 0\n"
+          << "++eoi 1\n"
+          << "++eos 3\n"
+          << "++eot_enable 1\n"
+          << "++eot_char " + QByteArray::number(kEotChar) + '\n'
+          << "++read_tmo_ms " + QByteArray::number(m_readTimeoutMs) + '\n';
+    QList<QByteArray> before;
+    AddressAnswer answer;
+    if (!commandsConfirmed(setup, before, answer))
+        return false;
+    for (const QByteArray& line : before) {
+        if (controllerMessage(line) == ControllerMessage::Refusal) {
+            m_problem = Problem::SetupRefused;
+            m_problemText = QString::fromLatin1(line.trimmed().left(60));
+            qCDebug(lcPrologix).noquote()
+                << "the controller on" << m_where << "refused its set-up:" << m_problemText;
+            return false;
+        }
+    }
+    m_eoiSent = true;
+    m_readTimeoutSent = m_readTimeoutMs;
+    m_addressSent = static_cast<Addr4882>(answer.primary | (answer.secondary << 8));
+    return true;
+}
+
+bool PrologixDriver::resync(const char* why)
+{
+    if (!quietLink() || !sendLine("++ver\n"))
+        return false;
+    QDeadlineTimer wait(m_timing.versionWaitMs);
+    while (const auto line = readLine(wait)) {
+        if (line->trimmed().endsWith(m_versionText))
+            return true;
+        qCDebug(lcPrologix).noquote()
+            << m_where << "< (late, discarded)" << printable(*line + '\n');
+    }
+    if (!m_transport->isOpen())
+        linkLost();
+    else
+        stopped(why);
+    return false;
+}
+
+bool PrologixDriver::commandsConfirmed(const QList<QByteArray>& commands, QList<QByteArray>& before,
+                                       AddressAnswer& answer)
+{
+    // Each group of commands is followed by a bare ++addr, whose answer says the controller got
+    // that far, and any refusal comes before it. A group fits the 64-byte receive buffer of an
+    // Arduino Uno: AR488 does not read its input while it carries out a command (++mode 1 alone
+    // takes 80 ms), and what does not fit is lost.
+    constexpr qsizetype kInputBuffer = 64;
+    const QByteArray query = "++addr\n";
+    QByteArray group;
+    const auto confirm = [&] {
+        return sendLine(std::exchange(group, QByteArray()) + query) &&
+               awaitAddress(before, answer, "it did not answer the ++addr query");
+    };
+    for (const QByteArray& command : commands) {
+        if (!group.isEmpty() && group.size() + command.size() + query.size() > kInputBuffer &&
+            !confirm())
+            return false;
+        group += command;
+    }
+    return confirm();
+}
+
+bool PrologixDriver::awaitAddress(QList<QByteArray>& before, AddressAnswer& answer,
+                                  const char* query)
+{
+    QDeadlineTimer wait(m_timing.answerMs);
+    while (const auto line = readLine(wait)) {
+        if (const auto address = addressAnswer(*line)) {
+            answer = *address;
+            return true;
+        }
+        if (!line->trimmed().isEmpty())
+            before << line->trimmed();
+    }
+    if (!m_transport->isOpen())
+        linkLost();
+    else
+        stopped(query);
     return false;
 }
 
@@ -292,28 +469,61 @@ bool PrologixDriver::sendLine(const QByteArray& line)
         m_bytesWritten += line.size();
         return true;
     }
-    m_problem = Problem::NoController;
-    m_transportFault = m_transport->fault();
-    m_problemText = m_transport->detail();
-    dropConnection();
+    linkLost();
     return false;
 }
 
 bool PrologixDriver::command(const QByteArray& text) { return sendLine(text + '\n'); }
 
+// On false the call has failed: EDVR, EARG or ECAP with what explainFailure() says.
 bool PrologixDriver::selectAddress(Addr4882 address)
 {
     if (m_addressSent == address)
         return true;
     const auto where = decode(address);
-    // Prologix manual, "addr": ++addr PAD [SAD], SAD given as 96-126.
+    // Prologix manual, "addr": ++addr PAD [SAD], SAD given as 96-126; AR488 takes the same. The
+    // bare ++addr after it answers what the controller took: AR488 refuses its own address (0)
+    // and keeps the one before, and before 0.52.15 drops the secondary without a word.
     QByteArray text = "++addr " + QByteArray::number(where->primary);
     if (where->secondaryByte != 0)
         text += ' ' + QByteArray::number(where->secondaryByte);
-    if (!command(text))
+    QList<QByteArray> before;
+    AddressAnswer answer;
+    if (!sendLine(text + "\n++addr\n") ||
+        !awaitAddress(before, answer, "it did not answer the ++addr query")) {
+        failNoController();
         return false;
-    m_addressSent = address;
-    return true;
+    }
+    const auto taken = static_cast<Addr4882>(answer.primary | (answer.secondary << 8));
+    m_addressSent = taken;
+    if (taken == address)
+        return true;
+    QString said;
+    for (const QByteArray& line : before)
+        if (controllerMessage(line) != ControllerMessage::Handshake)
+            said += QStringLiteral(" (it answered \"%1\")").arg(QString::fromLatin1(line.left(60)));
+    qCDebug(lcPrologix).noquote() << "the controller on" << m_where << "did not take" << text
+                                  << "and answered" << printable(before.join('\n')) << "then"
+                                  << answer.primary << answer.secondary;
+    if (answer.primary == where->primary && where->secondaryByte != 0 && answer.secondary == 0) {
+        failCapability(
+            QStringLiteral(
+                "The controller on %1 dropped the secondary address of GPIB address %2%3: its "
+                "firmware (%4) is too old for secondary addresses, so the unit's channels "
+                "cannot be reached through it. AR488 firmware takes secondary addresses from "
+                "release 0.52.15 on.")
+                .arg(m_where, addressText(where->primary, where->secondaryByte), said, m_version));
+        return false;
+    }
+    QString text2 = QStringLiteral("The controller on %1 refused GPIB address %2%3 and kept "
+                                   "address %4, so nothing was sent there.")
+                        .arg(m_where, addressText(where->primary, where->secondaryByte), said,
+                             addressText(answer.primary, answer.secondary));
+    if (where->primary == 0)
+        text2 += QStringLiteral(" An AR488 board keeps address 0 for itself; set the unit to an "
+                                "address from 1 to 30.");
+    failAddress(text2);
+    return false;
 }
 
 bool PrologixDriver::setEoi(bool on)
@@ -328,12 +538,14 @@ bool PrologixDriver::setEoi(bool on)
 
 void PrologixDriver::discardLateBytes()
 {
-    // What a controller sends after the driver stopped waiting (a reply after its time-out)
-    // must not be taken for the answer to the next command.
-    if (!m_transport->waitForBytes(0))
-        return;
-    const QByteArray late = m_transport->takeAll();
-    qCDebug(lcPrologix).noquote() << m_where << "< (late, discarded)" << printable(late);
+    // What a controller sends after the driver stopped waiting must not be taken for the answer
+    // to the next command. On a link in a known state nothing is there.
+    QByteArray late = m_input.takeRest();
+    if (m_transport->waitForBytes(0))
+        late += m_transport->takeAll();
+    if (!late.isEmpty())
+        qCWarning(lcPrologix).noquote()
+            << m_where << "sent what nobody asked for (discarded):" << printable(late);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -361,7 +573,11 @@ void PrologixDriver::DevClear(int board, Addr4882 address)
             "send the device clear to all devices at once."));
     if (!decode(address))
         return fail(err::EARG);
-    if (!ensureController() || !selectAddress(address) || !command("++clr"))
+    if (!ensureController())
+        return failNoController();
+    if (!selectAddress(address))
+        return;
+    if (!command("++clr"))
         return failNoController();
     // The selected device clear leaves the device addressed to listen.
     m_listeners = {{address & 0xFF, decode(address)->secondaryByte}};
@@ -383,8 +599,10 @@ void PrologixDriver::Send(int board, Addr4882 address, const std::uint8_t* data,
         payload += '\n';
     m_pending.clear();
     m_pendingFrom.reset();
-    if (!ensureController() || !selectAddress(address))
+    if (!ensureController())
         return failNoController();
+    if (!selectAddress(address))
+        return;
     // An empty line is not sent at all by the controller; nothing goes on the bus either way.
     if (!payload.isEmpty() && (!setEoi(eotMode != eot::NULLend) || !sendLine(escapedLine(payload))))
         return failNoController();
@@ -421,8 +639,10 @@ void PrologixDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, 
     m_pending.clear();
     m_pendingFrom.reset();
 
-    if (!ensureController() || !selectAddress(address))
+    if (!ensureController())
         return failNoController();
+    if (!selectAddress(address))
+        return;
     m_listeners.clear();
     if (count == 0)
         return succeed(0);
@@ -433,50 +653,61 @@ void PrologixDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, 
     if (!command("++read eoi"))
         return failNoController();
     QByteArray reply;
-    bool ended = false;
-    const int quietMs = m_readTimeoutMs + m_timing.readMarginMs;
-    QDeadlineTimer quiet(quietMs);
+    const int silenceMs = m_readTimeoutMs + m_timing.readMarginMs;
+    QDeadlineTimer silence(silenceMs);
+    QDeadlineTimer afterEot(m_timing.eotQuietMs);
+    bool maybeEnded = false;
     while (true) {
-        if (m_transport->waitForBytes(static_cast<int>(quiet.remainingTime()))) {
+        // An EOT character at the end ends the reply once nothing follows it for a while.
+        QDeadlineTimer& deadline = maybeEnded ? afterEot : silence;
+        if (m_transport->waitForBytes(static_cast<int>(deadline.remainingTime()))) {
             const QByteArray bytes = m_transport->takeAll();
             qCDebug(lcPrologix).noquote() << m_where << "<" << printable(bytes);
             reply += bytes;
-            quiet.setRemainingTime(quietMs);
-            // The EOT character ends the controller's output; one with more bytes behind it
-            // was a data byte of that value.
-            if (reply.endsWith(kEotChar) && !m_transport->waitForBytes(0)) {
-                reply.chop(1);
-                ended = true;
-                break;
-            }
+            silence.setRemainingTime(silenceMs);
+            maybeEnded = readOutput(reply, kEotChar).endedWithEoi;
+            if (maybeEnded)
+                afterEot.setRemainingTime(m_timing.eotQuietMs);
             continue;
         }
         if (!m_transport->isOpen()) {
-            const long n = deliver(reply);
-            m_problem = Problem::None;
-            dropConnection();
+            const long n = deliver(readOutput(reply, kEotChar).data);
+            linkLost();
             failNoController();
             m_ibcntl = n;
             return;
         }
-        if (quiet.hasExpired())
+        if (deadline.hasExpired())
             break;
     }
-    const long n = deliver(reply);
-    // A reply that stopped without EOI counts when its last byte is a line feed (a unit that
-    // does not assert EOI); anything else stopped because the time ran out.
-    if (!ended && !reply.endsWith('\n')) {
+    const ReadOutput out = readOutput(reply, kEotChar);
+    for (const QByteArray& line : out.controllerLines)
+        qCWarning(lcPrologix).noquote()
+            << "the controller on" << m_where << "said" << printable(line) << "(not data)";
+    const long n = deliver(out.data);
+    if (!out.endedWithEoi) {
+        // The controller's read ended by its time-out, or it is still at it, or it is gone: the
+        // link is brought back to a known state before anything else, and a controller that no
+        // longer answers is reported as such, not as a silent unit.
         qCDebug(lcPrologix).noquote()
-            << m_where << "read timed out after" << reply.size() << "bytes";
-        return fail(err::EABO, n, sta::TIMO);
+            << m_where << "read timed out after" << out.data.size() << "bytes";
+        if (!resync("it did not answer ++ver after a read timed out")) {
+            failNoController();
+            m_ibcntl = n;
+            return;
+        }
+        // A reply that stopped without EOI counts when its last byte is a line feed (a unit
+        // that does not assert EOI); anything else stopped because the time ran out.
+        if (!out.data.endsWith('\n'))
+            return fail(err::EABO, n, sta::TIMO);
     }
-    if (reply.size() > n) {
-        m_pending = reply.mid(n);
+    if (out.data.size() > n) {
+        m_pending = out.data.mid(n);
         m_pendingFrom = address;
-        m_pendingEnded = ended;
+        m_pendingEnded = out.endedWithEoi;
         return succeed(n);
     }
-    succeed(n, ended ? sta::END : 0);
+    succeed(n, out.endedWithEoi ? sta::END : 0);
 }
 
 void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long count)
@@ -521,6 +752,9 @@ void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long coun
     m_pendingFrom.reset();
     if (!ensureController())
         return failNoController();
+    if (!checkTriggers(triggers))
+        return;
+    QList<QByteArray> lines;
     for (const auto& group : triggers) {
         // A trigger with no listener reaches no one, as on the bus.
         for (std::size_t from = 0; from < group.size(); from += kMaxTriggerAddresses) {
@@ -531,12 +765,56 @@ void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long coun
                 if (group[k].second != 0)
                     text += ' ' + QByteArray::number(group[k].second);
             }
-            if (!command(text))
-                return failNoController();
+            lines << text + '\n';
         }
+    }
+    if (!lines.isEmpty()) {
+        // ++trg says nothing when it triggered; the ++addr query after it brings a refusal.
+        QList<QByteArray> before;
+        AddressAnswer answer;
+        if (!commandsConfirmed(lines, before, answer))
+            return failNoController();
+        m_addressSent = static_cast<Addr4882>(answer.primary | (answer.secondary << 8));
+        // AR488's optional handshake flags ("Send^OK") are no refusal.
+        before.removeIf([](const QByteArray& line) {
+            return controllerMessage(line) == ControllerMessage::Handshake;
+        });
+        if (!before.isEmpty())
+            return failCapability(
+                QStringLiteral("The controller on %1 refused the trigger \"%2\" (it answered "
+                               "\"%3\").")
+                    .arg(m_where, QString::fromLatin1(lines.join().trimmed().replace('\n', "; ")),
+                         QString::fromLatin1(before.first().left(60))));
     }
     m_listeners = std::move(listeners);
     succeed(count);
+}
+
+bool PrologixDriver::checkTriggers(const std::vector<std::vector<std::pair<int, int>>>& triggers)
+{
+    // AR488 (0.51.09 and 0.53.04 alike) triggers primary addresses 1 to 30 only: ++trg checks
+    // each with notInRange(param, 1, 30) and triggers none when one is out of range.
+    if (m_family != Family::Ar488)
+        return true;
+    for (const auto& group : triggers) {
+        for (const auto& [primary, secondary] : group) {
+            if (secondary != 0) {
+                failCapability(QStringLiteral("The AR488 controller on %1 triggers primary "
+                                              "addresses only (++trg takes 1 to 30); it cannot "
+                                              "trigger GPIB address %2.")
+                                   .arg(m_where, addressText(primary, secondary)));
+                return false;
+            }
+            if (primary == 0) {
+                failAddress(QStringLiteral("The AR488 controller on %1 cannot trigger GPIB "
+                                           "address 0, which it keeps for itself (++trg takes 1 "
+                                           "to 30).")
+                                .arg(m_where));
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 int PrologixDriver::ibonl(int ud, int v)
@@ -555,6 +833,7 @@ int PrologixDriver::ibonl(int ud, int v)
 
 int PrologixDriver::ibsre(int ud, int v)
 {
+    m_problem = Problem::None;
     if (ud != 0) {
         fail(err::EDVR);
     } else if (v == 0) {
@@ -571,6 +850,7 @@ int PrologixDriver::ibsre(int ud, int v)
 
 int PrologixDriver::ibtmo(int ud, int v)
 {
+    m_problem = Problem::None;
     if (ud != 0) {
         fail(err::EDVR);
         return static_cast<int>(m_ibsta);
@@ -609,37 +889,64 @@ QString PrologixDriver::explainFailure(int ibsta, int iberr, long ibcntl) const
 {
     (void)ibsta;
     (void)ibcntl;
-    if (iberr == err::ECAP && m_problem == Problem::NoCapability)
+    if ((iberr == err::ECAP && m_problem == Problem::NoCapability) ||
+        (iberr == err::EARG && m_problem == Problem::AddressRefused))
         return m_problemText;
     if (iberr != err::EDVR)
         return {};
+    const bool network = m_transport->isNetwork();
     switch (m_problem) {
     case Problem::NoAnswer:
         return QStringLiteral("No Prologix-compatible controller answered on %1. Check that it "
                               "is powered and connected%2.")
-            .arg(m_where, m_transport->isNetwork()
-                              ? QString()
-                              : QStringLiteral(" and that %1 is its port (gpibconfig --driver "
-                                               "list shows the serial ports)")
-                                    .arg(m_where));
+            .arg(m_where, network ? QString()
+                                  : QStringLiteral(" and that %1 is its port (gpibconfig --driver "
+                                                   "list shows the serial ports)")
+                                        .arg(m_where));
     case Problem::WrongAnswer:
         return QStringLiteral("The device on %1 answered \"%2\" to ++ver, which is not what a "
                               "Prologix-compatible controller answers.")
+            .arg(m_where, m_problemText);
+    case Problem::Stopped:
+        return network ? QStringLiteral("The controller on %1 stopped answering: %2. The network "
+                                        "link or the controller is down (cable, switch, power); "
+                                        "the connection is opened again at the next bus call.")
+                             .arg(m_where, m_problemText)
+                       : QStringLiteral("The controller on %1 stopped answering: %2. Check that "
+                                        "it is plugged in and powered; the port is opened again "
+                                        "at the next bus call.")
+                             .arg(m_where, m_problemText);
+    case Problem::SetupRefused:
+        return QStringLiteral("The controller on %1 refused part of the driver's set-up (it "
+                              "answered \"%2\"), so its replies cannot be relied on. The driver "
+                              "works with Prologix GPIB-USB and GPIB-ETHERNET controllers and "
+                              "AR488 boards.")
             .arg(m_where, m_problemText);
     case Problem::NoController:
         break;
     case Problem::None:
     case Problem::NoCapability:
+    case Problem::AddressRefused:
         return {};
     }
     switch (m_transportFault) {
     case Transport::Fault::CannotOpen:
         return withDetail(QStringLiteral("The serial port %1 could not be opened").arg(m_where),
                           m_problemText) +
-               QStringLiteral(". Check that the controller is plugged in, that %1 is its port "
-                              "(gpibconfig --driver list shows the serial ports) and that you "
-                              "may use it (on Linux: member of the dialout group).")
+               QStringLiteral(". Check that the controller is plugged in and that %1 is its port "
+                              "(gpibconfig --driver list shows the serial ports).")
                    .arg(m_where);
+    case Transport::Fault::NoPermission:
+        return withDetail(QStringLiteral("The serial port %1 could not be opened").arg(m_where),
+                          m_problemText) +
+               QStringLiteral(": your user may not use it. On Debian, add yourself to the "
+                              "dialout group (sudo adduser $USER dialout), then log out and in "
+                              "again.");
+    case Transport::Fault::PortBusy:
+        return withDetail(QStringLiteral("The serial port %1 could not be opened").arg(m_where),
+                          m_problemText) +
+               QStringLiteral(": another program holds it. Close the program that uses it (a "
+                              "terminal, another GPIB program) and try again.");
     case Transport::Fault::Refused:
         return QStringLiteral("Connection to %1 refused. Check the controller's address, and "
                               "that no other program holds its connection.")
@@ -656,13 +963,12 @@ QString PrologixDriver::explainFailure(int ibsta, int iberr, long ibcntl) const
         return withDetail(QStringLiteral("%1 cannot be reached").arg(m_where), m_problemText) +
                QLatin1Char('.');
     case Transport::Fault::Closed:
-        return m_transport->isNetwork()
-                   ? QStringLiteral("The connection to %1 was closed. It is opened again at the "
-                                    "next bus call.")
-                         .arg(m_where)
-                   : QStringLiteral("The serial port %1 went away: is the controller still "
-                                    "plugged in? It is opened again at the next bus call.")
-                         .arg(m_where);
+        return network ? QStringLiteral("The connection to %1 was closed. It is opened again at "
+                                        "the next bus call.")
+                             .arg(m_where)
+                       : QStringLiteral("The serial port %1 went away: is the controller still "
+                                        "plugged in? It is opened again at the next bus call.")
+                             .arg(m_where);
     case Transport::Fault::Io:
         return withDetail(QStringLiteral("Writing to the controller on %1 failed").arg(m_where),
                           m_problemText) +

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ControllerText.h"
 #include "Transport.h"
 #include "gpib/Driver.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QString>
 #include <memory>
@@ -25,6 +27,14 @@ struct Timing {
     int versionRetryMs = 700; // ++ver asked again (a board that resets when opened may miss it)
     int readMarginMs = 300;   // beyond ++read_tmo_ms before a read counts as timed out
     int writeMs = 2000;       // bytes leaving the host
+    int answerMs = 1000;      // answer to a ++addr query on a link in a known state
+    int quietMs = 100;        // silence that counts as a quiet link
+    int settleMs = 2000;      // the longest wait for that silence; the ++ver exchange goes on then
+    // Silence after an EOT character that ends a reply. A USB serial chip hands on what it has
+    // when its latency timer runs out (16 ms on FTDI chips by default), so that byte can be a data
+    // byte at the end of a packet, with the rest of the reply behind it; 40 ms is that timer
+    // two and a half times.
+    int eotQuietMs = 40;
 };
 
 // The twelve board-level calls over a controller that speaks the "++" protocol of the Prologix
@@ -40,12 +50,23 @@ struct Timing {
 //   without EOI or a final line feed, fails with ERR, TIMO and EABO after ++read_tmo_ms plus a
 //   margin for the host link; ibcntl then counts the bytes that did arrive.
 // - No controller (port that cannot be opened, connection refused or dropped, no answer to
-//   ++ver): every call fails with ERR and EDVR, and explainFailure() says what happened in
-//   plain words. The next call tries again, so a controller plugged in or reconnected is used
-//   without restarting the program.
+//   ++ver, or none after a time-out): every call fails with ERR and EDVR, and explainFailure()
+//   says what happened in plain words. The next call tries again, so a controller plugged in or
+//   reconnected is used without restarting the program.
+// - Nothing the controller prints of its own is taken for a unit's data. Every ++addr is
+//   confirmed with a bare ++addr before anything goes to the unit: an address the controller
+//   refused (AR488 keeps 0 for itself) fails the call with EARG, a secondary address it dropped
+//   (AR488 before 0.52.15) with ECAP, and nothing is sent or read there.
+// - The link is brought to a known state when it opens and after every read that timed out: a
+//   quiet interval, whatever came discarded, then one ++ver matched to its answer; late output
+//   of an earlier exchange is dropped with everything else that came before that answer.
+// - A Prologix controller is told ++savecfg 0 before any setting, so that using it writes its
+//   EEPROM not once; an AR488 board (recognised by its "++ver real") is never sent ++savecfg,
+//   which writes its EEPROM at once whatever follows it.
 // - Command bytes: unlisten, listen addresses (with secondaries) and group execute trigger,
 //   which becomes ++trg for the addressed listeners. Other bytes fail with ECAP before anything
-//   is sent.
+//   is sent; so does, on AR488, a trigger of a secondary address (its ++trg takes primary
+//   addresses 1 to 30; address 0 is EARG). A ++trg the controller refuses fails with ECAP.
 //
 // Calls must come from one thread; the QIODevice behind the transport is made on it.
 class PrologixDriver final : public Driver {
@@ -77,6 +98,8 @@ public:
     QString where() const { return m_where; }
     // What the controller answered to ++ver (empty until one did).
     QString controllerVersion() const { return m_version; }
+    // Prologix or AR488, as told by ++ver and "++ver real" (Unknown until a controller answered).
+    Family controllerFamily() const { return m_family; }
     // ++read_tmo_ms as the driver last asked for it (or will at the next connection).
     int readTimeoutMs() const { return m_readTimeoutMs; }
     // Bytes handed to the transport since construction (tests wait for the far end to have
@@ -98,27 +121,45 @@ public:
 private:
     enum class Problem {
         None,
-        NoController, // the transport failed or went away (see m_transportFault)
-        NoAnswer,     // nothing came back to ++ver
-        WrongAnswer,  // something came back to ++ver, but not a controller's version
-        NoCapability, // ECAP: what the protocol cannot do (m_problemText says what)
+        // EDVR
+        NoController,  // the transport failed or went away (see m_transportFault)
+        NoAnswer,      // nothing came back to ++ver
+        WrongAnswer,   // something came back to ++ver, but not a controller's version
+        Stopped,       // the controller stopped answering (m_problemText says to what)
+        SetupRefused,  // the controller refused part of the set-up (m_problemText: its words)
+        NoCapability,  // ECAP: what the protocol or the firmware cannot do (m_problemText)
+        AddressRefused // EARG: an address the controller cannot reach (m_problemText)
     };
+    static bool isLinkProblem(Problem problem);
 
     bool beginCall(int board);
     bool ensureController();
     bool handshake();
+    bool identifyFamily();
+    bool setUp();
+    bool resync(const char* why);
+    bool quietLink();
+    std::optional<QByteArray> readLine(QDeadlineTimer& deadline);
+    bool awaitAddress(QList<QByteArray>& before, AddressAnswer& answer, const char* query);
+    bool commandsConfirmed(const QList<QByteArray>& commands, QList<QByteArray>& before,
+                           AddressAnswer& answer);
     bool sendLine(const QByteArray& line);
     bool command(const QByteArray& text);
     bool selectAddress(Addr4882 address);
     bool setEoi(bool on);
+    bool checkTriggers(const std::vector<std::vector<std::pair<int, int>>>& triggers);
     void dropConnection();
     void discardLateBytes();
+    void linkLost();
+    void stopped(const char* what);
 
     void succeed(long count, long extra = 0);
     void fail(int iberr, long count = 0, long extra = 0);
     void failNoController();
     void failCapability(QString what);
+    void failAddress(QString what);
     long stateBits() const;
+    QString addressText(int primary, int secondaryByte) const;
 
     std::unique_ptr<Transport> m_transport;
     Timing m_timing;
@@ -127,6 +168,9 @@ private:
     // The controller as configured on the current connection.
     bool m_ready = false;
     QString m_version;
+    QByteArray m_versionText; // its ++ver answer as matched after a time-out
+    Family m_family = Family::Unknown;
+    LineReader m_input; // the controller's output not yet taken
     std::optional<Addr4882> m_addressSent;
     std::optional<bool> m_eoiSent;
     std::optional<int> m_readTimeoutSent;

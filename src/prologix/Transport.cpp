@@ -1,9 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Transport.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QSerialPort>
 #include <QTcpSocket>
+
+#if defined(Q_OS_LINUX) || defined(Q_OS_MACOS)
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
 
 namespace gpibconfig::prologix {
 
@@ -114,7 +121,7 @@ protected:
         port->setStopBits(QSerialPort::OneStop);
         port->setFlowControl(QSerialPort::NoFlowControl);
         if (!port->open(QIODevice::ReadWrite)) {
-            setFault(Fault::CannotOpen, port->errorString());
+            setFault(openFault(port->error()), port->errorString());
             return nullptr;
         }
         return port;
@@ -130,8 +137,45 @@ protected:
     }
 
 private:
+    // Qt reports a port held by another program (Windows; a lock file elsewhere) and one the
+    // user may not open alike; a port the user may read and write is held by someone else.
+    Fault openFault(QSerialPort::SerialPortError error) const
+    {
+        if (error != QSerialPort::PermissionError)
+            return Fault::CannotOpen;
+#if defined(Q_OS_WIN)
+        return Fault::PortBusy;
+#else
+        const QFileInfo file(m_port);
+        return file.exists() && file.isReadable() && file.isWritable() ? Fault::PortBusy
+                                                                       : Fault::NoPermission;
+#endif
+    }
+
     QString m_port;
 };
+
+// Keep-alive as kDefaultTcpPort's comment says; Qt sets the option, the system the times.
+void keepAlive(QTcpSocket& socket)
+{
+    socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#if defined(Q_OS_LINUX) || defined(Q_OS_MACOS)
+    const auto fd = static_cast<int>(socket.socketDescriptor());
+    if (fd < 0)
+        return;
+    const auto set = [fd](int option, int value) {
+        ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value);
+    };
+#if defined(Q_OS_LINUX)
+    set(TCP_KEEPIDLE, 5);
+    set(TCP_USER_TIMEOUT, 10000);
+#else
+    set(TCP_KEEPALIVE, 5);
+#endif
+    set(TCP_KEEPINTVL, 2);
+    set(TCP_KEEPCNT, 3);
+#endif
+}
 
 class TcpTransport final : public Transport {
 public:
@@ -174,6 +218,7 @@ protected:
         }
         // Commands are a few bytes each; do not let them wait for more.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        keepAlive(*socket);
         return socket;
     }
     bool deviceAlive(QIODevice& device) const override

@@ -2,6 +2,7 @@
 #include "Bench.h"
 
 #include "Board.h"
+#include "BusDevices.h"
 #include "Catalogue.h"
 #include "Unit.h"
 
@@ -12,6 +13,7 @@ namespace gpibconfig::sim {
 Bench::Bench(Timing timing)
     : m_clock(std::make_unique<BenchClock>(m_trace, timing))
     , m_board(std::make_unique<Board>(m_units, *m_clock, m_trace, [this] { notifyIfChanged(); }))
+    , m_devices(std::make_unique<BusDevices>(m_units, *m_clock))
 {
 }
 
@@ -19,6 +21,7 @@ Bench::~Bench() = default;
 
 Driver& Bench::driver() { return *m_board; }
 Board& Bench::board() { return *m_board; }
+BusDevices& Bench::devices() { return *m_devices; }
 
 Unit& Bench::at(UnitId id) const
 {
@@ -113,6 +116,7 @@ void Bench::powerCycle(UnitId id)
     unit.powerCycle();
     unit.setPoweredOn(true);
     m_board->forget(unit);
+    m_devices->forget(unit);
     notifyIfChanged();
 }
 
@@ -127,6 +131,7 @@ void Bench::setPower(UnitId id, bool on)
         unit.powerCycle();
     unit.setPoweredOn(on);
     m_board->forget(unit);
+    m_devices->forget(unit);
     notifyIfChanged();
 }
 

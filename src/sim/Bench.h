@@ -20,6 +20,7 @@ class Driver;
 namespace gpibconfig::sim {
 
 class Board;
+class BusDevices;
 class Unit;
 
 // The simulated bench: one GPIB board (board 0, address 0, system controller) and the virtual
@@ -71,6 +72,9 @@ public:
     Driver& driver();
     Board& board();
     BenchClock& clock() { return *m_clock; }
+    // The units as the devices of a bus whose controller is not the board (BusDevices.h): a
+    // controller's firmware in front of the bench. Use one or the other, not both at once.
+    BusDevices& devices();
     Trace& trace() { return m_trace; }
 
     // --- Units -------------------------------------------------------------------------------
@@ -148,6 +152,7 @@ private:
     std::unique_ptr<BenchClock> m_clock;
     std::vector<std::unique_ptr<Unit>> m_units;
     std::unique_ptr<Board> m_board;
+    std::unique_ptr<BusDevices> m_devices;
     bool m_changed = false;
     std::vector<std::pair<int, std::function<void()>>> m_changeListeners;
     int m_nextListenerId = 1;

@@ -17,7 +17,7 @@ constexpr int kBoardPrimary = 0;
 constexpr int kStopOnEndOnly = 0x0100;
 
 // Interface messages (IEEE 488.1 command bytes).
-constexpr std::uint8_t kUNL = 0x3F, kUNT = 0x5F, kGET = 0x08, kSDC = 0x04, kDCL = 0x14;
+constexpr std::uint8_t kUNL = 0x3F, kUNT = 0x5F, kSDC = 0x04, kDCL = 0x14;
 constexpr std::uint8_t kLAD = 0x20, kTAD = 0x40, kSCG = 0x60;
 
 // NI-488.2 time-out codes 0 (none) to 17, in seconds.
@@ -32,6 +32,7 @@ Board::Board(const Units& units, BenchClock& clock, Trace& trace, std::function<
     , m_clock(clock)
     , m_trace(trace)
     , m_afterCall(std::move(afterCall))
+    , m_devices(units)
 {
 }
 
@@ -123,101 +124,23 @@ void Board::clearCallFailures()
     m_failNext.clear();
 }
 
-void Board::forget(const Unit& unit)
-{
-    std::erase_if(m_listeners, [&unit](const DeviceRef& d) { return d.unit == &unit; });
-    if (m_talker && m_talker->unit == &unit)
-        m_talker.reset();
-}
+void Board::forget(const Unit& unit) { m_devices.forget(unit); }
 
 // ---------------------------------------------------------------------------------------------
 // The bus
 
-bool Board::anyDeviceOnBus() const
-{
-    for (const auto& unit : m_units) {
-        if (unit->poweredOn())
-            return true;
-    }
-    return false;
-}
-
-void Board::addListener(DeviceRef device)
-{
-    for (const DeviceRef& listener : m_listeners) {
-        if (listener == device)
-            return;
-    }
-    m_listeners.push_back(device);
-}
-
 void Board::command(std::uint8_t byte)
 {
     byte &= 0x7F; // the parity bit is not part of the message
-    const Addressed pendingRole = m_pendingRole;
-    m_pendingRole = Addressed::Nothing;
-
-    if (byte == kUNL) {
-        m_listeners.clear();
+    if (byte == kUNL)
         m_lacs = false;
-    } else if (byte == kUNT) {
-        m_talker.reset();
+    else if (byte == kUNT)
         m_tacs = false;
-    } else if (byte >= kLAD && byte < kUNL) {
-        const int primary = byte - kLAD;
-        if (primary == kBoardPrimary)
-            m_lacs = true;
-        for (const auto& unit : m_units) {
-            if (unit->poweredOn() && unit->primary() == primary && !unit->usesSecondaries())
-                addListener({unit.get(), 0});
-        }
-        m_pendingRole = Addressed::Listener;
-        m_pendingPrimary = primary;
-    } else if (byte >= kTAD && byte < kUNT) {
-        const int primary = byte - kTAD;
-        // Another talk address silences the talker there was.
-        m_talker.reset();
-        m_tacs = primary == kBoardPrimary;
-        for (const auto& unit : m_units) {
-            if (unit->poweredOn() && unit->primary() == primary && !unit->usesSecondaries() &&
-                !m_talker)
-                m_talker = DeviceRef{unit.get(), 0};
-        }
-        m_pendingRole = Addressed::Talker;
-        m_pendingPrimary = primary;
-    } else if (byte >= kSCG && byte < 0x7F) {
-        const int secondary = byte - kSCG;
-        for (const auto& unit : m_units) {
-            if (!unit->poweredOn() || unit->primary() != m_pendingPrimary)
-                continue;
-            const auto channel = unit->channelAt(secondary);
-            if (!channel)
-                continue;
-            if (pendingRole == Addressed::Listener) {
-                addListener({unit.get(), *channel});
-            } else if (pendingRole == Addressed::Talker &&
-                       (!m_talker || !m_talker->unit->usesSecondaries())) {
-                // The channel named by its secondary address takes the talk from a unit without
-                // secondaries that shares the primary address.
-                m_talker = DeviceRef{unit.get(), *channel};
-            }
-        }
-        // Several secondaries may follow one primary.
-        m_pendingRole = pendingRole;
-    } else if (byte == kGET) {
-        for (const DeviceRef& listener : std::vector<DeviceRef>(m_listeners))
-            listener.unit->trigger();
-    } else if (byte == kSDC) {
-        for (const DeviceRef& listener : std::vector<DeviceRef>(m_listeners))
-            listener.unit->deviceClear(listener.channel);
-    } else if (byte == kDCL) {
-        for (const auto& unit : m_units) {
-            if (!unit->poweredOn())
-                continue;
-            for (std::size_t channel = 0; channel < unit->channelCount(); ++channel)
-                unit->deviceClear(channel);
-        }
-    }
+    else if (byte >= kLAD && byte < kUNL && byte - kLAD == kBoardPrimary)
+        m_lacs = true;
+    else if (byte >= kTAD && byte < kUNT)
+        m_tacs = byte - kTAD == kBoardPrimary;
+    m_devices.command(byte);
 }
 
 void Board::address(Addressed role, BusAddress where)
@@ -241,9 +164,7 @@ void Board::SendIFC(int board)
 {
     if (begin(Call::SendIFC, board)) {
         // Interface clear: every unit drops its addressing; the board takes control.
-        m_listeners.clear();
-        m_talker.reset();
-        m_pendingRole = Addressed::Nothing;
+        m_devices.clear();
         m_cic = true;
         m_atn = true;
         m_tacs = false;
@@ -300,7 +221,7 @@ void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long cou
         // The board's own listen address is not among the units; keep it out of this transfer.
         m_lacs = false;
         m_atn = false;
-        if (m_listeners.empty())
+        if (m_devices.listeners().empty())
             return fail(err::ENOL);
         const bool appendNewline = eotMode == eot::NLend;
         const bool end = eotMode != eot::NULLend;
@@ -308,7 +229,7 @@ void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long cou
         const double now = m_clock.now();
         // A unit may move to another address while it takes the message: deliver to the
         // listeners as they were when the data started.
-        for (const DeviceRef& listener : std::vector<DeviceRef>(m_listeners)) {
+        for (const DeviceRef& listener : std::vector<DeviceRef>(m_devices.listeners())) {
             listener.unit->listen(listener.channel, bytes, end && !appendNewline, now);
             if (appendNewline)
                 listener.unit->listen(listener.channel, kNewline, true, now);
@@ -344,7 +265,7 @@ void Board::doReceive(Addr4882 address, std::uint8_t* buffer, long count, int te
         return finish(0, 0);
 
     const int eos = termination == kStopOnEndOnly ? -1 : termination;
-    const std::optional<DeviceRef> talker = m_talker;
+    const std::optional<DeviceRef> talker = m_devices.talker();
     if (talker && !talker->unit->hasOutput(talker->channel))
         talker->unit->talkedWithNothingToSay(talker->channel);
 
@@ -475,9 +396,7 @@ int Board::ibonl(int ud, int v)
             // controller role for when the next call brings it back.
             m_online = false;
             m_atn = m_tacs = m_lacs = false;
-            m_listeners.clear();
-            m_talker.reset();
-            m_pendingRole = Addressed::Nothing;
+            m_devices.clear();
         }
         finish(0, 0);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Acceptors.h"
 #include "BenchTypes.h"
 #include "gpib/BusCall.h"
 #include "gpib/Driver.h"
@@ -114,16 +115,12 @@ public:
     void forget(const Unit& unit);
 
 private:
-    struct DeviceRef {
-        Unit* unit;
-        std::size_t channel;
-        bool operator==(const DeviceRef&) const = default;
-    };
+    using DeviceRef = Acceptors::Device;
     struct BusAddress {
         int primary;
         int secondary; // -1: none
     };
-    enum class Addressed { Nothing, Listener, Talker };
+    enum class Addressed { Listener, Talker };
 
     bool begin(Call kind, int board);
     void finish(long extraStatus, long count);
@@ -133,17 +130,16 @@ private:
     long stateBits() const;
     static std::optional<BusAddress> decode(Addr4882 address);
 
-    // At least one unit is switched on, so command bytes find an acceptor.
-    bool anyDeviceOnBus() const;
+    bool anyDeviceOnBus() const { return m_devices.anyDeviceOnBus(); }
+    // The units take the byte; the board notes whether it addressed the board itself.
     void command(std::uint8_t byte);
     void address(Addressed role, BusAddress where);
-    void addListener(DeviceRef device);
 
     void doReceive(Addr4882 address, std::uint8_t* buffer, long count, int termination);
     void findListeners(const Addr4882* primaries, Addr4882* found, long limit);
     // After the listen address (and secondary) just sent, with ATN released: does a device hold
     // NDAC?
-    bool listenerHoldsNdac() const { return !m_listeners.empty(); }
+    bool listenerHoldsNdac() const { return !m_devices.listeners().empty(); }
 
     const Units& m_units;
     BenchClock& m_clock;
@@ -161,11 +157,7 @@ private:
     long m_iberr = 0;
     long m_ibcntl = 0;
 
-    std::vector<DeviceRef> m_listeners;
-    std::optional<DeviceRef> m_talker;
-    // The primary address just sent, which a secondary address byte refines.
-    Addressed m_pendingRole = Addressed::Nothing;
-    int m_pendingPrimary = 0;
+    Acceptors m_devices;
 
     long m_calls = 0;
     std::map<long, int> m_failAt;

@@ -20,9 +20,11 @@ int runGpibConfig(Driver& driver, Clock& clock, const std::function<void(MainWin
 
     // One size is drawn; the icon scales it down where a smaller one is asked for.
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeIconImage(64))));
-    // The desktop entry is named after the program (gpibconfig, gpibconfig-sim).
+    // The desktop entry is named after the program, behind the project's reverse-DNS prefix
+    // (org.gpibconfig.gpibconfig-sim.desktop), as packaging/CMakeLists.txt installs it.
     if (QGuiApplication::desktopFileName().isEmpty())
-        QGuiApplication::setDesktopFileName(QCoreApplication::applicationName());
+        QGuiApplication::setDesktopFileName(QStringLiteral(GPIBCONFIG_DESKTOP_ID_PREFIX) +
+                                            QCoreApplication::applicationName());
 
     MainWindow window(app);
     window.show();

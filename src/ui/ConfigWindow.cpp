@@ -3,7 +3,7 @@
 
 #include "Dialogs.h"
 #include "HintBox.h"
-#include "logic/Controls.h"
+#include "MainWindow.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,24 +18,24 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
     , m_logic(app, m_screen, *this)
 {
     setObjectName(QStringLiteral("frmConfig"));
-    m_widgets = std::make_unique<WindowBuilder>(this, configWindowDef(), m_screen);
-    m_widgets->labelWith(ctl::txtAddr, ctl::Label1);
-    m_widgets->labelWith(ctl::lstFunction, ctl::labelFunction);
-    m_widgets->labelWith(ctl::txtChoice, ctl::labelChoice);
-    m_widgets->announceMessages(ctl::txtErrMsg);
-    m_widgets->announceMessages(ctl::txtGPIBErr);
+    m_widgets = std::make_unique<WindowBuilder>(this, configWindowDef(m_screen), m_screen);
+    m_widgets->labelWith(m_screen.txtAddr, m_screen.Label1);
+    m_widgets->labelWith(m_screen.lstFunction, m_screen.labelFunction);
+    m_widgets->labelWith(m_screen.txtChoice, m_screen.labelChoice);
+    m_widgets->announceMessages(m_screen.txtErrMsg);
+    m_widgets->announceMessages(m_screen.txtGPIBErr);
 
-    connectButton(ctl::cmdSet, &ConfigLogic::setAddress);
-    connectButton(ctl::cmdEnter, &ConfigLogic::enterOrAdvance);
-    connectButton(ctl::cmdSav, &ConfigLogic::saveConfiguration);
-    connectButton(ctl::cmdSRQ, &ConfigLogic::keepEnablesAtPowerOn);
-    connectButton(ctl::cmdNoSRQ, &ConfigLogic::clearEnablesAtPowerOn);
-    connectButton(ctl::cmdLock, &ConfigLogic::lockSettings);
-    connectButton(ctl::cmdDone, &ConfigLogic::leave);
-    connectButton(ctl::cmdRedo, &ConfigLogic::startOver);
-    connectButton(ctl::cmdNextCh, &ConfigLogic::nextChannel);
+    connectButton(m_screen.cmdSet, &ConfigLogic::setAddress);
+    connectButton(m_screen.cmdEnter, &ConfigLogic::enterOrAdvance);
+    connectButton(m_screen.cmdSav, &ConfigLogic::saveConfiguration);
+    connectButton(m_screen.cmdSRQ, &ConfigLogic::keepEnablesAtPowerOn);
+    connectButton(m_screen.cmdNoSRQ, &ConfigLogic::clearEnablesAtPowerOn);
+    connectButton(m_screen.cmdLock, &ConfigLogic::lockSettings);
+    connectButton(m_screen.cmdDone, &ConfigLogic::leave);
+    connectButton(m_screen.cmdRedo, &ConfigLogic::startOver);
+    connectButton(m_screen.cmdNextCh, &ConfigLogic::nextChannel);
 
-    auto* list = m_widgets->get<QListWidget>(ctl::lstFunction);
+    auto* list = m_widgets->get<QListWidget>(m_screen.lstFunction);
     connect(list, &QListWidget::itemClicked, this, [this] { m_logic.focusChoice(); });
     connect(list, &QListWidget::itemDoubleClicked, this, [this] { m_logic.enterFromList(); });
     list->installEventFilter(this);
@@ -45,9 +45,9 @@ ConfigWindow::ConfigWindow(AppContext& app, QWidget* parent)
 
 ConfigWindow::~ConfigWindow() = default;
 
-void ConfigWindow::connectButton(const QString& name, void (ConfigLogic::*handler)())
+void ConfigWindow::connectButton(const Control& button, void (ConfigLogic::*handler)())
 {
-    connect(m_widgets->get<QPushButton>(name), &QPushButton::clicked, this,
+    connect(m_widgets->get<QPushButton>(button), &QPushButton::clicked, this,
             [this, handler] { (m_logic.*handler)(); });
 }
 
@@ -86,7 +86,7 @@ void ConfigWindow::showNotice(const QString& notice)
 bool ConfigWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // Return on the function list is its double-click.
-    if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(ctl::lstFunction)) {
+    if (event->type() == QEvent::KeyPress && watched == m_widgets->widget(m_screen.lstFunction)) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_logic.enterFromList();
@@ -106,17 +106,20 @@ void ConfigWindow::keyPressEvent(QKeyEvent* event)
     // Return presses the focused button; in a text box, the button the box belongs to.
     QWidget* focus = focusWidget();
     QPushButton* target = qobject_cast<QPushButton*>(focus);
-    if (focus == m_widgets->widget(ctl::txtAddr))
-        target = m_widgets->get<QPushButton>(ctl::cmdSet);
-    else if (focus == m_widgets->widget(ctl::txtChoice))
-        target = m_widgets->get<QPushButton>(ctl::cmdEnter);
+    if (focus == m_widgets->widget(m_screen.txtAddr))
+        target = m_widgets->get<QPushButton>(m_screen.cmdSet);
+    else if (focus == m_widgets->widget(m_screen.txtChoice))
+        target = m_widgets->get<QPushButton>(m_screen.cmdEnter);
     if (target && target->isEnabled() && target->isVisible())
         target->click();
 }
 
 void ConfigWindow::showHint(const QString& hint, const QString& nextSteps)
 {
-    showHintBox(this, m_widgets->widget(ctl::txtGPIBErr), hint, nextSteps);
+    std::function<void()> choose;
+    if (m_chooser)
+        choose = [this] { m_chooser->chooseController(this); };
+    showHintBox(this, m_widgets->widget(m_screen.txtGPIBErr), hint, nextSteps, choose);
 }
 
 } // namespace gpibconfig

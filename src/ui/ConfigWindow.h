@@ -12,6 +12,7 @@
 namespace gpibconfig {
 
 class ChannelDialog;
+class ControllerChooser;
 class NoticeDialog;
 
 // frmConfig: the window of one configuration run, shown modally over the main window.
@@ -33,6 +34,8 @@ public:
     {
         m_noticeHook = std::move(hook);
     }
+    // A driver's explanation offers the choice of controller (null: it does not).
+    void setControllerChooser(ControllerChooser* chooser) { m_chooser = chooser; }
 
     // The window's close control and Escape act like Done, so unsaved settings are never left
     // behind without the confirmation; while the bus is busy they wait.
@@ -47,7 +50,7 @@ private:
     bool askChannel() override;
     void showNotice(const QString& notice) override;
     void showHint(const QString& hint, const QString& nextSteps) override;
-    void connectButton(const QString& name, void (ConfigLogic::*handler)());
+    void connectButton(const Control& button, void (ConfigLogic::*handler)());
 
     AppContext& m_app;
     ConfigScreen m_screen;
@@ -55,6 +58,7 @@ private:
     std::unique_ptr<WindowBuilder> m_widgets;
     std::function<void(ChannelDialog&)> m_channelHook;
     std::function<void(NoticeDialog&)> m_noticeHook;
+    ControllerChooser* m_chooser = nullptr;
     bool m_closing = false;
 };
 

@@ -3,6 +3,7 @@
 
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <algorithm>
@@ -61,7 +62,7 @@ QPoint placeClearOf(QSize size, const QRect& window, const QRect& keepClear, con
 }
 
 QMessageBox* showHintBox(QWidget* window, QWidget* statusBox, const QString& hint,
-                         const QString& nextSteps)
+                         const QString& nextSteps, const std::function<void()>& chooseController)
 {
     auto* box = new HintBox(window, statusBox);
     box->setObjectName(QString::fromLatin1(kHintBoxName));
@@ -76,6 +77,17 @@ QMessageBox* showHintBox(QWidget* window, QWidget* statusBox, const QString& hin
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
+    if (chooseController) {
+        QPushButton* choose =
+            box->addButton(QStringLiteral("Choose Controller..."), QMessageBox::ActionRole);
+        choose->setObjectName(QString::fromLatin1(kChooseControllerButtonName));
+        choose->setAccessibleDescription(
+            QStringLiteral("Opens the choice of the GPIB controller the bus goes through"));
+        // The box closes on any button; the choice opens when it has.
+        QObject::connect(choose, &QPushButton::clicked, window, [window, chooseController] {
+            QMetaObject::invokeMethod(window, chooseController, Qt::QueuedConnection);
+        });
+    }
     // Read with the alert the box raises when it appears.
     box->setAccessibleDescription(hint);
     box->open();

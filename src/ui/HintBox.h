@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 class QMessageBox;
 class QWidget;
@@ -17,11 +18,17 @@ namespace gpibconfig {
 // reported the failure finishes, and the window answers again once the box is closed. The box
 // closes with Return, Escape or OK, takes the focus and is read out by screen readers as an
 // alert; it deletes itself when closed.
+//
+// With `chooseController`, the box also has a Choose Controller... button, which closes the box
+// and then calls it (once the box is gone, so the choice opens over the window).
 QMessageBox* showHintBox(QWidget* window, QWidget* statusBox, const QString& hint,
-                         const QString& nextSteps);
+                         const QString& nextSteps,
+                         const std::function<void()>& chooseController = {});
 
-// The object name of the box, for tests and assistive tools.
+// The object names of the box and of its Choose Controller... button, for tests and assistive
+// tools.
 inline constexpr char kHintBoxName[] = "hintBox";
+inline constexpr char kChooseControllerButtonName[] = "cmdChooseController";
 
 // Where a box of `size` (its frame) goes so that it does not cover `keepClear`: centred over
 // `window` across, above `keepClear` when there is room on the screen's `available` area, else

@@ -13,6 +13,14 @@ namespace gpibconfig {
 
 class ConfigWindow;
 
+// Choosing the controller the bus goes through from the windows: gpibconfig offers it, the bench
+// (whose driver is the bench) does not.
+class ControllerChooser : public ControllerSwitch {
+public:
+    // Shows the choice over `window`; returns at once.
+    virtual void chooseController(QWidget* window) = 0;
+};
+
 // frmMain: the model list, board preparation and the power-cycle request.
 class MainWindow final : public QWidget, private MainHost {
     Q_OBJECT
@@ -26,6 +34,10 @@ public:
     ConfigWindow* configWindow() const { return m_configWindow; }
     // Called with every configuration window just before it is shown modally.
     void setConfigWindowHook(std::function<void(ConfigWindow&)> hook) { m_hook = std::move(hook); }
+    // Offers the choice of controller: the main window's keys for it, and a button in every
+    // driver's explanation, here and in the configuration window. Set once, before the first bus
+    // call; the chooser outlives the window.
+    void setControllerChooser(ControllerChooser* chooser);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +54,7 @@ private:
     std::unique_ptr<WindowBuilder> m_widgets;
     ConfigWindow* m_configWindow = nullptr;
     std::function<void(ConfigWindow&)> m_hook;
+    ControllerChooser* m_chooser = nullptr;
 };
 
 } // namespace gpibconfig

@@ -181,26 +181,25 @@ void WrappingButton::paintEvent(QPaintEvent*)
 
 WindowBuilder::WindowBuilder(QWidget* window, const WindowDef& def, Screen& screen)
     : m_window(window)
-    , m_def(def)
     , m_screen(screen)
 {
     auto link = std::make_unique<Link>();
     link->shown = [this](QWidget* box) { announce(box); };
     m_link = std::move(link);
-    build();
-    // The logic's screen starts with the captions the window was drawn with; a control the
-    // definition has and the screen has not (or the other way round) is a program fault.
-    for (const ControlDef& c : m_def.controls) {
-        Control* control = m_screen.find(c.name);
-        Q_ASSERT_X(control, "WindowBuilder", qPrintable(QStringLiteral("no control ") + c.name));
-        if (control) {
-            control->setText(c.caption);
-            control->setToolTip(c.toolTip);
-        }
+    build(def);
+    // The definition draws every control of the screen once and nothing else: a control left
+    // out would never show what the logic puts into it.
+    Q_ASSERT_X(m_widgets.size() == m_screen.controls().size() &&
+                   std::all_of(m_screen.controls().begin(), m_screen.controls().end(),
+                               [this](const Control* c) { return m_widgets.count(c) == 1; }),
+               "WindowBuilder", qPrintable(def.title));
+    // The logic's screen starts with the captions the window was drawn with.
+    for (const ControlDef& c : def.controls) {
+        c.control->setText(c.caption);
+        c.control->setToolTip(c.toolTip);
     }
-    Q_ASSERT(m_screen.controls().size() == m_def.controls.size());
     m_screen.setObserver(
-        [this](const Control& control, Screen::Aspect aspect) { apply(control.name(), aspect); });
+        [this](const Control& control, Screen::Aspect aspect) { apply(control, aspect); });
     syncAll();
 }
 
@@ -210,22 +209,25 @@ WindowBuilder::~WindowBuilder()
     m_screen.setObserver({});
 }
 
-QWidget* WindowBuilder::widget(const QString& name) const
+QWidget* WindowBuilder::widget(const Control& control) const
 {
-    const auto it = m_widgets.find(name);
+    const auto it = m_widgets.find(&control);
     return it == m_widgets.end() ? nullptr : it->second;
 }
 
-void WindowBuilder::build()
+void WindowBuilder::build(const WindowDef& def)
 {
     const int dpi = m_window->logicalDpiX();
     const auto px = [dpi](int twips) { return twipsToPixels(twips, dpi); };
-    m_window->setWindowTitle(m_def.title);
-    m_window->setFixedSize(px(m_def.clientWidth), px(m_def.clientHeight));
+    m_window->setWindowTitle(def.title);
+    m_window->setFixedSize(px(def.clientWidth), px(def.clientHeight));
 
     std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlDef& c : m_def.controls) {
-        QWidget* parent = c.container.isEmpty() ? m_window : widget(c.container);
+    for (const ControlDef& c : def.controls) {
+        Control* control = c.control;
+        Q_ASSERT(control);
+        // A frame comes before the controls it holds in the definition.
+        QWidget* parent = c.container ? widget(*c.container) : m_window;
         Q_ASSERT(parent);
         QWidget* w = nullptr;
         switch (c.kind) {
@@ -242,13 +244,10 @@ void WindowBuilder::build()
             edit->setReadOnly(!c.input);
             if (c.input)
                 QObject::connect(edit, &QLineEdit::textEdited, m_link.get(),
-                                 [this, name = c.name](const QString& text) {
-                                     if (Control* control = m_screen.find(name))
-                                         control->userEditedText(text);
-                                 });
+                                 [control](const QString& text) { control->userEditedText(text); });
             else
                 QObject::connect(edit, &QLineEdit::textChanged, m_link.get(),
-                                 [this, name = c.name] { keepLogicText(name); });
+                                 [this, control] { keepLogicText(*control); });
             w = edit;
             break;
         }
@@ -259,7 +258,7 @@ void WindowBuilder::build()
             edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             edit->document()->setDocumentMargin(2);
             QObject::connect(edit, &QPlainTextEdit::textChanged, m_link.get(),
-                             [this, name = c.name] { keepLogicText(name); });
+                             [this, control] { keepLogicText(*control); });
             w = edit;
             break;
         }
@@ -268,11 +267,10 @@ void WindowBuilder::build()
             list->setSelectionMode(QAbstractItemView::SingleSelection);
             list->setUniformItemSizes(true);
             QObject::connect(list, &QListWidget::itemSelectionChanged, m_link.get(),
-                             [this, list, name = c.name] {
+                             [list, control] {
                                  const auto selected = list->selectedItems();
-                                 if (Control* control = m_screen.find(name))
-                                     control->userSelectedLine(
-                                         selected.isEmpty() ? -1 : list->row(selected.front()));
+                                 control->userSelectedLine(
+                                     selected.isEmpty() ? -1 : list->row(selected.front()));
                              });
             w = list;
             break;
@@ -296,7 +294,7 @@ void WindowBuilder::build()
             break;
         }
         }
-        w->setObjectName(c.name);
+        w->setObjectName(control->name());
         w->setGeometry(px(c.rect.left), px(c.rect.top), px(c.rect.width), px(c.rect.height));
         w->setFont(fontFor(c.font));
         w->setProperty("designFont", w->font());
@@ -330,24 +328,24 @@ void WindowBuilder::build()
             w->setFocusPolicy(Qt::ClickFocus);
         else
             tabOrder.emplace_back(c.tabIndex, w);
-        m_widgets.emplace(c.name, w);
+        m_widgets.emplace(control, w);
+        m_controlOf.emplace(w, control);
     }
     std::sort(tabOrder.begin(), tabOrder.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (std::size_t i = 1; i < tabOrder.size(); ++i)
         QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
-    for (const ControlDef& c : m_def.controls)
-        nameAfterWhatShows(c.name);
+    for (const ControlDef& c : def.controls)
+        nameAfterWhatShows(*c.control);
 
     QObject::connect(qApp, &QApplication::focusChanged, m_link.get(),
                      [this](QWidget*, QWidget* now) {
-                         if (now && widget(now->objectName()) == now)
-                             if (Control* control = m_screen.find(now->objectName()))
-                                 control->userMovedFocus();
+                         if (const auto it = m_controlOf.find(now); it != m_controlOf.end())
+                             it->second->userMovedFocus();
                      });
 }
 
-void WindowBuilder::labelWith(const QString& control, const QString& label)
+void WindowBuilder::labelWith(const Control& control, const Control& label)
 {
     auto* caption = get<QLabel>(label);
     QWidget* w = widget(control);
@@ -355,28 +353,28 @@ void WindowBuilder::labelWith(const QString& control, const QString& label)
         return;
     // The label becomes the control's buddy, which gives the tools the relation between the two
     // (the captions carry no mnemonic, so the label looks and acts as before).
-    m_labelOf[control] = label;
+    m_labelOf[&control] = &label;
     nameAfterWhatShows(control);
 }
 
-void WindowBuilder::announceMessages(const QString& box)
+void WindowBuilder::announceMessages(const Control& box)
 {
     QWidget* w = widget(box);
-    if (!w || !m_reporting.insert(box).second)
+    if (!w || !m_reporting.insert(&box).second)
         return;
     w->installEventFilter(m_link.get());
 }
 
-void WindowBuilder::nameAfterWhatShows(const QString& name)
+void WindowBuilder::nameAfterWhatShows(const Control& control)
 {
-    QWidget* w = widget(name);
+    QWidget* w = widget(control);
     if (!w)
         return;
     QString shown;
-    if (const auto it = m_labelOf.find(name); it != m_labelOf.end()) {
+    if (const auto it = m_labelOf.find(&control); it != m_labelOf.end()) {
         // While its label is hidden the control has no caption on the screen, nor for the tools:
         // without the buddy Qt does not fall back on the hidden label's text either.
-        if (auto* label = get<QLabel>(it->second)) {
+        if (auto* label = get<QLabel>(*it->second)) {
             const bool captioned = !label->isHidden();
             label->setBuddy(captioned ? w : nullptr);
             if (captioned)
@@ -414,19 +412,18 @@ void WindowBuilder::showText(QWidget* w, const QString& text)
     }
 }
 
-void WindowBuilder::keepLogicText(const QString& name)
+void WindowBuilder::keepLogicText(const Control& control)
 {
     // Read-only keeps the keyboard out, not an assistive tool writing through the box's
     // accessible interface: whatever comes in that way, the box goes back to the logic's text.
     if (m_applying)
         return;
-    QWidget* w = widget(name);
+    QWidget* w = widget(control);
     if (!w)
         return;
     const QSignalBlocker blocker(w);
     const QScopedValueRollback applying(m_applying, true);
-    if (const Control* control = m_screen.find(name))
-        showText(w, control->text());
+    showText(w, control.text());
 }
 
 void WindowBuilder::announce(QWidget* box) const
@@ -451,52 +448,54 @@ void WindowBuilder::syncAll()
     for (const Control* control : m_screen.controls()) {
         for (auto aspect : {Screen::Aspect::Text, Screen::Aspect::Lines, Screen::Aspect::Selection,
                             Screen::Aspect::Enabled, Screen::Aspect::Visible})
-            apply(control->name(), aspect);
+            apply(*control, aspect);
     }
 }
 
-void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
+void WindowBuilder::nameWhatItCaptions(const Control& label)
 {
-    QWidget* w = widget(name);
-    const Control* control = m_screen.find(name);
-    if (!w || !control)
+    for (const auto& [control, captionedBy] : m_labelOf)
+        if (captionedBy == &label)
+            nameAfterWhatShows(*control);
+}
+
+void WindowBuilder::apply(const Control& control, Screen::Aspect aspect)
+{
+    QWidget* w = widget(control);
+    if (!w)
         return;
     switch (aspect) {
     case Screen::Aspect::Text: {
         {
             const QScopedValueRollback applying(m_applying, true);
-            showText(w, control->text());
+            showText(w, control.text());
         }
-        nameAfterWhatShows(name);
-        for (const auto& [control, label] : m_labelOf)
-            if (label == name)
-                nameAfterWhatShows(control);
+        nameAfterWhatShows(control);
+        nameWhatItCaptions(control);
         // Each message the logic puts into a shown report is news, even the same words again:
         // the operator tried once more and failed once more.
-        if (m_reporting.count(name) != 0 && w->isVisible())
+        if (m_reporting.count(&control) != 0 && w->isVisible())
             announce(w);
         break;
     }
     case Screen::Aspect::ToolTip:
         // Rich text so that a long explanation wraps instead of running across the screen.
-        w->setToolTip(control->toolTip().isEmpty() ? QString()
-                                                   : Qt::convertFromPlainText(control->toolTip()));
-        w->setAccessibleDescription(control->toolTip());
+        w->setToolTip(control.toolTip().isEmpty() ? QString()
+                                                  : Qt::convertFromPlainText(control.toolTip()));
+        w->setAccessibleDescription(control.toolTip());
         break;
     case Screen::Aspect::Enabled:
-        w->setEnabled(control->enabled());
+        w->setEnabled(control.enabled());
         break;
     case Screen::Aspect::Visible:
-        w->setVisible(control->visible());
-        for (const auto& [control, label] : m_labelOf)
-            if (label == name)
-                nameAfterWhatShows(control);
+        w->setVisible(control.visible());
+        nameWhatItCaptions(control);
         break;
     case Screen::Aspect::Lines:
     case Screen::Aspect::Selection:
         if (auto* list = qobject_cast<QListWidget*>(w)) {
             const QSignalBlocker blocker(list);
-            const QStringList& lines = control->lines();
+            const QStringList& lines = control.lines();
             bool same = list->count() == lines.size();
             for (int i = 0; same && i < lines.size(); ++i)
                 same = list->item(i)->text() == lines.at(i);
@@ -504,7 +503,7 @@ void WindowBuilder::apply(const QString& name, Screen::Aspect aspect)
                 list->clear();
                 list->addItems(lines);
             }
-            const int selected = control->selectedLine();
+            const int selected = control.selectedLine();
             if (selected >= 0 && selected < list->count()) {
                 list->setCurrentRow(selected);
                 list->scrollToItem(list->item(selected));

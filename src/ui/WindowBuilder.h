@@ -41,46 +41,51 @@ protected:
 
 // The widgets of one window, built from its definition and kept in step with its Screen: the
 // logic changes the Screen, the widgets follow; what the operator types or selects flows back.
+// Widgets are reached by the logic's control (a member of the window's screen), never by a name,
+// so the view cannot ask for a control the logic does not have; the control's name is only the
+// widget's object name.
 //
 // Assistive tools get what a sighted operator reads: every control is named by the text it shows
 // (a label, a caption, a message), or by the label beside it, and the name follows the text.
 // Boxes that only show messages take no text but the logic's, whichever way it is put in.
 class WindowBuilder {
 public:
+    // `def` is the definition made for `screen` (mainWindowDef(screen), ...).
     WindowBuilder(QWidget* window, const WindowDef& def, Screen& screen);
     ~WindowBuilder();
     WindowBuilder(const WindowBuilder&) = delete;
     WindowBuilder& operator=(const WindowBuilder&) = delete;
 
-    QWidget* widget(const QString& name) const;
-    template <typename T> T* get(const QString& name) const
+    QWidget* widget(const Control& control) const;
+    template <typename T> T* get(const Control& control) const
     {
-        return qobject_cast<T*>(widget(name));
+        return qobject_cast<T*>(widget(control));
     }
     // Applies every aspect of every control, e.g. after the logic's reset.
     void syncAll();
 
     // `label` is the caption of `control` for the operator who sees them side by side: assistive
     // tools call the control by the label's text while the label shows, and relate the two.
-    void labelWith(const QString& control, const QString& label);
+    void labelWith(const Control& control, const Control& label);
     // `box` reports to the operator: when it appears with a message, or the logic puts a message
     // into it while it shows, assistive tools are asked to read the message out at once.
-    void announceMessages(const QString& box);
+    void announceMessages(const Control& box);
 
 private:
-    void build();
-    void apply(const QString& name, Screen::Aspect aspect);
+    void build(const WindowDef& def);
+    void apply(const Control& control, Screen::Aspect aspect);
     void showText(QWidget* w, const QString& text);
-    void nameAfterWhatShows(const QString& name);
-    void keepLogicText(const QString& name);
+    void nameAfterWhatShows(const Control& control);
+    void nameWhatItCaptions(const Control& label);
+    void keepLogicText(const Control& control);
     void announce(QWidget* box) const;
 
     QWidget* m_window;
-    const WindowDef m_def;
     Screen& m_screen;
-    std::map<QString, QWidget*> m_widgets;
-    std::map<QString, QString> m_labelOf; // control -> the label that captions it
-    std::set<QString> m_reporting;        // boxes whose messages are announced
+    std::map<const Control*, QWidget*> m_widgets;
+    std::map<const QWidget*, Control*> m_controlOf;     // the way back, for the focus
+    std::map<const Control*, const Control*> m_labelOf; // control -> the label that captions it
+    std::set<const Control*> m_reporting;               // boxes whose messages are announced
     // Receiver of the widgets' signals and events: going with the builder, it takes every
     // connection to the builder along, so no widget outliving it calls into it.
     std::unique_ptr<QObject> m_link;

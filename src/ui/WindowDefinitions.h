@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "logic/Screen.h"
+
 #include <QString>
 #include <vector>
 
@@ -16,36 +18,41 @@ struct TwipsRect {
 };
 
 struct FontSpec {
-    QString family; // the family the windows were drawn with; the toolkit may substitute
+    QString family = {}; // the family the windows were drawn with; the toolkit may substitute
     double points = 9.75;
     bool bold = false;
     bool fixedPitch = false; // columns must line up: use the system's fixed font if needed
 };
 
+// How one control of a window is drawn. Written with designated initializers, so every field is
+// named where a window sets it; the fields a control leaves out keep the defaults below.
 struct ControlDef {
-    QString name;
+    // The logic's control the widget shows, a member of the window's screen: a definition cannot
+    // draw a control the logic does not have. Its name is the widget's object name.
+    Control* control = nullptr;
     ControlKind kind = ControlKind::Label;
-    QString container; // empty: the window itself
-    QString caption;
-    QString toolTip;
-    TwipsRect rect;
+    const Control* container = nullptr; // the frame the control sits in; null: the window itself
+    QString caption = {};
+    QString toolTip = {};
+    TwipsRect rect = {};
     int tabIndex = -1; // -1: not in the tab order
-    FontSpec font;
+    FontSpec font = {};
     ControlStyle style = ControlStyle::Plain;
     bool input = false; // a text box the operator types into (the others only show messages)
 };
 
+// A window's definition, made for one screen: its controls point into that screen, and the
+// window draws each control of the screen once.
 struct WindowDef {
-    QString title;
+    QString title = {};
     int clientWidth = 0, clientHeight = 0; // twips
-    std::vector<ControlDef> controls;
-
-    const ControlDef* find(const QString& name) const;
+    std::vector<ControlDef> controls = {};
 };
 
-WindowDef mainWindowDef();
-WindowDef configWindowDef();
-WindowDef channelDialogDef();
-WindowDef noticeDialogDef();
+WindowDef mainWindowDef(MainScreen& screen);
+WindowDef configWindowDef(ConfigScreen& screen);
+WindowDef channelDialogDef(ChannelScreen& screen);
+WindowDef noticeDialogDef(NoticeScreen& screen);
+WindowDef controllerDialogDef(ControllerScreen& screen);
 
 } // namespace gpibconfig

@@ -58,15 +58,15 @@ private slots:
 
     void everyControlHasItsCaptionToolTipAndPlace()
     {
-        const WindowDef def = configWindowDef();
+        const WindowDef def = configWindowDef(window->screen());
         const int dpi = window->logicalDpiX();
         for (const ControlDef& c : def.controls) {
-            QWidget* widget = w(c.name);
+            QWidget* widget = w(c.control->name());
             QCOMPARE(widget->toolTip(), c.toolTip);
             QCOMPARE(widget->pos(),
                      QPoint(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi)));
             QCOMPARE(widget->parentWidget()->objectName(),
-                     c.container.isEmpty() ? QStringLiteral("frmConfig") : c.container);
+                     c.container ? c.container->name() : QStringLiteral("frmConfig"));
             if (auto* b = qobject_cast<QPushButton*>(widget))
                 QCOMPARE(b->text(), c.caption);
             if (auto* l = qobject_cast<QLabel*>(widget))

@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QTimer>
+#include <algorithm>
+#include <vector>
 
 using namespace gpibconfig;
 
@@ -77,32 +79,44 @@ private slots:
         driver.reset();
     }
 
-    // The view binds each drawn control to the logic's control of the same name; one the logic
-    // does not know would silently never change.
-    void everyDrawnControlHasItsPlaceInTheLogic()
+    // A definition can only name members of its screen; what the compiler cannot see is a member
+    // left out (it would never show what the logic puts into it), one drawn twice (two widgets of
+    // one object name), or a control placed in a frame drawn after it (it would have no parent).
+    void everyControlOfTheLogicIsDrawnOnceAfterItsFrame()
     {
         MainScreen mainScreen;
         ConfigScreen configScreen;
         ChannelScreen channelScreen;
         NoticeScreen noticeScreen;
-        const std::pair<WindowDef, const Screen*> windows[] = {{mainWindowDef(), &mainScreen},
-                                                               {configWindowDef(), &configScreen},
-                                                               {channelDialogDef(), &channelScreen},
-                                                               {noticeDialogDef(), &noticeScreen}};
+        ControllerScreen controllerScreen;
+        const std::pair<WindowDef, const Screen*> windows[] = {
+            {mainWindowDef(mainScreen), &mainScreen},
+            {configWindowDef(configScreen), &configScreen},
+            {channelDialogDef(channelScreen), &channelScreen},
+            {noticeDialogDef(noticeScreen), &noticeScreen},
+            {controllerDialogDef(controllerScreen), &controllerScreen}};
         for (const auto& [def, screen] : windows) {
-            QCOMPARE(def.controls.size(), screen->controls().size());
-            for (const ControlDef& c : def.controls)
-                QVERIFY2(screen->find(c.name), qPrintable(def.title + QLatin1Char(' ') + c.name));
+            std::vector<const Control*> drawn;
+            for (const ControlDef& c : def.controls) {
+                QVERIFY2(!c.container || std::count(drawn.begin(), drawn.end(), c.container) == 1,
+                         qPrintable(def.title + QLatin1Char(' ') + c.control->name()));
+                drawn.push_back(c.control);
+            }
+            std::vector<const Control*> members(screen->controls().begin(),
+                                                screen->controls().end());
+            std::sort(drawn.begin(), drawn.end());
+            std::sort(members.begin(), members.end());
+            QVERIFY2(drawn == members, qPrintable(def.title));
         }
     }
 
     void controlsCarryTheirNamesCaptionsAndToolTips()
     {
-        const WindowDef def = mainWindowDef();
+        const WindowDef def = mainWindowDef(window->screen());
         const int dpi = window->logicalDpiX();
         for (const ControlDef& c : def.controls) {
-            QWidget* w = window->findChild<QWidget*>(c.name);
-            QVERIFY2(w, qPrintable(c.name));
+            QWidget* w = window->findChild<QWidget*>(c.control->name());
+            QVERIFY2(w, qPrintable(c.control->name()));
             QCOMPARE(w->toolTip(), c.toolTip);
             QCOMPARE(w->geometry(),
                      QRect(twipsToPixels(c.rect.left, dpi), twipsToPixels(c.rect.top, dpi),

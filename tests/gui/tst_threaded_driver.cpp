@@ -99,16 +99,17 @@ private slots:
             QThread** destroyedOn = nullptr;
             ~Watched() override { *destroyedOn = QThread::currentThread(); }
         };
+        const auto factory = [&]() -> std::unique_ptr<Driver> {
+            ++made;
+            madeOn = QThread::currentThread();
+            auto inner = std::make_unique<Watched>();
+            inner->destroyedOn = &destroyedOn;
+            inner->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
+            fake = inner.get();
+            return inner;
+        };
         {
-            ThreadedDriver driver([&]() -> std::unique_ptr<Driver> {
-                ++made;
-                madeOn = QThread::currentThread();
-                auto inner = std::make_unique<Watched>();
-                inner->destroyedOn = &destroyedOn;
-                inner->statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
-                fake = inner.get();
-                return inner;
-            });
+            ThreadedDriver driver(factory);
             QCOMPARE(made, 0);
             QVERIFY(driver.explainFailure(sta::ERR, err::EDVR, 0).isEmpty());
             QVERIFY(!driver.canFindListeners()); // asks the driver, so makes it
@@ -120,6 +121,17 @@ private slots:
             QCOMPARE(driver.ThreadIberr(), long(err::ENEB));
             QCOMPARE(fake->threads, QSet<QThread*>{madeOn});
             QVERIFY(madeOn != QThread::currentThread());
+
+            // Another controller: the old driver goes at once, on the bus thread; the new one is
+            // made there at the next call.
+            QThread* busThread = madeOn;
+            driver.replaceInner(factory);
+            QCOMPARE(destroyedOn, busThread);
+            QCOMPARE(made, 1);
+            driver.SendIFC(0);
+            QCOMPARE(made, 2);
+            QCOMPARE(fake->threads, QSet<QThread*>{busThread});
+            destroyedOn = nullptr;
         }
         QCOMPARE(destroyedOn, madeOn);
     }

@@ -29,6 +29,10 @@ inline prologix::Timing fastTiming()
     t.versionRetryMs = 300;
     t.readMarginMs = 150;
     t.writeMs = 2000;
+    t.answerMs = 1000;
+    t.quietMs = 50;
+    t.settleMs = 1000;
+    t.eotQuietMs = 40;
     return t;
 }
 
@@ -37,13 +41,17 @@ inline prologix::Timing fastTiming()
 // serves the controller while it waits for each call.
 struct PrologixRig {
     std::unique_ptr<sim::Bench> bench = sim::makeDefaultBench();
-    sim::SimulatedPrologix controller{*bench};
+    sim::SimulatedPrologix controller;
     prologix::PrologixDriver* prologix = nullptr;
     std::unique_ptr<ThreadedDriver> driver;
     GpibStatus status;
     std::unique_ptr<GPIB32> gpib;
 
-    explicit PrologixRig(Link link, prologix::Timing timing = fastTiming())
+    using Firmware = sim::SimulatedPrologix::Firmware;
+
+    explicit PrologixRig(Link link, prologix::Timing timing = fastTiming(),
+                         Firmware firmware = Firmware::Prologix)
+        : controller(*bench, firmware)
     {
         auto inner = link == Link::Pty
                          ? prologix::PrologixDriver::serial(controller.servePty(), timing)

@@ -43,6 +43,8 @@ private slots:
                                             << "gpib.lab" << 1234 << "Prologix gpib.lab";
         QTest::newRow("highest port") << "prologix-tcp:gpib.lab:65535" << Kind::PrologixTcp
                                       << "gpib.lab" << 65535 << "Prologix gpib.lab:65535";
+        QTest::newRow("percent sign in the host") << "prologix-tcp:lab%1x" << Kind::PrologixTcp
+                                                  << "lab%1x" << 1234 << "Prologix lab%1x";
         QTest::newRow("sim") << "sim" << Kind::Sim << "" << 0 << "simulated bench";
         QTest::newRow("list") << "list" << Kind::List << "" << 0 << "";
     }
@@ -100,6 +102,10 @@ private slots:
                                             << "only :PORT";
         QTest::newRow("system with argument") << "system:x"
                                               << "unknown driver";
+        QTest::newRow("blank in the host") << "prologix-tcp:my lab"
+                                           << "\"my lab\" is not a host name";
+        QTest::newRow("url for a host") << "prologix-tcp:http://lab:80"
+                                        << "\"http://lab:80\" is not a host name";
     }
     void refusesOthersSayingWhy()
     {
@@ -176,6 +182,9 @@ private slots:
         const QString cli = QStringLiteral(GPIBCONFIG_CLI_PROGRAM);
         QTest::newRow("help") << window << QStringList{"--help"} << "" << 0 << "--trace <file>"
                               << "";
+        QTest::newRow("help names the choice of controller")
+            << window << QStringList{"--help"} << "" << 0 << "--choose-controller"
+            << "";
         QTest::newRow("list") << window << QStringList{"--driver", "list"} << "" << 0
                               << "prologix-tcp:HOST[:PORT]"
                               << "";

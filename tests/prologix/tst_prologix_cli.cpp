@@ -17,14 +17,15 @@ using namespace gpibconfig;
 using namespace gpibconfig::test;
 
 Q_DECLARE_METATYPE(gpibconfig::test::Link)
+Q_DECLARE_METATYPE(gpibconfig::sim::SimulatedPrologix::Firmware)
 
 namespace {
 
 // The program as gpibconfig-cli runs it, with the bench's virtual time for its pauses.
 struct CliOverPrologix : PrologixRig {
     CliRig cli{*driver, bench->clock()};
-    explicit CliOverPrologix(Link link)
-        : PrologixRig(link)
+    explicit CliOverPrologix(Link link, Firmware firmware = Firmware::Prologix)
+        : PrologixRig(link, fastTiming(), firmware)
     {
     }
 };
@@ -83,18 +84,67 @@ private slots:
                  QStringLiteral("-01.5000"));
     }
 
-    void scanProbesWhereTheControllerCannotFindListeners_data() { addLinks(); }
+    // No unit where the controller cannot reach (AR488's own address 0), no phantom made of its
+    // refusal; the 7379's channels where the firmware takes secondary addresses; where it does
+    // not, the units it could reach, the reason and a failed status, as the list is not the bus.
+    void scanProbesWhereTheControllerCannotFindListeners_data()
+    {
+        using Firmware = sim::SimulatedPrologix::Firmware;
+        QTest::addColumn<Link>("link");
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<int>("units");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("pty") << Link::Pty << Firmware::Prologix << 30 << "";
+        QTest::newRow("tcp") << Link::Tcp << Firmware::Prologix << 30 << "";
+        QTest::newRow("ar488-0.53") << Link::Pty << Firmware::Ar488_053 << 30 << "";
+        QTest::newRow("ar488-0.51")
+            << Link::Pty << Firmware::Ar488_051 << 26 << "is too old for secondary addresses";
+    }
     void scanProbesWhereTheControllerCannotFindListeners()
     {
         QFETCH(Link, link);
-        CliOverPrologix r(link);
-        QCOMPARE(r.cli.run({QStringLiteral("--json"), QStringLiteral("scan")}), 0);
-        const QJsonArray units =
+        QFETCH(sim::SimulatedPrologix::Firmware, firmware);
+        QFETCH(int, units);
+        QFETCH(QString, warning);
+        CliOverPrologix r(link, firmware);
+        QCOMPARE(r.cli.run({QStringLiteral("--json"), QStringLiteral("scan")}),
+                 warning.isEmpty() ? 0 : 2);
+        const QJsonArray found =
             QJsonDocument::fromJson(r.cli.out.toUtf8()).object()[QStringLiteral("units")].toArray();
-        QCOMPARE(units.size(), 30); // 26 units, and the 7379's four channels
-        QCOMPARE(units[24].toObject()[QStringLiteral("secondary")].toInt(), 11);
-        QCOMPARE(units[24].toObject()[QStringLiteral("entry")].toString(), QStringLiteral("7379"));
+        QCOMPARE(found.size(), units); // 26 units, and the 7379's four channels
+        QVERIFY(found[0].toObject()[QStringLiteral("address")].toInt() != 0);
+        if (units == 30) {
+            QCOMPARE(found[24].toObject()[QStringLiteral("secondary")].toInt(), 11);
+            QCOMPARE(found[24].toObject()[QStringLiteral("entry")].toString(),
+                     QStringLiteral("7379"));
+        }
+        QVERIFY2(warning.isEmpty() ? r.cli.err.isEmpty() : r.cli.err.contains(warning),
+                 qPrintable(r.cli.err));
         QVERIFY(r.controller.received().contains(QStringLiteral("++read_tmo_ms 100")));
+    }
+
+    // AR488 refuses its own address 0 and keeps the one before: the setting meant for a unit at
+    // 0 must not reach the unit addressed last, and the command fails saying why.
+    void settingForTheControllersOwnAddressReachesNoUnit()
+    {
+        CliOverPrologix r(Link::Pty, sim::SimulatedPrologix::Firmware::Ar488_053);
+        const auto unit = r.bench->unitId("7352A");
+        QCOMPARE(r.cli.run({QStringLiteral("set"), QStringLiteral("7352A"), QStringLiteral("15"),
+                            QStringLiteral("VOLT:SLOPe=-1.5")}),
+                 0);
+        const std::size_t from = r.bench->trace().size();
+        QCOMPARE(r.cli.run({QStringLiteral("set"), QStringLiteral("7352A"), QStringLiteral("0"),
+                            QStringLiteral("VOLT:SLOPe=2.5")}),
+                 cli::kExitBusFailure);
+        QVERIFY2(r.cli.err.startsWith(QStringLiteral("DevClear Error ")) &&
+                     r.cli.err.contains(QStringLiteral("EARG")) &&
+                     r.cli.err.contains(QStringLiteral("refused GPIB address 0 (it answered "
+                                                       "\"Invalid parameter\") and kept address "
+                                                       "15, so nothing was sent there.")),
+                 qPrintable(r.cli.err));
+        QCOMPARE(r.calls(from).filter(QStringLiteral("0x000F")), QStringList());
+        QCOMPARE(QString::fromStdString(r.bench->setting(unit, "VOLT:SLOPE").value_or("")),
+                 QStringLiteral("-01.5000"));
     }
 
     // The program itself, in a process of its own: --driver prologix-tcp opens the driver module

@@ -6,7 +6,9 @@
 #include "gpib/GpibStatus.h"
 
 #include <QMutex>
+#include <QSerialPort>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace gpibconfig;
@@ -14,10 +16,15 @@ using namespace gpibconfig::test;
 using prologix::PrologixDriver;
 
 Q_DECLARE_METATYPE(gpibconfig::test::Link)
+Q_DECLARE_METATYPE(gpibconfig::sim::SimulatedPrologix::Firmware)
 
 namespace {
 
 constexpr int kOk = sta::CMPL | sta::CIC;
+using Firmware = sim::SimulatedPrologix::Firmware;
+constexpr Firmware kPrologix = Firmware::Prologix;
+constexpr Firmware kAr053 = Firmware::Ar488_053;
+constexpr Firmware kAr051 = Firmware::Ar488_051;
 
 void addLinks()
 {
@@ -204,12 +211,271 @@ private slots:
         QVERIFY(rig.explain().contains(QStringLiteral("++clr")));
     }
 
+    // What each firmware makes of the program's calls, as its source or manual says, and what
+    // reaches the bench. Whatever happens, the controller's EEPROM is never written, and only a
+    // Prologix controller is told ++savecfg 0.
+    void firmwareSituations_data()
+    {
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<int>("iberr"); // -1: the last call succeeded
+        QTest::addColumn<QString>("explanation");
+        QTest::addColumn<QStringList>("calls"); // on the bench, from the situation's start
+        QTest::addColumn<QString>("reply");     // of the situation's last Receive
+        const QString refused0 = QStringLiteral("refused GPIB address 0 (it answered \"%1\") "
+                                                "and kept address 5, so nothing was sent there.");
+        const QStringList sav0{"Send(0, 0x0000, \"*SAV 0\\n\", 2)"};
+        const QStringList ese{"Send(0, 0x6C19, \"*ESE?\\n\", 2)", "Receive(0, 0x6C19, 256, 256)"};
+        const QStringList query5{"Send(0, 0x0005, \"*ESE?\\n\", 2)",
+                                 "Receive(0, 0x0005, 256, 256)"};
+        QTest::newRow("prologix, address 0") << kPrologix << "address 0" << -1 << "" << sav0 << "";
+        QTest::newRow("ar488-0.53, address 0")
+            << kAr053 << "address 0" << int(err::EARG) << refused0.arg("Invalid parameter")
+            << QStringList() << "";
+        QTest::newRow("ar488-0.51, address 0")
+            << kAr051 << "address 0" << int(err::EARG) << refused0.arg("Unrecognized command")
+            << QStringList() << "";
+        QTest::newRow("prologix, secondary")
+            << kPrologix << "secondary" << -1 << "" << ese << "0\n";
+        QTest::newRow("ar488-0.53, secondary") << kAr053 << "secondary" << -1 << "" << ese << "0\n";
+        QTest::newRow("ar488-0.51, secondary")
+            << kAr051 << "secondary" << int(err::ECAP)
+            << "dropped the secondary address of GPIB address 25 secondary 12: its firmware "
+               "(AR488 GPIB controller, ver. 0.51.09, 20/06/2022) is too old for secondary "
+               "addresses"
+            << QStringList() << "";
+        QTest::newRow("prologix, trigger with secondary")
+            << kPrologix << "trigger with secondary" << -1 << ""
+            << QStringList{"SendCmds(0, 3F 39 6D 08)"} << "";
+        QTest::newRow("ar488-0.53, trigger with secondary")
+            << kAr053 << "trigger with secondary" << int(err::ECAP)
+            << "triggers primary addresses only (++trg takes 1 to 30); it cannot trigger GPIB "
+               "address 25 secondary 13."
+            << QStringList() << "";
+        QTest::newRow("prologix, trigger at 0") << kPrologix << "trigger at 0" << -1 << ""
+                                                << QStringList{"SendCmds(0, 3F 20 08)"} << "";
+        QTest::newRow("ar488-0.51, trigger at 0")
+            << kAr051 << "trigger at 0" << int(err::EARG)
+            << "cannot trigger GPIB address 0, which it keeps for itself" << QStringList() << "";
+        for (const Firmware firmware : {kPrologix, kAr053}) {
+            const char* name = firmware == kPrologix ? "prologix" : "ar488-0.53";
+            QTest::newRow(qPrintable(QStringLiteral("%1, late reply").arg(name)))
+                << firmware << "late reply" << -1 << ""
+                << query5 + QStringList{"Send(0, 0x0005, \"*ESE 8\\n\", 2)"} + query5 << "8\n";
+            QTest::newRow(qPrintable(QStringLiteral("%1, dead link").arg(name)))
+                << firmware << "dead link" << int(err::EDVR)
+                << "stopped answering: it did not answer ++ver after a read timed out. The "
+                   "network link or the controller is down"
+                << QStringList() << "";
+        }
+        QTest::newRow("ar488-0.53, reset and banner at open")
+            << kAr053 << "banner" << -1 << "" << query5 << "0\n";
+        QTest::newRow("ar488-0.53 posing as prologix")
+            << kAr053 << "verstr" << -1 << "" << query5 << "0\n";
+        QTest::newRow("prologix, EOT at a packet's end")
+            << kPrologix << "packets" << -1 << "" << query5 << "0123456789ABCDEFGHIJ\x04KL\n";
+    }
+    void firmwareSituations()
+    {
+        QFETCH(Firmware, firmware);
+        QFETCH(QString, situation);
+        QFETCH(int, iberr);
+        QFETCH(QString, explanation);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, reply);
+        prologix::Timing timing = fastTiming();
+        timing.versionWaitMs = 3000;
+        timing.eotQuietMs = situation == QLatin1String("packets") ? 400 : 40;
+        PrologixRig rig(situation == QLatin1String("dead link") ? Link::Tcp : Link::Pty, timing,
+                        firmware);
+        if (situation == QLatin1String("banner"))
+            rig.controller.setResetOnOpen(300, true);
+        if (situation == QLatin1String("verstr"))
+            rig.controller.setVersion("Prologix GPIB-USB Controller version 6.107");
+        QVERIFY(rig.prepare(9));
+        (void)rig.query(5, QStringLiteral("*ESE?")); // the controller is at 5 now
+        const std::size_t from = rig.bench->trace().size();
+        QString got;
+        const auto receive = [&](std::int16_t address, const QString& message) {
+            (void)rig.gpib->Send(0, address, message, 1);
+            if (rig.status.failed())
+                return;
+            QString buffer(64, QLatin1Char(' '));
+            (void)rig.gpib->Receive(0, address, buffer, 0);
+            got = buffer.left(std::clamp<qsizetype>(rig.status.ibcntl, 0, buffer.size()));
+        };
+        if (situation == QLatin1String("address 0")) {
+            (void)rig.gpib->Send(0, 0, QStringLiteral("*SAV 0"), 1);
+        } else if (situation == QLatin1String("secondary")) {
+            receive(static_cast<std::int16_t>(0x6C19), QStringLiteral("*ESE?"));
+        } else if (situation == QLatin1String("trigger with secondary")) {
+            (void)rig.gpib->SendCmds(0, QStringLiteral("\x3F\x39\x6D\x08"));
+        } else if (situation == QLatin1String("trigger at 0")) {
+            (void)rig.gpib->SendCmds(0, QStringLiteral("\x3F\x20\x08"));
+        } else if (situation == QLatin1String("late reply")) {
+            rig.controller.setSlowRead(800);
+            receive(5, QStringLiteral("*ESE?"));
+            QCOMPARE(rig.status.iberr, err::EABO);
+            (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE 8"), 1);
+            receive(5, QStringLiteral("*ESE?"));
+        } else if (situation == QLatin1String("dead link")) {
+            rig.controller.setDead(true);
+            receive(5, QStringLiteral("*ESE?"));
+        } else if (situation == QLatin1String("packets")) {
+            rig.bench->setGarbage(rig.bench->unitId("7321"),
+                                  std::string("0123456789ABCDEFGHIJ\x04KL\n"));
+            rig.controller.setPackets(21, 20); // the data byte 0x04 ends the first packet
+            receive(5, QStringLiteral("*ESE?"));
+        } else {
+            receive(5, QStringLiteral("*ESE?"));
+        }
+        if (iberr < 0) {
+            QVERIFY2(!rig.status.failed(), qPrintable(QString::number(rig.status.iberr)));
+        } else {
+            QCOMPARE(rig.status.iberr, iberr);
+            QVERIFY(rig.status.failed());
+        }
+        QVERIFY2(rig.explain().contains(explanation), qPrintable(rig.explain()));
+        QVERIFY(!explanation.isEmpty() || rig.explain().isEmpty());
+        if (situation != QLatin1String("dead link"))
+            QVERIFY(rig.settle());
+        QCOMPARE(rig.calls(from), calls);
+        QCOMPARE(got, reply);
+
+        const bool prologix = firmware == kPrologix;
+        QCOMPARE(rig.controller.resets(), situation == QLatin1String("banner") ? 1 : 0);
+        QCOMPARE(rig.controller.eepromWrites(), 0);
+        QCOMPARE(rig.controller.received().contains(QStringLiteral("++savecfg 0")), prologix);
+        QCOMPARE(rig.prologix->controllerFamily(),
+                 prologix ? prologix::Family::Prologix : prologix::Family::Ar488);
+        QVERIFY2(rig.prologix->controllerVersion().startsWith(
+                     prologix                               ? "Prologix GPIB-USB"
+                     : situation == QLatin1String("verstr") ? "Prologix GPIB-USB"
+                                                            : "AR488 GPIB controller, ver. 0.5"),
+                 qPrintable(rig.prologix->controllerVersion()));
+    }
+
+    // The simulated controller answers as each firmware's source (AR488.ino) or manual
+    // (Prologix) says, whatever the driver would like: the refusals and what is kept after them,
+    // the ++addr answers, the ++trg range, the EEPROM writes.
+    void simulatedFirmwareAnswersAsItsSourceSays_data()
+    {
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("writes");
+        const auto row = [](const char* name, Firmware f, const char* in, const char* out, int w) {
+            QTest::newRow(name) << f << QByteArray(in) << QByteArray(out) << w;
+        };
+        row("prologix, address 0", kPrologix, "++addr 0\n++addr\n", "0\r\n", 1);
+        row("ar488-0.53, address 0", kAr053, "++addr 0\n++addr\n", "Invalid parameter\r\n1\r\n", 0);
+        row("ar488-0.51, address 0", kAr051, "++addr 0\n++addr\n", "Unrecognized command\r\n1\r\n",
+            0);
+        row("prologix, secondary", kPrologix, "++addr 25 108\n++addr\n", "25 108\r\n", 1);
+        row("ar488-0.53, secondary", kAr053, "++addr 25 108\n++addr\n", "25,108\r\n", 0);
+        row("ar488-0.53, secondary 12", kAr053, "++addr 25,12\n++addr\n", "25,108\r\n", 0);
+        row("ar488-0.51, secondary", kAr051, "++addr 25 108\n++addr\n", "25\r\n", 0);
+        row("ar488-0.53, address not a number", kAr053, "++addr x\n", "Invalid parameter\r\n", 0);
+        row("ar488-0.53, trigger 0", kAr053, "++trg 0\n", "Invalid parameter\r\n", 0);
+        row("ar488-0.51, trigger secondary", kAr051, "++trg 25 108\n", "Unrecognized command\r\n",
+            0);
+        row("ar488-0.53, eoi out of range", kAr053, "++eoi 5\n++eoi\n",
+            "Invalid parameter\r\n0\r\n", 0);
+        row("ar488-0.53, eoi not a number", kAr053, "++eoi x\n++eoi\n", "0\r\n", 0);
+        row("ar488-0.51, eoi out of range", kAr051, "++eoi 5\n", "Unrecognized command\r\n", 0);
+        row("prologix, eoi out of range", kPrologix, "++eoi 5\n++eoi\n", "1\r\n", 0);
+        row("prologix, unknown command", kPrologix, "++foo\n", "Unrecognized command\r\n", 0);
+        row("prologix, read_tmo_ms 32000", kPrologix, "++read_tmo_ms 32000\n++read_tmo_ms\n",
+            "500\r\n", 0);
+        row("ar488-0.53, read_tmo_ms 32000", kAr053, "++read_tmo_ms 32000\n++read_tmo_ms\n",
+            "32000\r\n", 0);
+        row("prologix, settings saved", kPrologix, "++eoi 0\n++eos 3\n++savecfg\n", "1\r\n", 2);
+        row("prologix, savecfg 0 first", kPrologix, "++savecfg 0\n++eoi 0\n++eos 3\n", "", 0);
+        row("ar488-0.53, savecfg 0 writes", kAr053, "++eoi 1\n++savecfg 0\n", "", 1);
+        row("ar488-0.51, ver real", kAr051, "++ver real\n",
+            "AR488 GPIB controller, ver. 0.51.09, 20/06/2022\r\n", 0);
+    }
+    void simulatedFirmwareAnswersAsItsSourceSays()
+    {
+        QFETCH(Firmware, firmware);
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, output);
+        QFETCH(int, writes);
+        auto bench = sim::makeDefaultBench();
+        sim::SimulatedPrologix controller(*bench, firmware);
+        controller.setVersion("custom"); // what ++id verstr set: "++ver real" still names AR488
+        QTcpSocket link;
+        link.connectToHost(QHostAddress::LocalHost, controller.serveTcp());
+        QVERIFY(link.waitForConnected(5000));
+        // "++ver" last: its answer marks the end of the output the input brought.
+        link.write(input + "++ver\n");
+        QByteArray got;
+        QVERIFY(QTest::qWaitFor([&] {
+            got += link.readAll();
+            return got.endsWith("custom\r\n");
+        }));
+        QCOMPARE(got.chopped(8), output);
+        QCOMPARE(controller.eepromWrites(), writes);
+    }
+
+    // Lines as the firmwares and manuals print them, as the driver reads them.
+    void controllerLinesAsTheDriverReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("read");
+        const auto row = [](const char* line, const char* read) {
+            QTest::newRow(line) << QByteArray(line) << QString::fromLatin1(read);
+        };
+        row("Invalid parameter\r", "refusal");
+        row("Unrecognized command", "refusal");
+        row("AR488 ready (controller).", "banner");
+        row("Prologix GPIB-USB Controller version 6.107", "Prologix 6.107.0");
+        row("Prologix GPIB-ETHERNET Controller version 01.06.06.00", "Prologix 1.6.6");
+        row("AR488 GPIB controller, ver. 0.51.09, 20/06/2022", "AR488 0.51.9");
+        row("AR488~RDYAR488 GPIB controller, ver. 0.53.04, 13/04/2025", "AR488 0.53.4");
+        row("AR488 GPIB-USB version 6", "AR488 6.0.0"); // the manual's ++id verstr example
+        row("\x04\x0dPrologix GPIB-USB Controller version 6.107", "Prologix 6.107.0");
+        row("GPIB-USB", "other");
+        row("++ver", "nothing");
+        row("25,108", "address 25 108");
+        row("25 108\r", "address 25 108");
+        row("5", "address 5 0");
+        row("31", "nothing");
+        row("25,12", "nothing");
+        row("OK", "nothing");
+    }
+    void controllerLinesAsTheDriverReadsThem()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, read);
+        using namespace prologix;
+        QString got = QStringLiteral("nothing");
+        if (controllerMessage(line) == ControllerMessage::Refusal)
+            got = QStringLiteral("refusal");
+        else if (controllerMessage(line) == ControllerMessage::Banner)
+            got = QStringLiteral("banner");
+        else if (const auto address = addressAnswer(line))
+            got = QStringLiteral("address %1 %2").arg(address->primary).arg(address->secondary);
+        if (const auto version = versionAnswer(line)) {
+            const auto r = version->release.value_or(std::array<int, 3>{-1, -1, -1});
+            got = version->family == Family::Unknown
+                      ? QStringLiteral("other")
+                      : QStringLiteral("%1 %2.%3.%4")
+                            .arg(version->family == Family::Prologix ? "Prologix" : "AR488")
+                            .arg(r[0])
+                            .arg(r[1])
+                            .arg(r[2]);
+            QVERIFY(line.endsWith(version->text));
+        }
+        QCOMPARE(got, read);
+    }
+
     void timeOuts_data()
     {
         QTest::addColumn<Link>("link");
         QTest::addColumn<QString>("fault");
         for (const Link link : {Link::Pty, Link::Tcp}) {
-            for (const char* fault : {"silent unit", "free address", "slow controller"})
+            for (const char* fault : {"silent unit", "free address", "slow talker"})
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(linkName(link), fault)))
                     << link << QString::fromLatin1(fault);
         }
@@ -218,7 +484,9 @@ private slots:
     {
         QFETCH(Link, link);
         QFETCH(QString, fault);
-        PrologixRig rig(link);
+        prologix::Timing timing = fastTiming();
+        timing.versionWaitMs = 3000; // the slow talker's late reply comes before the ++ver answer
+        PrologixRig rig(link, timing);
         QVERIFY(rig.prepare(9)); // 100 ms
         QCOMPARE(rig.controller.readTimeoutMs(), 100);
         std::int16_t address = 5;
@@ -227,7 +495,7 @@ private slots:
         else if (fault == QLatin1String("free address"))
             address = 29;
         else
-            rig.controller.setOutputDelay(800); // far past 100 ms and the driver's margin
+            rig.controller.setSlowRead(800); // far past 100 ms and the driver's margin
 
         (void)rig.gpib->Send(0, address, QStringLiteral("*ESE?"), 1);
         QCOMPARE(rig.ibsta(), kOk); // the protocol cannot tell that nobody listens
@@ -239,10 +507,8 @@ private slots:
         QCOMPARE(reply, QString(18, QLatin1Char(' ')));
         QVERIFY(rig.explain().isEmpty());
 
-        // The next query gets its own answer, not a late one.
+        // The next query gets its own answer, not the late one of the query before.
         rig.bench->clearFaults();
-        rig.controller.setOutputDelay(0);
-        QTest::qWait(900);
         (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE 8"), 1);
         QCOMPARE(rig.query(5, QStringLiteral("*ESE?")).trimmed(), QStringLiteral("8"));
         QCOMPARE(rig.ibsta(), kOk | sta::END);
@@ -359,13 +625,42 @@ private slots:
             << "The serial port /nonexistent/ttyUSB9 could not be opened";
         QTest::newRow("refused") << "tcp"
                                  << "Connection to 127.0.0.1:%1 refused.";
+        QTest::newRow("no permission")
+            << "no permission"
+            << "The serial port /dev/ttyUSB7 could not be opened (Permission denied): your user "
+               "may not use it. On Debian, add yourself to the dialout group (sudo adduser $USER "
+               "dialout), then log out and in again.";
+        QTest::newRow("held by another program")
+            << "held"
+            << "): another program holds it. Close the program that uses it (a "
+               "terminal, another GPIB program) and try again.";
     }
     void controllerThatCannotBeReached()
     {
         QFETCH(QString, spec);
         QFETCH(QString, explanation);
         std::unique_ptr<PrologixDriver> inner;
-        if (spec == QLatin1String("tcp")) {
+        auto bench = sim::makeDefaultBench();
+        sim::SimulatedPrologix controller(*bench);
+        QSerialPort holder;
+        if (spec == QLatin1String("no permission")) {
+            // The system's refusal, as the serial port transport reports it.
+            struct NoPermission final : prologix::Transport {
+                QString where() const override { return QStringLiteral("/dev/ttyUSB7"); }
+                bool isNetwork() const override { return false; }
+                std::unique_ptr<QIODevice> openDevice() override
+                {
+                    setFault(Fault::NoPermission, QStringLiteral("Permission denied"));
+                    return nullptr;
+                }
+                bool deviceAlive(QIODevice&) const override { return false; }
+            };
+            inner = std::make_unique<PrologixDriver>(std::make_unique<NoPermission>());
+        } else if (spec == QLatin1String("held")) {
+            holder.setPortName(controller.servePty());
+            QVERIFY(holder.open(QIODevice::ReadWrite));
+            inner = PrologixDriver::serial(holder.portName(), fastTiming());
+        } else if (spec == QLatin1String("tcp")) {
             // A port that was free a moment ago: nobody listens there now.
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost));
@@ -385,7 +680,10 @@ private slots:
             QCOMPARE(status.iberr, err::EDVR);
             (void)gpib.ibonl(0, 0);
             const QString why = driver.explainFailure(status.ibsta, err::EDVR, 0);
-            QVERIFY2(why.startsWith(explanation), qPrintable(why));
+            // The system's own words for a held port vary; what follows them does not.
+            QVERIFY2(spec == QLatin1String("held") ? why.endsWith(explanation)
+                                                   : why.startsWith(explanation),
+                     qPrintable(why));
         }
     }
 

@@ -2,7 +2,7 @@
 // The program's window over the Prologix driver, through the simulated controller in front of
 // the bench: the real widgets, the driver on its bus thread, the controller on a pty or TCP.
 #include "Rig.h"
-#include "support/Harness.h"
+#include "support/WindowOnDriver.h"
 #include "ui/HintBox.h"
 
 #include <QMessageBox>
@@ -22,66 +22,13 @@ const QStringList kEntries = {"7311",  "7314A", "7314B", "7317", "7321",  "7322"
 
 // The program as gpibconfig runs it, but on a Prologix controller in front of the bench, in the
 // bench's virtual time (pauses take no time; the bus's own waits are real).
-struct WindowRig : PrologixRig {
-    CountingNotifier notifier;
-    ProgramState state;
-    GPIB32 programGpib{*driver, state.status};
-    AppContext app{state, programGpib, bench->clock(), notifier};
-    std::unique_ptr<MainWindow> main;
-    std::deque<QString> channelAnswers;
-    bool configWindowOpened = false;
-
-    explicit WindowRig(Link link)
-        : PrologixRig(link)
-    {
-        main = std::make_unique<MainWindow>(app);
-        main->show();
-    }
-    ~WindowRig() { main.reset(); }
-
-    QWidget* mainControl(const QString& name) const { return main->findChild<QWidget*>(name); }
-
-    // As Harness::configure: select, Configure, power cycle where asked, run the script.
-    template <typename Script> void configure(const QString& entry, Script script)
-    {
-        main->setConfigWindowHook([this, script](ConfigWindow& window) {
-            configWindowOpened = true;
-            window.setChannelDialogHook([this](ChannelDialog& dialog) {
-                QTimer::singleShot(0, &dialog, [this, &dialog] {
-                    if (!channelAnswers.empty()) {
-                        QTest::keyClicks(dialog.findChild<QLineEdit*>(ctl::txtChNum),
-                                         channelAnswers.front());
-                        channelAnswers.pop_front();
-                        QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdChSel),
-                                          Qt::LeftButton);
-                    }
-                    if (dialog.isVisible())
-                        dialog.close();
-                });
-            });
-            window.setNoticeDialogHook([](NoticeDialog& dialog) {
-                QTimer::singleShot(0, &dialog, [&dialog] {
-                    QTest::mouseClick(dialog.findChild<QPushButton*>(ctl::cmdCancel),
-                                      Qt::LeftButton);
-                });
-            });
-            QTimer::singleShot(0, &window, [&window, script]() mutable {
-                script(window);
-                if (window.isVisible())
-                    window.done(QDialog::Rejected);
-            });
-        });
-        auto* list = main->findChild<QListWidget*>(ctl::listUnit);
-        const auto items = list->findItems(entry, Qt::MatchExactly);
-        QVERIFY(!items.isEmpty());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(items.front()).center());
-        QTest::mouseClick(mainControl(ctl::cmdConfig), Qt::LeftButton);
-        auto* cont = qobject_cast<QPushButton*>(mainControl(ctl::cmdContinue));
-        if (cont->isEnabled()) {
+struct WindowRig : PrologixRig, WindowOnDriver {
+    explicit WindowRig(Link link, Firmware firmware = Firmware::Prologix)
+        : PrologixRig(link, fastTiming(), firmware)
+        , WindowOnDriver(*driver, bench->clock(), [this](const QString& entry) {
             bench->powerCycle(bench->unitId(entry.toStdString()));
-            QTest::mouseClick(cont, Qt::LeftButton);
-        }
+        })
+    {
     }
 
     // Messages the bench's units got, as "0x0005 *ESR?" (the program's line feed left off).
@@ -101,17 +48,6 @@ struct WindowRig : PrologixRig {
         return out;
     }
 };
-
-// What the list shows for a function whose query went out as `header`.
-QString shownValue(const sim::Bench& bench, sim::Bench::UnitId unit, const QString& header)
-{
-    const auto view = bench.unit(unit);
-    if (header == QLatin1String("SYST:COMM:GPIB:ADDR"))
-        return view.onSwitchAddress ? QStringLiteral("%1/31").arg(view.switchAddress)
-                                    : QString::number(view.primary);
-    const auto value = bench.setting(unit, header.toStdString());
-    return value ? QString::fromStdString(*value) : QStringLiteral("<unknown to the unit>");
-}
 
 } // namespace
 
@@ -137,31 +73,21 @@ private slots:
         QFETCH(Link, link);
         WindowRig rig(link);
         const auto unit = rig.bench->unitId(entry.toStdString());
-        rig.channelAnswers = {QStringLiteral("1")};
-        QString firstLine;
-        QString gpibError;
         std::size_t start = 0;
-        rig.configure(entry, [&](ConfigWindow& window) {
-            Run run{window};
-            start = rig.bench->trace().size();
-            run.setAddress(QString::number(address));
-            firstLine = run.lines().value(0);
-            gpibError = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
-        });
+        const auto shown =
+            rig.firstQuery(entry, address, [&] { start = rig.bench->trace().size(); });
         QVERIFY(rig.configWindowOpened);
-        QVERIFY2(gpibError.isEmpty(), qPrintable(gpibError));
+        QVERIFY2(shown.gpibError.isEmpty(), qPrintable(shown.gpibError));
 
-        QString header;
-        for (const QString& message : rig.messages(start)) {
-            const QString text = message.section(QLatin1Char(' '), 1);
-            if (text.endsWith(QLatin1Char('?')) && text != QLatin1String("*ESR?")) {
-                header = text.chopped(1);
-                break;
-            }
-        }
+        QStringList texts;
+        for (const QString& message : rig.messages(start))
+            texts << message.section(QLatin1Char(' '), 1);
+        const QString header = firstQueriedHeader(texts);
         QVERIFY2(!header.isEmpty(), qPrintable(rig.trace(start).join(QLatin1Char('\n'))));
-        QVERIFY2(firstLine.endsWith(QLatin1Char(' ') + shownValue(*rig.bench, unit, header)),
-                 qPrintable(firstLine + QStringLiteral(" / ") + header));
+        const QString value = shownValue(rig.bench->unit(unit), header,
+                                         rig.bench->setting(unit, header.toStdString()));
+        QVERIFY2(shown.firstLine.endsWith(QLatin1Char(' ') + value),
+                 qPrintable(shown.firstLine + QStringLiteral(" / ") + header));
         if (rig.bench->unit(unit).needsTrigger)
             QVERIFY(rig.bench->unit(unit).triggered);
     }
@@ -256,6 +182,36 @@ private slots:
         QVERIFY(afterRecovery.contains(
             listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5"))));
         QCOMPARE(rig.controller.connections(), 2);
+    }
+
+    // An AR488 board keeps address 0 for itself: Set Address there reports the refused call
+    // with what the controller said, and nothing reaches the unit addressed before.
+    void addressTheControllerRefusesIsReportedInPlainWords()
+    {
+        WindowRig rig(Link::Pty, PrologixRig::Firmware::Ar488_051);
+        QString report;
+        QString boxText;
+        std::size_t from = 0;
+        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
+            Run run{window};
+            run.setAddress(QStringLiteral("5"));
+            QVERIFY(!run.visible(ctl::txtGPIBErr));
+            from = rig.bench->trace().size();
+            run.setAddress(QStringLiteral("0"));
+            report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
+            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+                boxText = box->text();
+        });
+        QVERIFY2(report.startsWith(QStringLiteral("DevClear Error")) &&
+                     report.contains(QStringLiteral("EARG")),
+                 qPrintable(report));
+        QCOMPARE(boxText,
+                 QStringLiteral("The controller on %1 refused GPIB address 0 (it answered "
+                                "\"Unrecognized command\") and kept address 5, so nothing was "
+                                "sent there. An AR488 board keeps address 0 for itself; set the "
+                                "unit to an address from 1 to 30.")
+                     .arg(rig.prologix->where()));
+        QCOMPARE(rig.calls(from).filter(QStringLiteral("0x0005")), QStringList());
     }
 
     void controllerThatNeverAnswersIsNamedOnTheMainWindow()

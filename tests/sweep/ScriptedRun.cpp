@@ -64,13 +64,16 @@ void ScriptedRun::click(const QString& name) const
         QTest::mouseClick(button, Qt::LeftButton);
 }
 
-void ScriptedRun::type(const QString& name, const QString& text) const
+void ScriptedRun::type(Control ConfigScreen::*box, const QString& text) const
 {
-    auto* edit = c<QLineEdit>(name);
+    if (!m_window)
+        return;
+    Control& control = m_window->screen().*box;
+    auto* edit = c<QLineEdit>(control.name());
     if (!edit)
         return;
     edit->clear();
-    m_window->screen().find(name)->userEditedText(QString());
+    control.userEditedText(QString());
     QTest::keyClicks(edit, text);
 }
 
@@ -502,7 +505,7 @@ bool ScriptedRun::addressStage(int channel)
             problem(QStringLiteral("Set Address disabled in the address stage"));
             return false;
         }
-        type(ctl::txtAddr, QString::number(m_plan.address));
+        type(&ConfigScreen::txtAddr, QString::number(m_plan.address));
         m_channelExpected = m_plan.fourChannels;
         m_answerChannel = channel;
         begin(Act::SetAddress, configBox());
@@ -553,7 +556,7 @@ ScriptedRun::Walk ScriptedRun::setValue(int channel)
 {
     const QString expected = listLine(m_plan.prompt(m_plan.setRow), m_plan.shownFor(channel));
     for (int attempt = 0; attempt < kMaxTries && !m_aborted; ++attempt) {
-        type(ctl::txtChoice, m_plan.valueFor(channel));
+        type(&ConfigScreen::txtChoice, m_plan.valueFor(channel));
         begin(Act::EnterValue, configBox());
         click(ctl::cmdEnter);
         finish();

@@ -79,7 +79,7 @@ private:
 
     template <typename T = QWidget> T* c(const QString& name) const;
     void click(const QString& name) const;
-    void type(const QString& name, const QString& text) const;
+    void type(Control ConfigScreen::*box, const QString& text) const;
     QStringList lines() const;
     QPlainTextEdit* configBox() const;
     QPlainTextEdit* mainBox() const;

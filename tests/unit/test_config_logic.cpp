@@ -628,8 +628,8 @@ TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
     enter();
     EXPECT_FALSE(screen.cmdEnter.enabled());
     EXPECT_FALSE(screen.cmdSet.enabled());
-    for (const QString& name : {ctl::cmdSav, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
-        EXPECT_TRUE(screen.find(name)->enabled()) << name.toStdString();
+    for (const Control* c : {&screen.cmdSav, &screen.cmdLock, &screen.cmdSRQ, &screen.cmdNoSRQ})
+        EXPECT_TRUE(c->enabled()) << c->name().toStdString();
 }
 
 TEST_F(ConfigLogicTest, NoticeComesBeforeAnythingElseThenTheSecondInterfaceClear)
@@ -853,9 +853,9 @@ TEST_F(FinishTest, RedoReturnsToTheAddressStageWithoutBusTraffic)
     EXPECT_TRUE(screen.cmdSet.enabled());
     EXPECT_TRUE(screen.cmdRedo.enabled());
     EXPECT_TRUE(screen.cmdDone.enabled());
-    for (const QString& name :
-         {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
-        EXPECT_FALSE(screen.find(name)->enabled()) << name.toStdString();
+    for (const Control* c :
+         {&screen.cmdEnter, &screen.cmdLock, &screen.cmdSRQ, &screen.cmdNoSRQ, &screen.cmdSav})
+        EXPECT_FALSE(c->enabled()) << c->name().toStdString();
 }
 
 TEST_F(FinishTest, ANewMenuAfterASaveAsksAgainBeforeLeaving)
@@ -884,8 +884,8 @@ TEST_F(FinishTest, TheLockGroupIsOfferedOnlyToModelsThatLock)
         for (int f = 0; f < modelForEntry(QLatin1String(entry))->menu->count(); ++f)
             enter();
         EXPECT_TRUE(screen.cmdSav.enabled());
-        for (const QString& name : {ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ})
-            EXPECT_EQ(screen.find(name)->enabled(), locks) << name.toStdString();
+        for (const Control* c : {&screen.cmdLock, &screen.cmdSRQ, &screen.cmdNoSRQ})
+            EXPECT_EQ(c->enabled(), locks) << c->name().toStdString();
     }
 }
 
@@ -939,19 +939,19 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
     for (int f = 0; f < 14; ++f)
         enter();
     const QStringList lines = screen.lstFunction.lines();
-    const QStringList controls = {ctl::txtAddr, ctl::cmdSet, ctl::cmdEnter, ctl::cmdSav,
-                                  ctl::cmdNextCh};
-    QList<bool> enabled;
-    for (const QString& name : controls)
-        enabled << screen.find(name)->enabled();
+    const std::vector<const Control*> controls = {&screen.txtAddr, &screen.cmdSet, &screen.cmdEnter,
+                                                  &screen.cmdSav, &screen.cmdNextCh};
+    std::vector<bool> enabled;
+    for (const Control* c : controls)
+        enabled.push_back(c->enabled());
     driver.calls.clear();
 
     host.channel.reset();
     logic.nextChannel();
     EXPECT_TRUE(driver.calls.empty());
     EXPECT_EQ(screen.lstFunction.lines(), lines);
-    for (qsizetype k = 0; k < controls.size(); ++k)
-        EXPECT_EQ(screen.find(controls[k])->enabled(), enabled[k]) << controls[k].toStdString();
+    for (std::size_t k = 0; k < controls.size(); ++k)
+        EXPECT_EQ(controls[k]->enabled(), enabled[k]) << controls[k]->name().toStdString();
     EXPECT_TRUE(screen.cmdNextCh.visible());
     EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6B19);
 }

@@ -273,3 +273,29 @@ TEST(Screen, ListPositionsThatDoNotExistAreRefused)
 }
 
 } // namespace
+
+TEST_F(MainLogicTest, AControllerChosenMeanwhileTakesOverAtConfigureBeforeItsFirstCall)
+{
+    // Records how many calls the bus had seen each time the chosen controller was taken.
+    struct Switch final : ControllerSwitch {
+        const test::FakeDriver* bus = nullptr;
+        std::vector<std::size_t> takenAfter;
+        void takeChosenController() override { takenAfter.push_back(bus->calls.size()); }
+    } controllers;
+    controllers.bus = &driver;
+    ctx.app.controllers = &controllers;
+    select(QStringLiteral("7374A"));
+    logic.configure(); // 3 calls, then the power cycle
+    logic.continueAfterPowerCycle(); // still the unit's run: no change of controller
+    screen.listUnit.userSelectedLine(-1);
+    logic.configure(); // no model: nothing goes to the bus
+    select(QStringLiteral("7311"));
+    driver.explanation = QStringLiteral("No Prologix-compatible controller answered.");
+    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::EDVR, sta::ERR);
+    logic.configure();
+    EXPECT_EQ(controllers.takenAfter, (std::vector<std::size_t>{0, 3}));
+    // Where the window offers the choice, the explanation points at it instead of --driver.
+    EXPECT_TRUE(host.nextSteps.contains(QLatin1String("press Choose Controller... (or "
+                                                      "Ctrl+Shift+C in the main window)")));
+    EXPECT_FALSE(host.nextSteps.contains(QLatin1String("--driver")));
+}

@@ -14,14 +14,21 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+
+#if defined(Q_OS_LINUX)
+#include <sys/inotify.h>
+#endif
 #include <utility>
 
 namespace gpibconfig::sim {
@@ -47,6 +54,51 @@ std::optional<int> toInt(const QByteArray& token)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+bool allDigits(const QByteArray& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The value of leading decimal digits, at most 9 of them (what follows is left out).
+long leadingValue(const QByteArray& digits)
+{
+    long value = 0;
+    for (qsizetype i = 0; i < digits.size() && i < 9 && digits[i] >= '0' && digits[i] <= '9'; ++i)
+        value = value * 10 + (digits[i] - '0');
+    return value;
+}
+
+// C's atoi() on the firmware's text: blanks, a sign, then digits.
+long atoiOf(const QByteArray& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    const long value = leadingValue(text.mid(i));
+    return negative ? -value : value;
+}
+
+// strtok(): the pieces between any of `delimiters`, empty ones left out.
+QList<QByteArray> tokens(const QByteArray& text, const char* delimiters)
+{
+    QList<QByteArray> out;
+    QByteArray piece;
+    for (const char c : text) {
+        if (std::strchr(delimiters, c)) {
+            if (!piece.isEmpty())
+                out << std::exchange(piece, QByteArray());
+        } else {
+            piece += c;
+        }
+    }
+    if (!piece.isEmpty())
+        out << piece;
+    return out;
+}
+
 std::string escaped(const QByteArray& bytes)
 {
     return BusCall::escape(
@@ -55,16 +107,47 @@ std::string escaped(const QByteArray& bytes)
 
 } // namespace
 
-SimulatedPrologix::SimulatedPrologix(Bench& bench, QObject* parent)
+std::optional<SimulatedPrologix::Firmware> SimulatedPrologix::firmwareNamed(const QString& name)
+{
+    const QStringList names = firmwareNames();
+    const qsizetype at = names.indexOf(name.toLower());
+    if (at < 0)
+        return std::nullopt;
+    return static_cast<Firmware>(at);
+}
+
+QStringList SimulatedPrologix::firmwareNames()
+{
+    // In the order of Firmware.
+    return {QStringLiteral("prologix"), QStringLiteral("ar488-0.53"), QStringLiteral("ar488-0.51")};
+}
+
+SimulatedPrologix::SimulatedPrologix(Bench& bench, Firmware firmware, QObject* parent)
     : QObject(parent)
     , m_bench(bench)
+    , m_firmware(firmware)
 {
+    m_clock.start();
+    if (isAr488()) {
+        // GPIBbus::setDefaultCfg(): controller mode, device address 1 (the controller's own is
+        // 0), no EOI, read_tmo_ms 1200; no version string of its own.
+        m_saved.pad = 1;
+        m_saved.eoi = 0;
+        m_saved.readTimeoutMs = 1200;
+    } else {
+        m_version = "Prologix GPIB-USB Controller version 6.107";
+    }
+    m_now = m_saved;
+    m_outputTimer = new QTimer(this);
+    m_outputTimer->setSingleShot(true);
+    connect(m_outputTimer, &QTimer::timeout, this, &SimulatedPrologix::flushOutput);
+
     // Controller mode at power-on: interface clear makes it controller in charge, and remote
     // enable is asserted from then on.
     Driver& board = m_bench.driver();
     board.SendIFC(0);
     board.ibsre(0, 1);
-    board.ibtmo(0, codeFor(m_readTimeoutMs));
+    board.ibtmo(0, codeFor(m_now.readTimeoutMs));
 }
 
 SimulatedPrologix::~SimulatedPrologix()
@@ -72,6 +155,109 @@ SimulatedPrologix::~SimulatedPrologix()
     closePty();
     if (QTcpSocket* client = std::exchange(m_client, nullptr))
         client->abort();
+}
+
+void SimulatedPrologix::setPackets(int bytes, int gapMs)
+{
+    m_packetBytes = std::max(bytes, 0);
+    m_packetGapMs = std::max(gapMs, 0);
+}
+
+void SimulatedPrologix::setResetOnOpen(int deafMs, bool banner)
+{
+    m_resetDeafMs = std::max(deafMs, 0);
+    m_banner = banner;
+}
+
+QByteArray SimulatedPrologix::firmwareText() const
+{
+    // FWVER of each release.
+    switch (m_firmware) {
+    case Firmware::Ar488_053:
+        return "AR488 GPIB controller, ver. 0.53.04, 13/04/2025";
+    case Firmware::Ar488_051:
+        return "AR488 GPIB controller, ver. 0.51.09, 20/06/2022";
+    case Firmware::Prologix:
+        break;
+    }
+    return m_version;
+}
+
+SimulatedPrologix::Number SimulatedPrologix::number(const QByteArray& text, int low, int high) const
+{
+    switch (m_firmware) {
+    case Firmware::Prologix: {
+        bool ok = false;
+        const int value = text.trimmed().toInt(&ok, 10);
+        return ok && value >= low && value <= high ? Number{Parse::Ok, value} : Number{};
+    }
+    case Firmware::Ar488_053: {
+        // notInRange(): nothing, or not digits only, is refused without a word; a number out of
+        // range gets "Invalid parameter".
+        if (text.isEmpty() || !allDigits(text))
+            return {};
+        const long value = text.size() > 9 ? 1'000'000'000L : leadingValue(text);
+        if (value < low || value > high)
+            return {Parse::Refused, 0};
+        return {Parse::Ok, static_cast<int>(value)};
+    }
+    case Firmware::Ar488_051: {
+        // notInRange(): atoi() into a uint16_t, then the range ("Unrecognized command").
+        if (text.isEmpty())
+            return {};
+        const auto value = static_cast<std::uint16_t>(atoiOf(text));
+        if (value < low || value > high)
+            return {Parse::Refused, 0};
+        return {Parse::Ok, static_cast<int>(value)};
+    }
+    }
+    return {};
+}
+
+void SimulatedPrologix::refuse()
+{
+    // errorMsg(2) in 0.53.04, errBadCmd() in 0.51.09; the Prologix manual names no answer.
+    if (m_firmware == Firmware::Ar488_053)
+        answer("Invalid parameter");
+    else if (m_firmware == Firmware::Ar488_051)
+        answer("Unrecognized command");
+}
+
+void SimulatedPrologix::saved()
+{
+    // Prologix manual, "savecfg": with it on, an updated setting is written to the EEPROM.
+    if (isAr488() || !m_saveCfg)
+        return;
+    m_saved = m_now;
+    ++m_eepromWrites;
+}
+
+void SimulatedPrologix::restart(int deafMs)
+{
+    // What a reset of the board leaves: the saved settings, savecfg on again (Prologix), no
+    // input half read, no output still to go; the bootloader takes what comes meanwhile.
+    ++m_generation;
+    m_now = m_saved;
+    m_saveCfg = true;
+    m_line.clear();
+    m_lineEscaped.clear();
+    m_escapeNext = false;
+    m_lines.clear();
+    m_stalled = false;
+    m_inputRoom = -1;
+    m_outgoing.clear();
+    m_deafUntil = m_clock.elapsed() + deafMs;
+    Driver& board = m_bench.driver();
+    if (isAr488())
+        board.SendIFC(0); // startControllerMode()
+    board.ibtmo(0, codeFor(m_now.readTimeoutMs));
+    if (m_banner)
+        QTimer::singleShot(deafMs, this, [this, generation = m_generation] {
+            if (generation != m_generation)
+                return;
+            m_replyToTcp = false;
+            answer("AR488 ready (controller).");
+        });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -104,6 +290,15 @@ bool SimulatedPrologix::openPty()
     m_slave = slave;
     m_ptyNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_ptyNotifier, &QSocketNotifier::activated, this, &SimulatedPrologix::onPtyReadable);
+#if defined(Q_OS_LINUX)
+    // An Arduino board restarts when its port is opened (DTR): who opens the pty is seen here.
+    m_watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_watch >= 0 && ::inotify_add_watch(m_watch, name, IN_OPEN) >= 0) {
+        m_watchNotifier = new QSocketNotifier(m_watch, QSocketNotifier::Read, this);
+        connect(m_watchNotifier, &QSocketNotifier::activated, this,
+                &SimulatedPrologix::onPtyOpened);
+    }
+#endif
 
     QFile::remove(m_linkPath);
     QFile::link(QString::fromLocal8Bit(name), m_linkPath);
@@ -112,6 +307,14 @@ bool SimulatedPrologix::openPty()
 
 void SimulatedPrologix::closePty()
 {
+    if (m_watchNotifier) {
+        m_watchNotifier->setEnabled(false);
+        m_watchNotifier->deleteLater();
+        m_watchNotifier = nullptr;
+    }
+    if (m_watch >= 0)
+        ::close(m_watch);
+    m_watch = -1;
     if (m_ptyNotifier) {
         m_ptyNotifier->setEnabled(false);
         m_ptyNotifier->deleteLater();
@@ -188,8 +391,30 @@ void SimulatedPrologix::onPtyReadable()
     }
 }
 
+void SimulatedPrologix::onPtyOpened()
+{
+    std::array<char, 4096> events{};
+    int opened = 0;
+    ssize_t n = 0;
+    while ((n = ::read(m_watch, events.data(), events.size())) > 0) {
+#if defined(Q_OS_LINUX)
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            inotify_event event{};
+            std::memcpy(&event, events.data() + at, sizeof event);
+            opened += (event.mask & IN_OPEN) ? 1 : 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event.len);
+        }
+#endif
+    }
+    if (opened == 0 || m_resetDeafMs < 0)
+        return;
+    ++m_resets;
+    restart(m_resetDeafMs);
+}
+
 void SimulatedPrologix::drop()
 {
+    m_outgoing.clear();
     m_line.clear();
     m_lineEscaped.clear();
     m_escapeNext = false;
@@ -211,9 +436,19 @@ void SimulatedPrologix::drop()
 
 void SimulatedPrologix::onBytes(const QByteArray& bytes)
 {
+    if (m_dead || m_clock.elapsed() < m_deafUntil) {
+        m_bytesReceived += bytes.size();
+        return;
+    }
+    // While the firmware is busy, what does not fit the board's receive buffer is lost.
+    QByteArrayView taken = bytes;
+    if (m_inputRoom >= 0) {
+        taken = taken.first(std::min<qsizetype>(taken.size(), m_inputRoom));
+        m_inputRoom -= static_cast<int>(taken.size());
+    }
     // GPIB-USB manual, section 7 "Data Transmission": an unescaped CR or LF ends a line; ESC
     // makes the next character plain data, whatever it is.
-    for (const char c : bytes) {
+    for (const char c : taken) {
         if (m_escapeNext) {
             m_line += c;
             m_lineEscaped += '\1';
@@ -240,11 +475,11 @@ void SimulatedPrologix::onBytes(const QByteArray& bytes)
 void SimulatedPrologix::processLines()
 {
     // The board may wait in real time (a nested event loop), during which more input can
-    // arrive; it is queued and handled in order here.
+    // arrive; it is queued and handled in order here. A slow read holds everything after it.
     if (m_busy)
         return;
     m_busy = true;
-    while (!m_lines.isEmpty()) {
+    while (!m_lines.isEmpty() && !m_stalled) {
         const auto [line, command] = m_lines.takeFirst();
         if (!m_dropOn.isEmpty() && line.startsWith(m_dropOn)) {
             m_dropOn.clear();
@@ -263,59 +498,213 @@ void SimulatedPrologix::processLines()
 void SimulatedPrologix::handleCommand(const QByteArray& line)
 {
     m_received << QString::fromLatin1(line);
-    const QList<QByteArray> tokens = line.mid(2).simplified().split(' ');
-    const QByteArray name = tokens.value(0).toLower();
-    const QList<QByteArray> args = tokens.mid(1);
+    // getCmd(): the word up to a blank, then everything after that blank.
+    const QByteArray rest = line.mid(2);
+    qsizetype cut = 0;
+    while (cut < rest.size() && rest[cut] != ' ' && rest[cut] != '\t')
+        ++cut;
+    const QByteArray name = rest.left(cut).toLower();
+    const QByteArray params = isAr488() ? rest.mid(cut + 1) : rest.mid(cut + 1).trimmed();
+    const QList<QByteArray> args = params.simplified().split(' ');
     Driver& board = m_bench.driver();
-    const auto word = [this] { return static_cast<Addr4882>(m_pad | (m_sad << 8)); };
-    // A setting: no argument answers it, a valid one sets it, an invalid one is ignored.
-    const auto setting = [&](int& value, int low, int high) {
-        if (args.isEmpty())
-            return answer(QByteArray::number(value));
-        if (const auto v = toInt(args[0]); v && *v >= low && *v <= high)
-            value = *v;
+    const auto word = [this] { return static_cast<Addr4882>(m_now.pad | (m_now.sad << 8)); };
+    // A setting: no argument answers it, a valid one sets it (and, on Prologix, may write the
+    // EEPROM), a refused one may be answered.
+    const auto setting = [&](int Settings::*field, int low, int high) {
+        if (params.isEmpty())
+            return answer(QByteArray::number(m_now.*field));
+        const Number n = number(params, low, high);
+        if (n.how == Parse::Refused)
+            return refuse();
+        if (n.how == Parse::Ok) {
+            m_now.*field = n.value;
+            saved();
+        }
     };
 
+    // AR488: commands of controller mode only are unknown in device mode (getCmd()).
+    static const QList<QByteArray> kControllerOnly = {"auto", "clr", "ifc",   "llo", "loc",
+                                                      "read", "trg", "spoll", "srq", "read_tmo_ms"};
+    if (isAr488() && m_now.mode == 0 && kControllerOnly.contains(name))
+        return answer("Unrecognized command");
+
     if (name == "addr") {
-        if (args.isEmpty())
-            return answer(QByteArray::number(m_pad) +
-                          (m_sad ? ' ' + QByteArray::number(m_sad) : QByteArray()));
-        const auto pad = toInt(args[0]);
-        const auto sad = args.size() > 1 ? toInt(args[1]) : std::optional<int>(0);
-        if (pad && *pad >= 0 && *pad <= 30 && sad && (*sad == 0 || (*sad >= 96 && *sad <= 126))) {
-            m_pad = *pad;
-            m_sad = *sad;
-        }
+        handleAddress(params);
     } else if (name == "auto") {
-        setting(m_auto, 0, 1);
+        setting(&Settings::autoRead, 0, isAr488() ? 3 : 1);
     } else if (name == "eoi") {
-        setting(m_eoi, 0, 1);
+        setting(&Settings::eoi, 0, 1);
     } else if (name == "eos") {
-        setting(m_eos, 0, 3);
+        setting(&Settings::eos, 0, 3);
     } else if (name == "eot_enable") {
-        setting(m_eotEnable, 0, 1);
+        setting(&Settings::eotEnable, 0, 1);
     } else if (name == "eot_char") {
-        setting(m_eotChar, 0, 255);
+        setting(&Settings::eotChar, 0, 255);
     } else if (name == "mode") {
-        setting(m_mode, 0, 1);
+        setting(&Settings::mode, 0, 1);
+        // cmode_h(1) -> startControllerMode() -> sendAllClear(): delay(40) twice, without
+        // reading the host.
+        if (isAr488() && !params.isEmpty() && m_now.mode == 1)
+            busyFor(80);
     } else if (name == "read_tmo_ms") {
-        const int before = m_readTimeoutMs;
-        setting(m_readTimeoutMs, 1, 3000);
-        if (m_readTimeoutMs != before)
-            board.ibtmo(0, codeFor(m_readTimeoutMs));
+        const int before = m_now.readTimeoutMs;
+        setting(&Settings::readTimeoutMs, 1, isAr488() ? 32000 : 3000);
+        if (m_now.readTimeoutMs != before)
+            board.ibtmo(0, codeFor(m_now.readTimeoutMs));
     } else if (name == "clr") {
         board.DevClear(0, word());
     } else if (name == "ifc") {
         board.SendIFC(0);
     } else if (name == "trg") {
-        // Unlisten, each named device to listen (a number of 96-126 is the secondary address of
-        // the one before), then group execute trigger. Without addresses: the addressed device.
-        QByteArray bytes(1, 0x3F);
-        if (args.isEmpty()) {
-            bytes += static_cast<char>(0x20 + m_pad);
-            if (m_sad)
-                bytes += static_cast<char>(m_sad);
+        handleTrigger(args, params);
+    } else if (name == "read") {
+        if (params.isEmpty())
+            readFromDevice(0, 0);
+        else if (args[0].toLower() == "eoi")
+            readFromDevice(1, 0);
+        else if (const auto c = toInt(args[0]); c && *c >= 0 && *c <= 255)
+            readFromDevice(2, *c);
+    } else if (name == "ver") {
+        // ver_h(): "real" (three letters compared) names the firmware whatever verstr says.
+        if (m_answersVersion)
+            answer(params.left(3).toLower() == "rea" || m_version.isEmpty() ? firmwareText()
+                                                                            : m_version);
+    } else if (name == "savecfg") {
+        if (isAr488()) {
+            // save_h() takes no argument: it writes, whatever follows.
+            m_saved = m_now;
+            ++m_eepromWrites;
+        } else if (params.isEmpty()) {
+            answer(m_saveCfg ? "1" : "0");
+        } else if (const Number n = number(params, 0, 1); n.how == Parse::Ok) {
+            m_saveCfg = n.value == 1;
+            if (m_saveCfg) {
+                // "++savecfg 1" saves the current values at once.
+                m_saved = m_now;
+                ++m_eepromWrites;
+            }
         }
+    } else if (name == "rst") {
+        restart(0);
+    } else if (name == "spoll" || name == "srq") {
+        answer("0");
+    } else if (name == "loc" || name == "llo" || name == "status" || name == "lon") {
+        // Accepted; nothing of it matters to the bench.
+    } else {
+        answer("Unrecognized command");
+    }
+}
+
+void SimulatedPrologix::busyFor(int ms)
+{
+    // An Arduino Uno's serial receive buffer holds 64 bytes: what came after the command being
+    // carried out and does not fit is lost.
+    constexpr qsizetype kReceiveBuffer = 64;
+    qsizetype held = m_line.size();
+    qsizetype kept = 0;
+    for (; kept < m_lines.size(); ++kept) {
+        if (held + m_lines[kept].first.size() + 1 > kReceiveBuffer)
+            break;
+        held += m_lines[kept].first.size() + 1;
+    }
+    if (kept < m_lines.size()) {
+        m_lines.resize(kept);
+        m_line.clear();
+        m_lineEscaped.clear();
+    }
+    m_inputRoom = static_cast<int>(kReceiveBuffer - held);
+    m_stalled = true;
+    QTimer::singleShot(ms, this, [this, generation = m_generation] {
+        if (generation != m_generation)
+            return;
+        m_stalled = false;
+        m_inputRoom = -1;
+        processLines();
+    });
+}
+
+void SimulatedPrologix::handleAddress(const QByteArray& params)
+{
+    switch (m_firmware) {
+    case Firmware::Prologix: {
+        if (params.isEmpty())
+            return answer(QByteArray::number(m_now.pad) +
+                          (m_now.sad ? ' ' + QByteArray::number(m_now.sad) : QByteArray()));
+        const QList<QByteArray> args = params.simplified().split(' ');
+        const Number pad = number(args[0], 0, 30);
+        const Number sad = args.size() > 1 ? number(args[1], 96, 126) : Number{Parse::Ok, 0};
+        if (pad.how == Parse::Ok && sad.how == Parse::Ok) {
+            m_now.pad = pad.value;
+            m_now.sad = sad.value;
+            saved();
+        }
+        return;
+    }
+    case Firmware::Ar488_053: {
+        // addr_h(): "25,108"; the controller's own address (0) refused, the one before kept.
+        if (params.isEmpty())
+            return answer(QByteArray::number(m_now.pad) +
+                          (m_now.sad ? ',' + QByteArray::number(m_now.sad) : QByteArray()));
+        const QList<QByteArray> parts = tokens(params, ", \t");
+        if (parts.isEmpty() || !allDigits(parts[0]))
+            return refuse();
+        const Number pad = number(parts[0], 0, 30);
+        if (pad.how != Parse::Ok || pad.value == 0)
+            return refuse();
+        m_now.pad = pad.value;
+        m_now.sad = 0;
+        if (parts.size() > 1) {
+            if (!allDigits(parts[1]))
+                return refuse(); // the primary address is already taken
+            auto sad = static_cast<std::uint8_t>(leadingValue(parts[1]));
+            if (sad < 31)
+                sad = static_cast<std::uint8_t>(sad + 0x60);
+            m_now.sad = sad;
+        }
+        return;
+    }
+    case Firmware::Ar488_051: {
+        // addr_h(): the whole argument through notInRange(params, 1, 30), so the primary
+        // address only, and 0 refused as out of range.
+        if (params.isEmpty())
+            return answer(QByteArray::number(m_now.pad));
+        const Number pad = number(params, 1, 30);
+        if (pad.how == Parse::Refused)
+            return refuse();
+        if (pad.how == Parse::Ok)
+            m_now.pad = pad.value;
+        return;
+    }
+    }
+}
+
+void SimulatedPrologix::handleTrigger(const QList<QByteArray>& args, const QByteArray& params)
+{
+    // Unlisten, each named device to listen, then group execute trigger. Without addresses: the
+    // addressed device.
+    QByteArray bytes(1, 0x3F);
+    if (isAr488()) {
+        // trg_h(): primary addresses 1 to 30, at most 15; without any, the primary address set
+        // (not its secondary). One out of range and none is triggered.
+        if (params.isEmpty()) {
+            bytes += static_cast<char>(0x20 + m_now.pad);
+        } else {
+            const QList<QByteArray> parts = tokens(params, " \t").mid(0, 15);
+            for (const QByteArray& part : parts) {
+                const Number n = number(part, 1, 30);
+                if (n.how == Parse::Refused)
+                    return refuse();
+                if (n.how != Parse::Ok)
+                    return;
+                bytes += static_cast<char>(0x20 + n.value);
+            }
+        }
+    } else if (params.isEmpty()) {
+        bytes += static_cast<char>(0x20 + m_now.pad);
+        if (m_now.sad)
+            bytes += static_cast<char>(m_now.sad);
+    } else {
+        // Prologix manual, "trg": a number of 96-126 is the secondary address of the one before.
         for (const QByteArray& arg : args) {
             const auto v = toInt(arg);
             if (!v)
@@ -327,46 +716,25 @@ void SimulatedPrologix::handleCommand(const QByteArray& line)
             else
                 return;
         }
-        bytes += char(0x08);
-        board.SendCmds(0, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<long>(bytes.size()));
-    } else if (name == "read") {
-        if (args.isEmpty())
-            readFromDevice(0, 0);
-        else if (args[0].toLower() == "eoi")
-            readFromDevice(1, 0);
-        else if (const auto c = toInt(args[0]); c && *c >= 0 && *c <= 255)
-            readFromDevice(2, *c);
-    } else if (name == "ver") {
-        if (m_answersVersion)
-            answer(m_version);
-    } else if (name == "rst") {
-        m_mode = 1;
-        m_pad = m_sad = m_auto = m_eos = m_eotEnable = m_eotChar = 0;
-        m_eoi = 1;
-        m_readTimeoutMs = 500;
-        board.ibtmo(0, codeFor(m_readTimeoutMs));
-    } else if (name == "spoll" || name == "srq") {
-        answer("0");
-    } else if (name == "loc" || name == "llo" || name == "savecfg" || name == "status" ||
-               name == "lon") {
-        // Accepted; nothing of it matters to the bench.
-    } else {
-        answer("Unrecognized command");
     }
+    bytes += char(0x08);
+    m_bench.driver().SendCmds(0, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                              static_cast<long>(bytes.size()));
 }
 
 void SimulatedPrologix::handleData(const QByteArray& data)
 {
     m_received << QStringLiteral("data: ") + QString::fromStdString(escaped(data));
-    if (m_mode != 1)
+    if (m_now.mode != 1)
         return;
     static const QByteArray kTerminators[] = {"\r\n", "\r", "\n", ""};
-    const QByteArray message = data + kTerminators[std::clamp(m_eos, 0, 3)];
-    m_bench.driver().Send(0, static_cast<Addr4882>(m_pad | (m_sad << 8)),
+    const QByteArray message = data + kTerminators[std::clamp(m_now.eos, 0, 3)];
+    m_bench.driver().Send(0, static_cast<Addr4882>(m_now.pad | (m_now.sad << 8)),
                           reinterpret_cast<const std::uint8_t*>(message.constData()),
-                          static_cast<long>(message.size()), m_eoi ? eot::DABend : eot::NULLend);
-    if (m_auto)
+                          static_cast<long>(message.size()),
+                          m_now.eoi ? eot::DABend : eot::NULLend);
+    // ++auto 1 reads after every line; AR488's 2 after a query only.
+    if (m_now.autoRead == 1 || (m_now.autoRead == 2 && data.endsWith('?')))
         readFromDevice(1, 0);
 }
 
@@ -374,7 +742,7 @@ void SimulatedPrologix::readFromDevice(int mode, int character)
 {
     // mode 0: until the time-out; 1: until EOI; 2: until `character` (or EOI).
     Driver& board = m_bench.driver();
-    const auto address = static_cast<Addr4882>(m_pad | (m_sad << 8));
+    const auto address = static_cast<Addr4882>(m_now.pad | (m_now.sad << 8));
     QByteArray out;
     bool sawEoi = false;
     std::array<std::uint8_t, 256> chunk{};
@@ -394,8 +762,24 @@ void SimulatedPrologix::readFromDevice(int mode, int character)
                 break;
         }
     }
-    if (sawEoi && m_eotEnable)
-        out += static_cast<char>(m_eotChar);
+    if (sawEoi && m_now.eotEnable)
+        out += static_cast<char>(m_now.eotChar);
+    if (m_slowReadMs > 0) {
+        // The talker takes its time: the read ends later, and the firmware takes in nothing
+        // before it has.
+        m_stalled = true;
+        QTimer::singleShot(std::exchange(m_slowReadMs, 0), this,
+                           [this, out, toTcp = m_replyToTcp, generation = m_generation] {
+                               if (generation != m_generation)
+                                   return;
+                               m_stalled = false;
+                               m_replyToTcp = toTcp;
+                               if (!out.isEmpty())
+                                   reply(out);
+                               processLines();
+                           });
+        return;
+    }
     if (!out.isEmpty())
         reply(out);
 }
@@ -405,20 +789,38 @@ void SimulatedPrologix::readFromDevice(int mode, int character)
 
 void SimulatedPrologix::reply(const QByteArray& bytes)
 {
-    if (m_outputDelayMs > 0) {
-        const bool toTcp = m_replyToTcp;
-        QTimer::singleShot(m_outputDelayMs, this, [this, bytes, toTcp] {
-            m_replyToTcp = toTcp;
-            writeOut(bytes);
-        });
+    if (m_dead)
         return;
-    }
-    writeOut(bytes);
+    m_outgoing.append({bytes, m_replyToTcp, m_clock.elapsed() + m_outputDelayMs});
+    flushOutput();
 }
 
-void SimulatedPrologix::writeOut(const QByteArray& bytes)
+void SimulatedPrologix::flushOutput()
 {
-    if (m_replyToTcp) {
+    while (!m_outgoing.isEmpty()) {
+        Outgoing& next = m_outgoing.front();
+        const qint64 now = m_clock.elapsed();
+        const qint64 at = std::max(next.due, m_nextPacketAt);
+        if (at > now) {
+            m_outputTimer->start(static_cast<int>(at - now));
+            return;
+        }
+        if (m_packetBytes <= 0) {
+            writeOut(next.bytes, next.toTcp);
+            m_outgoing.removeFirst();
+            continue;
+        }
+        writeOut(next.bytes.left(m_packetBytes), next.toTcp);
+        next.bytes.remove(0, m_packetBytes);
+        if (next.bytes.isEmpty())
+            m_outgoing.removeFirst();
+        m_nextPacketAt = now + m_packetGapMs;
+    }
+}
+
+void SimulatedPrologix::writeOut(const QByteArray& bytes, bool toTcp)
+{
+    if (toTcp) {
         if (m_client)
             m_client->write(bytes);
         return;

@@ -2,42 +2,69 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 class QTemporaryDir;
+class QTimer;
 
 namespace gpibconfig::sim {
 
 class Bench;
 
-// A Prologix GPIB-USB / GPIB-ETHERNET controller in front of the bench, as its user manual
-// describes it (and the AR488 command reference, which follows it), for tests and for trying the
-// program's Prologix driver without hardware. It serves on a pseudo-terminal (the USB serial
-// port) and on a loopback TCP port (the Ethernet model's port 1234), and turns what arrives into
-// calls on the bench's board:
+// A "++" controller in front of the bench, for tests and for trying the program's Prologix driver
+// without hardware, written from the controllers' own descriptions and not from the driver: the
+// Prologix GPIB-USB / GPIB-ETHERNET user manual (6.107), and the AR488 firmware's source
+// (AR488.ino of 0.53.04 and of 0.51.09) with its manual. It serves on a pseudo-terminal (the USB
+// serial port) and on a loopback TCP port (the Ethernet model's port 1234), and turns what arrives
+// into calls on the bench's board:
 //
 // - Input is split into lines at unescaped CR or LF; ESC makes the next byte plain data. A line
 //   that starts with an unescaped "++" is a command, any other line is data for the addressed
 //   device: the ++eos terminator is appended and it is sent with EOI on the last byte when
 //   ++eoi is 1. With ++auto 1 a read follows every data line.
 // - Commands: addr, auto, clr, eoi, eos, eot_enable, eot_char, ifc, mode, read [eoi|char],
-//   read_tmo_ms, trg [PAD [SAD] ...], ver, rst, and loc/llo/savecfg/spoll/srq/status accepted
-//   without effect. Without an argument a setting command answers its value. Anything else
-//   answers "Unrecognized command".
+//   read_tmo_ms, savecfg, trg, ver [real], rst, and loc/llo/spoll/srq/status/lon. Without an
+//   argument a setting command answers its value. Answers end with CR LF.
 // - ++read addresses the device to talk and passes on what it sends, unchanged, until EOI (eoi),
 //   the given character, or a time-out of ++read_tmo_ms; with ++eot_enable 1 the ++eot_char
-//   character follows when EOI came. Answers to commands end with CR LF.
+//   character follows when EOI came. Nothing else is taken in meanwhile.
 // - At power-on (construction) it pulses IFC and asserts REN, as controller mode does.
 //
+// Where the firmwares differ (Firmware):
+// - Refusals. Prologix: the manual says nothing of them; an unknown command answers
+//   "Unrecognized command" and a bad argument is ignored. AR488 0.53.04: "Invalid parameter" for
+//   an argument out of range (one that is not a number is ignored without a word), "Unrecognized
+//   command" for an unknown command. AR488 0.51.09: "Unrecognized command" for both.
+// - ++addr. Prologix: 0 to 30 and a secondary address of 96 to 126; the bare command answers
+//   "5" or "25 108". AR488 0.53.04: refuses 0, its own address, and keeps the one before; takes a
+//   secondary address; answers "25,108". AR488 0.51.09: refuses 0, reads the first number only
+//   (a secondary address is dropped without a word) and answers the primary.
+// - ++trg. Prologix: up to 15 primary addresses, each optionally followed by its secondary.
+//   AR488: primary addresses 1 to 30 only; one out of range triggers none.
+// - EEPROM. Prologix: with savecfg on (after every power-up and ++rst) each accepted addr, auto,
+//   eoi, eos, eot_enable, eot_char, mode and read_tmo_ms is written; "++savecfg 1" writes at
+//   once, "++savecfg 0" stops it. AR488: nothing is written but by ++savecfg, which writes at
+//   once whatever its argument.
+// - ++ver. AR488: the ++id verstr text (setVersion) or the firmware's own, which "++ver real"
+//   always answers.
+// - Power-on values: Prologix, which the manual does not give, address 0, ++eoi 1, read_tmo_ms
+//   500 and the rest 0; AR488 those of GPIBbus::setDefaultCfg() (address 1, ++eoi 0,
+//   read_tmo_ms 1200).
+// - AR488 on an Arduino Uno: "++mode 1" keeps the firmware from reading for 80 ms, and what
+//   arrives meanwhile beyond the 64 bytes of the board's receive buffer is lost.
+//
 // It misbehaves on request: never answering ++ver, closing the connection when a given command
-// arrives (the pty is then "re-plugged" under the same path), holding its output back for a
-// while (slower than the driver's time-outs).
+// arrives (the pty is then "re-plugged" under the same path), holding its output back, ending a
+// read late, handing its output on in packets, going dead, restarting when its port opens.
 //
 // Everything runs on the thread that made it, from its event loop; the bench must be used from
 // that thread only. The program under test therefore calls its driver from another thread (the
@@ -46,7 +73,17 @@ class SimulatedPrologix final : public QObject {
     Q_OBJECT
 
 public:
-    explicit SimulatedPrologix(Bench& bench, QObject* parent = nullptr);
+    enum class Firmware {
+        Prologix,  // Prologix GPIB-USB / GPIB-ETHERNET, firmware 6.x
+        Ar488_053, // AR488 0.53.04
+        Ar488_051, // AR488 0.51.09
+    };
+    // "prologix", "ar488-0.53", "ar488-0.51"
+    static std::optional<Firmware> firmwareNamed(const QString& name);
+    static QStringList firmwareNames();
+
+    explicit SimulatedPrologix(Bench& bench, Firmware firmware = Firmware::Prologix,
+                               QObject* parent = nullptr);
     ~SimulatedPrologix() override;
 
     // Serves on a new pseudo-terminal; returns a path to open it by that stays the same when
@@ -55,7 +92,8 @@ public:
     // Serves on 127.0.0.1; port 0 takes a free one. Returns the port, 0 on failure.
     quint16 serveTcp(quint16 port = 0);
 
-    // What ++ver answers.
+    Firmware firmware() const { return m_firmware; }
+    // What ++ver answers (AR488: the text ++id verstr sets; "++ver real" still names AR488).
     void setVersion(const QByteArray& text) { m_version = text; }
     // false: ++ver gets no answer at all (another device on the port, or a dead controller).
     void setAnswersVersion(bool answers) { m_answersVersion = answers; }
@@ -66,49 +104,98 @@ public:
     void drop();
     // What is sent back goes out this many milliseconds late.
     void setOutputDelay(int ms) { m_outputDelayMs = ms; }
+    // The next ++read ends this many milliseconds late (a talker that takes its time, longer
+    // than the host waits): its output goes out then, and nothing is taken in meanwhile.
+    void setSlowRead(int ms) { m_slowReadMs = ms; }
+    // Output leaves in packets of `bytes` bytes, `gapMs` apart, as a USB serial chip hands it
+    // on; 0 bytes: at once.
+    void setPackets(int bytes, int gapMs);
+    // A dead link: input is dropped unread, nothing is sent.
+    void setDead(bool dead) { m_dead = dead; }
+    // An Arduino board restarts when its serial port is opened (the pty here): its settings come
+    // back from the EEPROM, input is lost for `deafMs` while the bootloader runs, then the
+    // firmware prints its banner if built with SAY_HELLO ("AR488 ready (controller).").
+    void setResetOnOpen(int deafMs, bool banner = false);
 
     // Every line received, in order: commands as written ("++addr 5"), data lines as
     // "data: " and the bytes with C escapes ("data: *ESR?\n").
     QStringList received() const { return m_received; }
     // Connections taken since construction (TCP connections, pty openings are not seen).
     int connections() const { return m_connections; }
-    // Bytes taken in and handled since construction, on every connection.
+    // Bytes taken in and handled (or lost while deaf or dead) since construction.
     qint64 bytesReceived() const { return m_bytesReceived; }
     // ++read_tmo_ms in force.
-    int readTimeoutMs() const { return m_readTimeoutMs; }
+    int readTimeoutMs() const { return m_now.readTimeoutMs; }
+    // Writes of the configuration to the EEPROM since construction.
+    int eepromWrites() const { return m_eepromWrites; }
+    // Restarts of the firmware on an opening of its port.
+    int resets() const { return m_resets; }
 
 private:
+    // What the firmware keeps of its configuration (and writes to its EEPROM).
+    struct Settings {
+        int mode = 1;
+        int pad = 0;
+        int sad = 0; // 96-126, 0 for none
+        int autoRead = 0;
+        int eoi = 1;
+        int eos = 0;
+        int eotEnable = 0;
+        int eotChar = 0;
+        int readTimeoutMs = 500;
+    };
+    enum class Parse { Ok, Ignored, Refused };
+    struct Number {
+        Parse how = Parse::Ignored;
+        int value = 0;
+    };
+
+    bool isAr488() const { return m_firmware != Firmware::Prologix; }
+    Number number(const QByteArray& text, int low, int high) const;
+    void refuse();
+    void saved();
+    void restart(int deafMs);
+    QByteArray firmwareText() const;
+
     void onBytes(const QByteArray& bytes);
     void processLines();
     void handleCommand(const QByteArray& line);
+    void handleAddress(const QByteArray& params);
+    void handleTrigger(const QList<QByteArray>& args, const QByteArray& params);
     void handleData(const QByteArray& data);
     void readFromDevice(int mode, int character);
+    void busyFor(int ms);
     void reply(const QByteArray& bytes);
-    void writeOut(const QByteArray& bytes);
+    void flushOutput();
+    void writeOut(const QByteArray& bytes, bool toTcp);
     void answer(const QByteArray& text) { reply(text + "\r\n"); }
 
     bool openPty();
     void closePty();
     void onPtyReadable();
+    void onPtyOpened();
     void onNewConnection();
 
     Bench& m_bench;
+    const Firmware m_firmware;
 
-    // Settings, with the manual's power-on values.
-    int m_mode = 1;
-    int m_pad = 0;
-    int m_sad = 0; // 96-126, 0 for none
-    int m_auto = 0;
-    int m_eoi = 1;
-    int m_eos = 0;
-    int m_eotEnable = 0;
-    int m_eotChar = 0;
-    int m_readTimeoutMs = 500;
+    Settings m_now;
+    Settings m_saved; // in the EEPROM
+    bool m_saveCfg = true;
+    int m_eepromWrites = 0;
+    int m_resets = 0;
 
-    QByteArray m_version = "Prologix GPIB-USB Controller version 6.107";
+    QByteArray m_version;
     bool m_answersVersion = true;
     QByteArray m_dropOn;
     int m_outputDelayMs = 0;
+    int m_slowReadMs = 0;
+    bool m_dead = false;
+    int m_resetDeafMs = -1; // -1: no reset on open
+    bool m_banner = false;
+    QElapsedTimer m_clock;
+    qint64 m_deafUntil = 0;
+    int m_generation = 0; // restarts of the firmware: what was under way before is forgotten
 
     // Input parsing: the line so far, and whether each of its bytes came escaped.
     QByteArray m_line;
@@ -116,6 +203,20 @@ private:
     bool m_escapeNext = false;
     QList<QPair<QByteArray, bool>> m_lines; // (bytes, starts with an unescaped "++")
     bool m_busy = false;
+    bool m_stalled = false; // a slow ++read or a busy command runs: input waits
+    int m_inputRoom = -1;   // bytes the receive buffer still takes while stalled (-1: any)
+
+    // Output: what is still to go, in order, with when it may leave.
+    struct Outgoing {
+        QByteArray bytes;
+        bool toTcp = false;
+        qint64 due = 0;
+    };
+    QList<Outgoing> m_outgoing;
+    QTimer* m_outputTimer = nullptr;
+    int m_packetBytes = 0;
+    int m_packetGapMs = 0;
+    qint64 m_nextPacketAt = 0;
 
     // Where answers go: the connection the current input came from.
     bool m_replyToTcp = false;
@@ -128,6 +229,8 @@ private:
     int m_master = -1;
     int m_slave = -1; // kept open so the far end can close and reopen without a hang-up
     QSocketNotifier* m_ptyNotifier = nullptr;
+    int m_watch = -1; // inotify: who opens the pty
+    QSocketNotifier* m_watchNotifier = nullptr;
     std::unique_ptr<QTemporaryDir> m_linkDir;
     QString m_linkPath;
 

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <vector>
 
-namespace gpibconfig::bench {
+namespace gpibconfig::benchmarks {
 
 // Milliseconds per menu function, one sample per function of every command run.
 struct FunctionTimes {
@@ -31,4 +31,4 @@ struct RestoreCalls {
 };
 RestoreCalls cliRestoreCalls(QStringList& problems);
 
-} // namespace gpibconfig::bench
+} // namespace gpibconfig::benchmarks

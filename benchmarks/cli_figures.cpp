@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace gpibconfig::bench {
+namespace gpibconfig::benchmarks {
 
 namespace {
 
@@ -383,4 +383,4 @@ RestoreCalls cliRestoreCalls(QStringList& problems)
     return calls;
 }
 
-} // namespace gpibconfig::bench
+} // namespace gpibconfig::benchmarks

@@ -250,9 +250,9 @@ int main(int argc, char** argv)
 
     QStringList problems;
     constexpr int kCliRounds = 5;
-    const bench::FunctionTimes shown = bench::cliShowTimes(kCliRounds, problems);
-    const bench::FunctionTimes set = bench::cliSetTimes(kCliRounds, problems);
-    const bench::RestoreCalls restored = bench::cliRestoreCalls(problems);
+    const benchmarks::FunctionTimes shown = benchmarks::cliShowTimes(kCliRounds, problems);
+    const benchmarks::FunctionTimes set = benchmarks::cliSetTimes(kCliRounds, problems);
+    const benchmarks::RestoreCalls restored = benchmarks::cliRestoreCalls(problems);
 
     std::printf("| measure | result | goal |\n|---|---|---|\n");
     std::printf("| start-up to main window shown (median of %d) | %.1f ms, bare Qt window %.1f ms: "
