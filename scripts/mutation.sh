@@ -14,7 +14,9 @@
 # /tmp/gpibconfig-mutation) and are kept between runs, so a later run builds incrementally. The
 # worktree's own files are never changed. GPIBCONFIG_MUTATION_JOBS (2) sets the build and test
 # parallelism, GPIBCONFIG_MUTATION_TIMEOUT (120) the limit in seconds of one test: a mutant that
-# makes a test hang counts as caught when the limit ends it.
+# makes a test hang counts as caught when the limit ends it. GPIBCONFIG_MUTATION_TESTS, a CTest
+# regular expression, narrows the suite after the unit tests to the tests it matches (mutants of
+# one part checked against that part's tests, e.g. "prologix|ar488").
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,6 +35,8 @@ done
 work="${GPIBCONFIG_MUTATION_DIR:-/tmp/gpibconfig-mutation}"
 jobs="${GPIBCONFIG_MUTATION_JOBS:-2}"
 limit="${GPIBCONFIG_MUTATION_TIMEOUT:-120}"
+narrow=()
+[ -z "${GPIBCONFIG_MUTATION_TESTS:-}" ] || narrow=(-R "$GPIBCONFIG_MUTATION_TESTS")
 tree="$work/tree"
 build="$tree/build/default"
 logs="$work/logs"
@@ -173,7 +177,7 @@ run_suite() {
     # Without the timings of earlier runs CTest keeps the suites' own order, unit and widget
     # tests before whole runs, so the failure reported is the narrowest one.
     rm -f "$build/Testing/Temporary/CTestCostData.txt"
-    if ! ctest --preset default --parallel "$jobs" --timeout "$limit" --stop-on-failure \
+    if ! ctest --preset default "${narrow[@]}" --parallel "$jobs" --timeout "$limit" --stop-on-failure \
         >"$log.ctest" 2>&1; then
         failed="$(awk '/The following tests FAILED/ { f = 1; next }
                        f && /^[[:space:]]*[0-9]+ - / { sub(/^[[:space:]]*[0-9]+ - /, ""); print }' \

@@ -11,6 +11,12 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#if defined(Q_OS_LINUX)
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 using namespace gpibconfig;
 using namespace gpibconfig::test;
 using prologix::PrologixDriver;
@@ -59,6 +65,38 @@ struct CapturedWarnings {
     }
 };
 
+// The options of the driver's end of the TCP connection from local port `port`, as the system
+// applies them; empty where they cannot be read.
+QString tcpOptions(quint16 port)
+{
+#if defined(Q_OS_LINUX)
+    for (int fd = 0; fd < 1024; ++fd) {
+        sockaddr_in address{};
+        socklen_t size = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0 ||
+            address.sin_family != AF_INET || ntohs(address.sin_port) != port)
+            continue;
+        const auto option = [fd](int level, int name) {
+            int value = -1;
+            socklen_t length = sizeof value;
+            ::getsockopt(fd, level, name, &value, &length);
+            return value;
+        };
+        return QStringLiteral("keep-alive %1 after %2 s, every %3 s, %4 probes; %5 ms "
+                              "unacknowledged; no delay %6")
+            .arg(option(SOL_SOCKET, SO_KEEPALIVE))
+            .arg(option(IPPROTO_TCP, TCP_KEEPIDLE))
+            .arg(option(IPPROTO_TCP, TCP_KEEPINTVL))
+            .arg(option(IPPROTO_TCP, TCP_KEEPCNT))
+            .arg(option(IPPROTO_TCP, TCP_USER_TIMEOUT))
+            .arg(option(IPPROTO_TCP, TCP_NODELAY));
+    }
+#else
+    (void)port;
+#endif
+    return {};
+}
+
 } // namespace
 
 class PrologixDriverTest : public QObject {
@@ -70,9 +108,22 @@ private slots:
     {
         QFETCH(Link, link);
         PrologixRig rig(link);
+        const std::size_t start = rig.bench->trace().size();
         QVERIFY(rig.prepare());
         QCOMPARE(rig.ibsta(), kOk);
         QCOMPARE(rig.controller.readTimeoutMs(), 1000);
+        // The interface clear reached the bus, beyond the controller's own at power-on.
+        QVERIFY(rig.calls(start).contains(QStringLiteral("SendIFC(0)")));
+        // The host's end of the link: what an AR488 board's serial port needs, and a network
+        // link that notices a pulled cable within seconds.
+        if (link == Link::Pty)
+            QCOMPARE(rig.controller.lineSettings(), QStringLiteral("115200 8N1, no flow control"));
+#if defined(Q_OS_LINUX)
+        else
+            QCOMPARE(tcpOptions(rig.controller.clientPort()),
+                     QStringLiteral("keep-alive 1 after 5 s, every 2 s, 3 probes; 10000 ms "
+                                    "unacknowledged; no delay 1"));
+#endif
 
         const std::size_t from = rig.bench->trace().size();
         (void)rig.gpib->DevClear(0, 5);
@@ -224,7 +275,8 @@ private slots:
         QTest::addColumn<QString>("reply");     // of the situation's last Receive
         const QString refused0 = QStringLiteral("refused GPIB address 0 (it answered \"%1\") "
                                                 "and kept address 5, so nothing was sent there.");
-        const QStringList sav0{"Send(0, 0x0000, \"*SAV 0\\n\", 2)"};
+        const QStringList sav0{"Send(0, 0x0000, \"*SAV 0\\n\", 2)",
+                               "Send(0, 0x0000, \"*SAV 0\\n\", 2)"};
         const QStringList ese{"Send(0, 0x6C19, \"*ESE?\\n\", 2)", "Receive(0, 0x6C19, 256, 256)"};
         const QStringList query5{"Send(0, 0x0005, \"*ESE?\\n\", 2)",
                                  "Receive(0, 0x0005, 256, 256)"};
@@ -261,7 +313,10 @@ private slots:
             const char* name = firmware == kPrologix ? "prologix" : "ar488-0.53";
             QTest::newRow(qPrintable(QStringLiteral("%1, late reply").arg(name)))
                 << firmware << "late reply" << -1 << ""
-                << query5 + QStringList{"Send(0, 0x0005, \"*ESE 8\\n\", 2)"} + query5 << "8\n";
+                << query5 +
+                       QStringList{"SendCmds(0, 3F 22 08)", "Send(0, 0x0005, \"*ESE 8\\n\", 2)"} +
+                       query5
+                << "8\n";
             QTest::newRow(qPrintable(QStringLiteral("%1, dead link").arg(name)))
                 << firmware << "dead link" << int(err::EDVR)
                 << "stopped answering: it did not answer ++ver after a read timed out. The "
@@ -305,7 +360,9 @@ private slots:
             got = buffer.left(std::clamp<qsizetype>(rig.status.ibcntl, 0, buffer.size()));
         };
         if (situation == QLatin1String("address 0")) {
-            (void)rig.gpib->Send(0, 0, QStringLiteral("*SAV 0"), 1);
+            // Twice: a refused address is not remembered as the one the controller is at.
+            for (int time = 0; time < 2; ++time)
+                (void)rig.gpib->Send(0, 0, QStringLiteral("*SAV 0"), 1);
         } else if (situation == QLatin1String("secondary")) {
             receive(static_cast<std::int16_t>(0x6C19), QStringLiteral("*ESE?"));
         } else if (situation == QLatin1String("trigger with secondary")) {
@@ -316,6 +373,9 @@ private slots:
             rig.controller.setSlowRead(800);
             receive(5, QStringLiteral("*ESE?"));
             QCOMPARE(rig.status.iberr, err::EABO);
+            // Nothing of the exchange that brought the link back is left to look like a refusal.
+            (void)rig.gpib->SendCmds(0, QStringLiteral("\x3F\x22\x08"));
+            QCOMPARE(rig.ibsta(), kOk);
             (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE 8"), 1);
             receive(5, QStringLiteral("*ESE?"));
         } else if (situation == QLatin1String("dead link")) {
@@ -432,6 +492,7 @@ private slots:
         row("Prologix GPIB-USB Controller version 6.107", "Prologix 6.107.0");
         row("Prologix GPIB-ETHERNET Controller version 01.06.06.00", "Prologix 1.6.6");
         row("AR488 GPIB controller, ver. 0.51.09, 20/06/2022", "AR488 0.51.9");
+        row("AR488 GPIB controller, ver. 0.53.04, 13/04/2025", "AR488 0.53.4");
         row("AR488~RDYAR488 GPIB controller, ver. 0.53.04, 13/04/2025", "AR488 0.53.4");
         row("AR488 GPIB-USB version 6", "AR488 6.0.0"); // the manual's ++id verstr example
         row("\x04\x0dPrologix GPIB-USB Controller version 6.107", "Prologix 6.107.0");
@@ -470,20 +531,52 @@ private slots:
         QCOMPARE(got, read);
     }
 
+    // What one ++read brought, as the driver splits it: whole lines of the controller's before
+    // the data or after the EOT character are the controller's, the rest is the unit's.
+    void readOutputSetsTheControllersLinesApart_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("eoi");
+        QTest::addColumn<int>("dropped");
+        const auto row = [](const char* name, QByteArray bytes, const char* data, bool eoi,
+                            int dropped) {
+            QTest::newRow(name) << bytes << QByteArray(data) << eoi << dropped;
+        };
+        row("reply", "0\n\x04", "0\n", true, 0);
+        row("refusal before it", "Invalid parameter\r\n+1.5\n\x04", "+1.5\n", true, 1);
+        row("handshake after the EOT", "12\x04Read^OK\r\n", "12", true, 1);
+        row("refusal text after data", "ERR\nUnrecognized command\n\x04",
+            "ERR\nUnrecognized command\n", true, 0);
+        row("cut off", "ZEB,7", "ZEB,7", false, 0);
+        row("EOT inside", QByteArray("AB\x04" "CD"), "AB\x04" "CD", false, 0);
+    }
+    void readOutputSetsTheControllersLinesApart()
+    {
+        QFETCH(QByteArray, bytes);
+        const prologix::ReadOutput out = prologix::readOutput(bytes, PrologixDriver::kEotChar);
+        QTEST(out.data, "data");
+        QTEST(out.endedWithEoi, "eoi");
+        QTEST(static_cast<int>(out.controllerLines.size()), "dropped");
+    }
+
     void timeOuts_data()
     {
         QTest::addColumn<Link>("link");
         QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("arrived"); // before the reply stopped
         for (const Link link : {Link::Pty, Link::Tcp}) {
-            for (const char* fault : {"silent unit", "free address", "slow talker"})
+            for (const char* fault : {"silent unit", "free address", "slow talker", "cut reply"})
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(linkName(link), fault)))
-                    << link << QString::fromLatin1(fault);
+                    << link << QString::fromLatin1(fault)
+                    << QString::fromLatin1(fault == std::string_view("cut reply") ? "ZEB,7" : "");
         }
     }
     void timeOuts()
     {
         QFETCH(Link, link);
         QFETCH(QString, fault);
+        QFETCH(QString, arrived);
         prologix::Timing timing = fastTiming();
         timing.versionWaitMs = 3000; // the slow talker's late reply comes before the ++ver answer
         PrologixRig rig(link, timing);
@@ -494,17 +587,19 @@ private slots:
             rig.bench->setSilent(rig.bench->unitId("7321"), true);
         else if (fault == QLatin1String("free address"))
             address = 29;
-        else
+        else if (fault == QLatin1String("slow talker"))
             rig.controller.setSlowRead(800); // far past 100 ms and the driver's margin
+        else
+            rig.controller.setCutRead(static_cast<int>(arrived.size()));
 
-        (void)rig.gpib->Send(0, address, QStringLiteral("*ESE?"), 1);
+        (void)rig.gpib->Send(0, address, QStringLiteral("*IDN?"), 1);
         QCOMPARE(rig.ibsta(), kOk); // the protocol cannot tell that nobody listens
         QString reply(18, QLatin1Char(' '));
         (void)rig.gpib->Receive(0, address, reply, 0);
         QCOMPARE(rig.ibsta(), sta::ERR | sta::TIMO | sta::CMPL | sta::CIC);
         QCOMPARE(rig.status.iberr, err::EABO);
-        QCOMPARE(rig.status.ibcntl, 0);
-        QCOMPARE(reply, QString(18, QLatin1Char(' ')));
+        QCOMPARE(rig.status.ibcntl, arrived.size());
+        QCOMPARE(reply, arrived.leftJustified(18));
         QVERIFY(rig.explain().isEmpty());
 
         // The next query gets its own answer, not the late one of the query before.
@@ -602,18 +697,49 @@ private slots:
         QVERIFY(rig.prologix->controllerVersion().contains(QStringLiteral("Prologix")));
     }
 
-    void deviceThatIsNoController()
+    // What each family answers to ++ver, an AR488 board's ++id verstr included (the family is
+    // then told by "++ver real"), and answers no controller gives.
+    void versionAnswersAtOpening_data()
     {
-        PrologixRig rig(Link::Pty);
-        rig.controller.setVersion("OK");
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<QByteArray>("version"); // empty: the firmware's own
+        QTest::addColumn<QString>("outcome");    // the family, or what the failure says
+        const QString notPrologix = QStringLiteral("answered \"%1\" to ++ver");
+        const QString none = QStringLiteral("No Prologix-compatible controller answered");
+        QTest::newRow("prologix gpib-usb") << kPrologix << QByteArray() << "Prologix";
+        QTest::newRow("prologix gpib-ethernet")
+            << kPrologix << QByteArray("Prologix GPIB-ETHERNET Controller version 01.06.06.00")
+            << "Prologix";
+        QTest::newRow("ar488-0.51") << kAr051 << QByteArray() << "AR488";
+        QTest::newRow("ar488-0.53") << kAr053 << QByteArray() << "AR488";
+        QTest::newRow("ar488-0.53 verstr") << kAr053 << QByteArray("Bench GPIB-USB 2") << "AR488";
+        QTest::newRow("not a controller") << kPrologix << QByteArray("OK") << notPrologix.arg("OK");
+        QTest::newRow("echo") << kPrologix << QByteArray("++ver") << notPrologix.arg("++ver");
+        QTest::newRow("ar488-0.53 verstr without GPIB")
+            << kAr053 << QByteArray("bench box") << notPrologix.arg("bench box");
+        QTest::newRow("start-up banner")
+            << kPrologix << QByteArray("AR488 ready (controller).") << none;
+        QTest::newRow("refusal") << kPrologix << QByteArray("Unrecognized command") << none;
+    }
+    void versionAnswersAtOpening()
+    {
+        QFETCH(Firmware, firmware);
+        QFETCH(QByteArray, version);
+        QFETCH(QString, outcome);
+        PrologixRig rig(Link::Pty, fastTiming(), firmware);
+        if (!version.isEmpty())
+            rig.controller.setVersion(version);
         (void)rig.gpib->SendIFC(0);
-        QCOMPARE(rig.status.iberr, err::EDVR);
-        QVERIFY2(rig.explain().contains(QStringLiteral("answered \"OK\" to ++ver")),
-                 qPrintable(rig.explain()));
-        // An AR488 board answers with its own name.
-        rig.controller.setVersion("AR488 GPIB controller, ver. 0.51.09, 20/06/2022");
-        (void)rig.gpib->SendIFC(0);
-        QCOMPARE(rig.ibsta(), kOk);
+        const auto family = rig.prologix->controllerFamily();
+        if (outcome == QLatin1String("Prologix") || outcome == QLatin1String("AR488")) {
+            QCOMPARE(rig.ibsta(), kOk);
+            QCOMPARE(family, outcome == QLatin1String("AR488") ? prologix::Family::Ar488
+                                                              : prologix::Family::Prologix);
+        } else {
+            QCOMPARE(rig.status.iberr, err::EDVR);
+            QVERIFY2(rig.explain().contains(outcome), qPrintable(rig.explain()));
+        }
+        QCOMPARE(rig.controller.eepromWrites(), 0);
     }
 
     void controllerThatCannotBeReached_data()
@@ -687,32 +813,72 @@ private slots:
         }
     }
 
-    void droppedConnectionFailsThenIsReopened_data() { addLinks(); }
+    // A connection that went away, during a read or between calls, is opened again and the
+    // controller set up again from the start, whatever it kept: after a power cycle it holds
+    // what another program saved in its EEPROM, and another client may have changed it.
+    void droppedConnectionFailsThenIsReopened_data()
+    {
+        QTest::addColumn<Link>("link");
+        QTest::addColumn<Firmware>("firmware");
+        QTest::addColumn<QString>("event");
+        QTest::newRow("pty, dropped in a read") << Link::Pty << kPrologix << "read";
+        QTest::newRow("tcp, dropped in a read") << Link::Tcp << kPrologix << "read";
+        QTest::newRow("pty, prologix power cycle") << Link::Pty << kPrologix << "power cycle";
+        QTest::newRow("pty, ar488-0.53 power cycle") << Link::Pty << kAr053 << "power cycle";
+        QTest::newRow("pty, ar488-0.51 power cycle") << Link::Pty << kAr051 << "power cycle";
+        QTest::newRow("tcp, prologix power cycle") << Link::Tcp << kPrologix << "power cycle";
+        QTest::newRow("tcp, ar488-0.53 another client") << Link::Tcp << kAr053 << "other client";
+    }
     void droppedConnectionFailsThenIsReopened()
     {
         QFETCH(Link, link);
-        PrologixRig rig(link);
-        QVERIFY(rig.prepare());
-        rig.controller.dropOn("++read");
-        (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE?"), 1);
-        QCOMPARE(rig.ibsta(), kOk);
-        QString reply(18, QLatin1Char(' '));
-        (void)rig.gpib->Receive(0, 5, reply, 0);
-        QCOMPARE(rig.ibsta(), sta::ERR);
-        QCOMPARE(rig.status.iberr, err::EDVR);
-        const QString why = rig.explain();
-        QVERIFY2(why.contains(rig.prologix->where()) &&
-                     why.contains(QStringLiteral("opened again at the next bus call")),
-                 qPrintable(why));
+        QFETCH(Firmware, firmware);
+        QFETCH(QString, event);
+        PrologixRig rig(link, fastTiming(), firmware);
+        QVERIFY(rig.prepare(9));
+        QCOMPARE(rig.query(5, QStringLiteral("*ESE?")).trimmed(), QStringLiteral("0"));
+        int writes = 0;
+        if (event == QLatin1String("read")) {
+            rig.controller.dropOn("++read");
+            (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE?"), 1);
+            QCOMPARE(rig.ibsta(), kOk);
+            QString reply(18, QLatin1Char(' '));
+            (void)rig.gpib->Receive(0, 5, reply, 0);
+            QCOMPARE(rig.ibsta(), sta::ERR);
+            QCOMPARE(rig.status.iberr, err::EDVR);
+            const QString why = rig.explain();
+            QVERIFY2(why.contains(rig.prologix->where()) &&
+                         why.contains(QStringLiteral("opened again at the next bus call")),
+                     qPrintable(why));
+        } else {
+            // Another program connects (taking the network port over), sets the controller up
+            // its own way and saves that.
+            QTcpSocket other;
+            other.connectToHost(QHostAddress::LocalHost, rig.controller.serveTcp());
+            QVERIFY(other.waitForConnected(5000));
+            other.write("++addr 9\n++auto 1\n++eoi 0\n++eos 0\n++eot_enable 0\n++eot_char 10\n"
+                        "++read_tmo_ms 2500\n++savecfg 1\n");
+            QVERIFY(QTest::qWaitFor([&] {
+                return rig.controller.received().endsWith(QStringLiteral("++savecfg 1"));
+            }));
+            other.disconnectFromHost();
+            writes = 1;
+            if (event == QLatin1String("power cycle"))
+                rig.controller.powerCycle();
+        }
 
-        (void)rig.gpib->SendIFC(0);
-        QCOMPARE(rig.ibsta(), kOk);
+        // The first call after that goes through.
         (void)rig.gpib->Send(0, 5, QStringLiteral("*ESE 4"), 1);
+        QCOMPARE(rig.ibsta(), kOk);
         QCOMPARE(rig.query(5, QStringLiteral("*ESE?")).trimmed(), QStringLiteral("4"));
+        QCOMPARE(rig.ibsta(), kOk | sta::END);
+        QCOMPARE(rig.controller.settings(),
+                 QStringLiteral("addr 5 mode 1 auto 0 eoi 1 eos 3 eot_enable 1 eot_char 4 "
+                                "read_tmo_ms 100"));
+        QCOMPARE(rig.controller.eepromWrites(), writes); // the other program's only
         if (link == Link::Tcp)
-            QCOMPARE(rig.controller.connections(), 2);
-        // The new connection was set up again from the start.
-        QCOMPARE(rig.controller.received().filter(QStringLiteral("++eot_char")).size(), 2);
+            QCOMPARE(rig.controller.connections(), event == QLatin1String("read") ? 2 : 3);
+        QCOMPARE(rig.controller.received().filter(QStringLiteral("++eot_char 4")).size(), 2);
     }
 
     void remoteEnableAndOfflineNeedNoBusTraffic()

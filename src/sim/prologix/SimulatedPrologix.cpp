@@ -169,6 +169,71 @@ void SimulatedPrologix::setResetOnOpen(int deafMs, bool banner)
     m_banner = banner;
 }
 
+void SimulatedPrologix::powerCycle()
+{
+    drop();
+    restart(0);
+}
+
+QString SimulatedPrologix::settings() const
+{
+    const Settings& s = m_now;
+    return QStringLiteral("addr %1%2 mode %3 auto %4 eoi %5 eos %6 eot_enable %7 eot_char %8 "
+                          "read_tmo_ms %9")
+        .arg(s.pad)
+        .arg(s.sad ? QStringLiteral(" %1").arg(s.sad) : QString())
+        .arg(s.mode)
+        .arg(s.autoRead)
+        .arg(s.eoi)
+        .arg(s.eos)
+        .arg(s.eotEnable)
+        .arg(s.eotChar)
+        .arg(s.readTimeoutMs);
+}
+
+QString SimulatedPrologix::lineSettings() const
+{
+    termios t{};
+    if (m_slave < 0 || ::tcgetattr(m_slave, &t) != 0)
+        return {};
+    static constexpr std::pair<speed_t, int> kRates[] = {
+        {B1200, 1200},   {B2400, 2400},   {B4800, 4800},     {B9600, 9600},
+        {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    const speed_t speed = ::cfgetospeed(&t);
+    int rate = 0;
+    for (const auto& [code, value] : kRates)
+        if (code == speed)
+            rate = value;
+    int bits = 8;
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        bits = 5;
+        break;
+    case CS6:
+        bits = 6;
+        break;
+    case CS7:
+        bits = 7;
+        break;
+    default:
+        break;
+    }
+    const char parity = (t.c_cflag & PARENB) ? ((t.c_cflag & PARODD) ? 'O' : 'E') : 'N';
+    QStringList flow;
+    if (t.c_cflag & CRTSCTS)
+        flow << QStringLiteral("RTS/CTS");
+    if (t.c_iflag & (IXON | IXOFF))
+        flow << QStringLiteral("XON/XOFF");
+    return QStringLiteral("%1 %2%3%4, %5")
+        .arg(rate)
+        .arg(bits)
+        .arg(QLatin1Char(parity))
+        .arg((t.c_cflag & CSTOPB) ? 2 : 1)
+        .arg(flow.isEmpty() ? QStringLiteral("no flow control") : flow.join(QLatin1Char(' ')));
+}
+
+quint16 SimulatedPrologix::clientPort() const { return m_client ? m_client->peerPort() : 0; }
+
 QByteArray SimulatedPrologix::firmwareText() const
 {
     // FWVER of each release.
@@ -761,6 +826,11 @@ void SimulatedPrologix::readFromDevice(int mode, int character)
             if (mode != 0)
                 break;
         }
+    }
+    if (m_cutReadBytes >= 0) {
+        // The talker stopped in mid-reply: no EOI, so no EOT character either.
+        out.truncate(std::exchange(m_cutReadBytes, -1));
+        sawEoi = false;
     }
     if (sawEoi && m_now.eotEnable)
         out += static_cast<char>(m_now.eotChar);

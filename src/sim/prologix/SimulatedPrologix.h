@@ -64,7 +64,8 @@ class Bench;
 //
 // It misbehaves on request: never answering ++ver, closing the connection when a given command
 // arrives (the pty is then "re-plugged" under the same path), holding its output back, ending a
-// read late, handing its output on in packets, going dead, restarting when its port opens.
+// read late, cutting a reply short, handing its output on in packets, going dead, restarting when
+// its port opens, losing power.
 //
 // Everything runs on the thread that made it, from its event loop; the bench must be used from
 // that thread only. The program under test therefore calls its driver from another thread (the
@@ -112,6 +113,12 @@ public:
     void setPackets(int bytes, int gapMs);
     // A dead link: input is dropped unread, nothing is sent.
     void setDead(bool dead) { m_dead = dead; }
+    // The next ++read hands on only the first `bytes` bytes of what the talker sends, then nothing
+    // and no EOT character: a talker that stopped in mid-reply, whose read ends by ++read_tmo_ms.
+    void setCutRead(int bytes) { m_cutReadBytes = bytes; }
+    // Power lost and back: the connection goes (the pty is re-plugged, a TCP client cut off) and
+    // the firmware starts again from its EEPROM, as after a reset.
+    void powerCycle();
     // An Arduino board restarts when its serial port is opened (the pty here): its settings come
     // back from the EEPROM, input is lost for `deafMs` while the bootloader runs, then the
     // firmware prints its banner if built with SAY_HELLO ("AR488 ready (controller).").
@@ -126,6 +133,14 @@ public:
     qint64 bytesReceived() const { return m_bytesReceived; }
     // ++read_tmo_ms in force.
     int readTimeoutMs() const { return m_now.readTimeoutMs; }
+    // The settings in force, as "addr 5 mode 1 auto 0 eoi 1 eos 3 eot_enable 1 eot_char 4
+    // read_tmo_ms 100" ("addr 25 108" with a secondary address).
+    QString settings() const;
+    // The pty's line settings as the host's port set them: "115200 8N1, no flow control"
+    // ("RTS/CTS", "XON/XOFF"); empty when not serving a pty.
+    QString lineSettings() const;
+    // The TCP client's port (on the host's side of its connection); 0 without a client.
+    quint16 clientPort() const;
     // Writes of the configuration to the EEPROM since construction.
     int eepromWrites() const { return m_eepromWrites; }
     // Restarts of the firmware on an opening of its port.
@@ -190,6 +205,7 @@ private:
     QByteArray m_dropOn;
     int m_outputDelayMs = 0;
     int m_slowReadMs = 0;
+    int m_cutReadBytes = -1; // -1: reads pass on the whole reply
     bool m_dead = false;
     int m_resetDeafMs = -1; // -1: no reset on open
     bool m_banner = false;
