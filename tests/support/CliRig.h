@@ -46,7 +46,7 @@ public:
     long ThreadIbcnt() override { return m_inner.ThreadIbcnt(); }
     long ThreadIbcntl() override { return m_inner.ThreadIbcntl(); }
 
-private:
+protected:
     Driver& m_inner;
 };
 
