@@ -111,6 +111,14 @@ QString printable(const QString& text)
     return out;
 }
 
+// The unit said no to the setting, as against leaving it unconfirmed (no answer to *ESR?, or
+// no number in it).
+bool refusedByTheUnit(const UnitSession::Setting& setting)
+{
+    return setting.outcome == UnitSession::Setting::Outcome::NotConfirmed &&
+           setting.status.kind == EventStatus::Kind::Value;
+}
+
 QString where(const Model& model, const UnitAddress& unit, std::optional<int> channel)
 {
     QString text =
@@ -1127,9 +1135,7 @@ int Runner::restore(bool compareOnly)
                     warn(QStringLiteral("%1: %2 %3 %4")
                              .arg(where(model, m_state.unit, channel.channel), wanted.header,
                                   printable(change.sent),
-                                  change.setting->status.kind == EventStatus::Kind::Value &&
-                                          change.setting->outcome ==
-                                              UnitSession::Setting::Outcome::NotConfirmed
+                                  refusedByTheUnit(*change.setting)
                                       ? QStringLiteral("refused by the unit: ESR = %1")
                                             .arg(change.setting->status.value)
                                       : QStringLiteral("not confirmed by the unit")));
@@ -1170,8 +1176,10 @@ int Runner::restore(bool compareOnly)
                 item.insert(QStringLiteral("outcome"), QStringLiteral("not sent"));
             if (c.setting) {
                 const bool taken = c.setting->outcome == UnitSession::Setting::Outcome::Taken;
-                item.insert(QStringLiteral("outcome"),
-                            taken ? QStringLiteral("taken") : QStringLiteral("refused"));
+                item.insert(QStringLiteral("outcome"), taken ? QStringLiteral("taken")
+                                                       : refusedByTheUnit(*c.setting)
+                                                           ? QStringLiteral("refused")
+                                                           : QStringLiteral("not confirmed"));
                 item.insert(QStringLiteral("esr"),
                             c.setting->status.kind == EventStatus::Kind::Value
                                 ? Json(c.setting->status.value)
@@ -1201,9 +1209,10 @@ int Runner::restore(bool compareOnly)
                     c.setting && c.setting->outcome == UnitSession::Setting::Outcome::Taken;
                 text += QStringLiteral("%1  %2 -> %3\n")
                             .arg(header, printable(c.unit.value),
-                                 taken       ? printable(MenuLineValue(c.setting->shown))
-                                 : c.setting ? QStringLiteral("refused")
-                                             : QStringLiteral("not sent"));
+                                 taken        ? printable(MenuLineValue(c.setting->shown))
+                                 : !c.setting ? QStringLiteral("not sent")
+                                 : refusedByTheUnit(*c.setting) ? QStringLiteral("refused")
+                                                                : QStringLiteral("not confirmed"));
             }
         }
         if (changes.empty())

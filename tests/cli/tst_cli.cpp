@@ -13,8 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace gpibconfig;
 using namespace gpibconfig::test;
@@ -26,6 +28,15 @@ QStringList args(std::initializer_list<const char*> list)
     QStringList out;
     for (const char* a : list)
         out << QString::fromUtf8(a);
+    return out;
+}
+
+// A command line of a table row; "@P" stands for the path of the row's profile.
+QStringList withProfile(const std::vector<const char*>& list, const QString& profile)
+{
+    QStringList out;
+    for (const char* a : list)
+        out << QString::fromUtf8(a).replace(QStringLiteral("@P"), profile);
     return out;
 }
 
@@ -108,6 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ChannelMissingForFourChannels", {"set", "7379", "25", "2=12"}},
                       UsageCase{"ChannelOfAUnitWithout", {"show", "7352A", "15", "--channel", "1"}},
                       UsageCase{"ChannelPastTheLast", {"show", "7379", "25", "--channel", "5"}},
+                      UsageCase{"ChannelZero", {"show", "7379", "25", "--channel", "0"}},
                       UsageCase{"LockOfAUnitWithoutLock", {"save", "7379", "25", "--lock"}},
                       UsageCase{"PscNotZeroOrOne", {"save", "7352A", "15", "--psc", "2"}},
                       UsageCase{"OptionOfAnotherCommand", {"show", "7352A", "15", "--dry-run"}},
@@ -147,15 +159,22 @@ QJsonObject withFunction(QJsonObject p, const std::function<void(QJsonObject&)>&
 
 QByteArray json(const QJsonObject& o) { return QJsonDocument(o).toJson(); }
 
-class BadProfiles : public ::testing::TestWithParam<ProfileCase> {
-protected:
-    static QJsonObject goodProfile()
-    {
-        BenchCli source;
-        EXPECT_EQ(source.run(args({"backup", "7352A", "15"})), 0);
-        return jsonOf(source.cli.out);
-    }
-};
+// A backup of the 7352A at 15 as the default bench has it.
+QJsonObject goodProfile()
+{
+    BenchCli source;
+    EXPECT_EQ(source.run(args({"backup", "7352A", "15"})), 0);
+    return jsonOf(source.cli.out);
+}
+
+// The profile's text padded with blanks after the document to `size` bytes.
+QByteArray paddedTo(const QJsonObject& profile, qsizetype size)
+{
+    QByteArray bytes = json(profile);
+    return bytes + QByteArray(size - bytes.size(), ' ');
+}
+
+class BadProfiles : public ::testing::TestWithParam<ProfileCase> {};
 
 TEST_P(BadProfiles, ExitWith65BeforeTheBusIsTouched)
 {
@@ -297,7 +316,102 @@ INSTANTIATE_TEST_SUITE_P(
                     "no channels"},
         ProfileCase{"Oversized",
                     [](QJsonObject p) { return json(p) + QByteArray(1024 * 1024, ' '); },
-                    "larger than"}),
+                    "larger than"},
+        ProfileCase{"OneByteOverOneMebibyte",
+                    [](QJsonObject p) { return paddedTo(p, 1024 * 1024 + 1); }, "larger than"},
+        ProfileCase{"FourChannelUnitsChannelZero",
+                    [](QJsonObject p) {
+                        p[QStringLiteral("entry")] = QStringLiteral("7379");
+                        const QJsonObject c{{QStringLiteral("channel"), 0},
+                                            {QStringLiteral("functions"), QJsonArray()}};
+                        p[QStringLiteral("channels")] = QJsonArray{c};
+                        return json(p);
+                    },
+                    "channels 1 to 4"},
+        ProfileCase{"ValueWithACarriageReturn",
+                    [](QJsonObject p) {
+                        return json(withFunction(p, [](QJsonObject& f) {
+                            f[QStringLiteral("value")] = QStringLiteral("1\r*RST");
+                        }));
+                    },
+                    "line break"},
+        // 31 is what the address function is set to, never what it answers.
+        ProfileCase{
+            "AddressSetting31",
+            [](QJsonObject p) {
+                return json(withFunction(
+                    p, [](QJsonObject& f) { f[QStringLiteral("value")] = QStringLiteral("31"); },
+                    0));
+            },
+            "no bus address"},
+        ProfileCase{"TakenNotText",
+                    [](QJsonObject p) {
+                        p[QStringLiteral("taken")] = 2025;
+                        return json(p);
+                    },
+                    "\"taken\" is not a text"},
+        // The message quotes the header as JSON would: a lone surrogate has no UTF-8 form.
+        ProfileCase{"HeaderWithALoneSurrogate",
+                    [](QJsonObject p) {
+                        return json(withFunction(p,
+                                                 [](QJsonObject& f) {
+                                                     f[QStringLiteral("header")] =
+                                                         QStringLiteral("VOLT:LONE");
+                                                 }))
+                            .replace("VOLT:LONE", "VOLT:\\ud800");
+                    },
+                    "no function \"VOLT:\\ud800\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ----- profiles at the edges of what is allowed -------------------------------------------------
+
+struct LimitCase {
+    const char* name;
+    std::function<QByteArray(QJsonObject)> make; // from a good profile of the 7352A at 15
+    int diffStatus;                              // 1: the edited value differs from the unit's
+};
+
+class ProfilesAtTheirLimits : public ::testing::TestWithParam<LimitCase> {};
+
+TEST_P(ProfilesAtTheirLimits, AreUsed)
+{
+    const LimitCase c = GetParam();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("p.json"));
+    writeFile(file, c.make(goodProfile()));
+    BenchCli r;
+    EXPECT_EQ(r.run({QStringLiteral("diff"), file, QStringLiteral("15")}), c.diffStatus)
+        << r.cli.err.toStdString();
+    EXPECT_TRUE(r.cli.err.isEmpty()) << r.cli.err.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ProfilesAtTheirLimits,
+    ::testing::Values(
+        LimitCase{"ValueAsLongAsAReply",
+                  [](QJsonObject p) {
+                      return json(withFunction(p, [](QJsonObject& f) {
+                          f[QStringLiteral("value")] = QStringLiteral("+02.50000000000000");
+                      }));
+                  },
+                  1},
+        LimitCase{"ValueWithTheLastLatin1Character",
+                  [](QJsonObject p) {
+                      return json(withFunction(p, [](QJsonObject& f) {
+                          f[QStringLiteral("value")] = QStringLiteral("+02.5\u00FF");
+                      }));
+                  },
+                  1},
+        // A unit on its switch address 30 answers 62.
+        LimitCase{"AddressOfAUnitOnSwitchAddress30",
+                  [](QJsonObject p) {
+                      return json(withFunction(
+                          p,
+                          [](QJsonObject& f) { f[QStringLiteral("value")] = QStringLiteral("62"); },
+                          0));
+                  },
+                  0},
+        LimitCase{"ExactlyOneMebibyte", [](QJsonObject p) { return paddedTo(p, 1024 * 1024); }, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BadProfile, AMissingFileIsOneThatCannotBeUsed)
@@ -415,6 +529,7 @@ TEST(Refusal, ARestoreThatIsRefusedAnywhereIsNotSaved)
                                                   "ESR = 16")))
         << r.cli.err.toStdString();
     EXPECT_TRUE(r.cli.err.contains(QStringLiteral("not saved")));
+    EXPECT_EQ(r.cli.out, QStringLiteral("VOLT:OFFSET  +00.0000 -> refused\nMEAS:AVER  1 -> 7\n"));
     EXPECT_EQ(settingsSent(r.bench->trace().records(start)),
               (QStringList{QStringLiteral("0x000F VOLT:OFFSET +99.0000"),
                            QStringLiteral("0x000F MEAS:AVER 7")}));
@@ -1005,6 +1120,427 @@ TEST(Trace, EveryDriverCallInTheBenchsFormatToAFileOrStandardError)
         "0x0016 0x0017 0x0018 0x0019 0x001A 0x001B 0x001C 0x001D 0x001E, 992) -> ibsta=0x0130 "
         "iberr=0 ibcntl=30 found=0x0001 ")))
         << e.cli.err.toStdString();
+}
+
+// ----- what the options promise, read back from the unit ----------------------------------------
+
+struct OptionCase {
+    const char* name;
+    std::vector<const char*> arguments; // @P: a profile of the unit with VOLT:OFFSET at +02.5000
+    const char* out;                    // the whole standard output
+    const char* unit;                   // the unit afterwards
+    const char* json;                   // the verdict members of the --json document
+};
+
+// The members of a document that say what was done, as "name=value" in a fixed order.
+QString verdictOf(const QJsonObject& doc)
+{
+    QStringList parts;
+    for (const char* key : {"dryRun", "psc", "locked", "saved"}) {
+        const QJsonValue v = doc[QLatin1String(key)];
+        if (v.isBool())
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(key), v.toBool() ? "true" : "false");
+        else if (v.isNull())
+            parts << QStringLiteral("%1=null").arg(QLatin1String(key));
+        else if (v.isDouble())
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(key)).arg(v.toDouble());
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
+class OptionsReadBack : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(OptionsReadBack, TheUnitsSavedMemoryLockAndPowerOnFlagAreWhatTheOptionsSay)
+{
+    const OptionCase c = GetParam();
+    for (const bool asJson : {false, true}) {
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(QStringLiteral("p.json"));
+        BenchCli r;
+        const auto unit = r.bench->unitId("7352A");
+        ASSERT_EQ(r.run(args({"set", "7352A", "15", "VOLT:OFFSET=2.5"})), 0);
+        ASSERT_EQ(r.run(withProfile({"backup", "7352A", "15", "-o", "@P"}, profile)), 0);
+        ASSERT_EQ(r.run(args({"set", "7352A", "15", "VOLT:OFFSET=1.5"})), 0);
+        const QStringList a = withProfile(c.arguments, profile);
+        ASSERT_EQ(r.run(asJson ? QStringList{QStringLiteral("--json")} + a : a), 0)
+            << r.cli.err.toStdString();
+        if (asJson)
+            EXPECT_EQ(verdictOf(jsonOf(r.cli.out)), QLatin1String(c.json));
+        else
+            EXPECT_EQ(r.cli.out, QLatin1String(c.out));
+        const sim::UnitView view = r.bench->unit(unit);
+        EXPECT_EQ(
+            QStringLiteral("offset %1, saved %2, %3, %4 its enables at power-on")
+                .arg(QString::fromStdString(r.bench->setting(unit, "VOLT:OFFSET").value()),
+                     QString::fromStdString(r.bench->savedSetting(unit, "VOLT:OFFSET").value()),
+                     view.locked ? "locked" : "unlocked", view.powerOnClear ? "clears" : "keeps"),
+            QLatin1String(c.unit));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, OptionsReadBack,
+    ::testing::Values(
+        OptionCase{"Save",
+                   {"save", "7352A", "15"},
+                   "7352A at 15: saved\n",
+                   "offset +01.5000, saved +01.5000, unlocked, clears its enables at power-on",
+                   "psc=null locked=false saved=true"},
+        OptionCase{"SaveLocked",
+                   {"save", "7352A", "15", "--lock"},
+                   "7352A at 15: locked and saved\n",
+                   "offset +01.5000, saved +01.5000, locked, clears its enables at power-on",
+                   "psc=null locked=true saved=true"},
+        OptionCase{"SaveKeepingTheEnablesAtPowerOn",
+                   {"save", "7352A", "15", "--psc", "0"},
+                   "7352A at 15: saved\n",
+                   "offset +01.5000, saved +01.5000, unlocked, keeps its enables at power-on",
+                   "psc=0 locked=false saved=true"},
+        OptionCase{"SaveLockedKeepingTheEnables",
+                   {"save", "7352A", "15", "--lock", "--psc", "0"},
+                   "7352A at 15: locked and saved\n",
+                   "offset +01.5000, saved +01.5000, locked, keeps its enables at power-on",
+                   "psc=0 locked=true saved=true"},
+        OptionCase{"Restore",
+                   {"restore", "@P", "15"},
+                   "VOLT:OFFSET  +01.5000 -> +02.5000\n7352A at 15: saved\n",
+                   "offset +02.5000, saved +02.5000, unlocked, clears its enables at power-on",
+                   "dryRun=false locked=false saved=true"},
+        OptionCase{"RestoreWithoutSaving",
+                   {"restore", "@P", "15", "--no-save"},
+                   "VOLT:OFFSET  +01.5000 -> +02.5000\n",
+                   "offset +02.5000, saved +00.0000, unlocked, clears its enables at power-on",
+                   "dryRun=false locked=false saved=false"},
+        OptionCase{"RestoreLocked",
+                   {"restore", "@P", "15", "--lock"},
+                   "VOLT:OFFSET  +01.5000 -> +02.5000\n7352A at 15: locked and saved\n",
+                   "offset +02.5000, saved +02.5000, locked, clears its enables at power-on",
+                   "dryRun=false locked=true saved=true"},
+        OptionCase{"RestoreDryRun",
+                   {"restore", "@P", "15", "--dry-run"},
+                   "VOLT:OFFSET  +01.5000 -> +02.5000 (not sent)\n",
+                   "offset +01.5000, saved +00.0000, unlocked, clears its enables at power-on",
+                   "dryRun=true locked=false saved=false"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ----- whole outputs ----------------------------------------------------------------------------
+
+struct OutputCase {
+    const char* name;
+    const char* profile;                          // written to @P first, or nullptr
+    std::vector<std::vector<const char*>> before; // command lines run first, each exiting 0
+    std::vector<const char*> arguments;
+    int exitCode;
+    const char* out; // the whole standard output; @P: the profile's path
+};
+
+class Outputs : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(Outputs, AreWhatTheTechnicianReadsWordForWord)
+{
+    const OutputCase c = GetParam();
+    QTemporaryDir dir;
+    const QString profile = dir.filePath(QStringLiteral("p.json"));
+    if (c.profile)
+        writeFile(profile, c.profile);
+    BenchCli r;
+    for (const auto& line : c.before)
+        ASSERT_EQ(r.run(withProfile(line, profile)), 0) << r.cli.err.toStdString();
+    EXPECT_EQ(r.run(withProfile(c.arguments, profile)), c.exitCode) << r.cli.err.toStdString();
+    EXPECT_EQ(r.cli.out, QString::fromUtf8(c.out).replace(QStringLiteral("@P"), profile));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Outputs,
+    ::testing::Values(
+        OutputCase{"ShowOfTheChannelAskedForAtItsSecondaryAddress",
+                   nullptr,
+                   {},
+                   {"show", "7379", "25", "--channel", "2"},
+                   0,
+                   "7379 at 25, channel 2 (secondary 12)\n"
+                   " 1  SYST:COMM:GPIB:ADDR      Bus Address - 0 to 30 or 31        25\n"
+                   " 2  SYST:COMM:GPIB:BUFS      GPIB Buffer - 8-52K in 4K inc      8\n"
+                   " 3  SYST:COMM:SER:BAUD       Baud - enter rate 300-115200       9600\n"
+                   " 4  SYST:COMM:SER:BITS       Data bits - 7/8                    8\n"
+                   " 5  SYST:COMM:SER:PAR        Parity - Odd/even/none             NONE\n"
+                   " 6  SYST:COMM:SER:PAR:CHECK  Check parity - 0/1                 0\n"
+                   " 7  SYST:COMM:SER:SBIT       Stop bits - 1/2                    1\n"
+                   " 8  SYST:COMM:SER:PACE       Pace - None/Xon                    NONE\n"
+                   " 9  SYST:COMM:SER:EOM        EOM char - LF = 10, CR = 13        10\n"
+                   "10  SYST:COMM:SER:ADD:ENAB   Add char after EOM char - 1/0      0\n"
+                   "11  SYST:COMM:SER:ADD:CHAR   Added char - decimal value         13\n"
+                   "12  SYST:COMM:SER:EOI        EOI on last char - 1/0             1\n"
+                   "13  *ESE                     ESR Enable Bits - 0 to 255         0\n"
+                   "14  *SRE                     SRE Enable Bits - 0 to 255         0\n"},
+        OutputCase{"DiffInChannelAndMenuOrder",
+                   nullptr,
+                   {{"backup", "7379", "25", "-o", "@P"},
+                    {"set", "7379", "25", "--channel", "4", "SYST:COMM:SER:PAR=EVEN",
+                     "SYST:COMM:SER:BAUD=19200"},
+                    {"set", "7379", "25", "--channel", "2", "SYST:COMM:GPIB:BUFS=16"}},
+                   {"diff", "@P", "25"},
+                   1,
+                   "channel 2  SYST:COMM:GPIB:BUFS  unit: 16  profile: 8\n"
+                   "channel 4  SYST:COMM:SER:BAUD  unit: 19200  profile: 9600\n"
+                   "channel 4  SYST:COMM:SER:PAR  unit: EVEN  profile: NONE\n"},
+        // Values as a person types them: what the unit reads back is shown, in menu order.
+        OutputCase{"RestoreShowsWhatTheUnitReadsBack",
+                   R"({"format": "gpibconfig-profile", "version": 1, "entry": "7352A",
+                       "channels": [{"channel": null, "functions": [
+                           {"header": "MEAS:AVER", "value": "7"},
+                           {"header": "VOLT:OFFSET", "value": "2.5"}]}]})",
+                   {},
+                   {"restore", "@P", "15"},
+                   0,
+                   "VOLT:OFFSET  +00.0000 -> +02.5000\nMEAS:AVER  1 -> 7\n7352A at 15: saved\n"},
+        OutputCase{"BackupCountsEveryChannel",
+                   nullptr,
+                   {},
+                   {"backup", "7379", "25", "-o", "@P"},
+                   0,
+                   "7379 at 25: 56 settings written to @P\n"},
+        OutputCase{"SaveOfAFourChannelUnitFromItsLastChannel",
+                   nullptr,
+                   {},
+                   {"save", "7379", "25"},
+                   0,
+                   "7379 at 25, channel 4: saved\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ----- unhappy paths: the documented status, and nothing claimed done ---------------------------
+
+struct UnhappyCase {
+    const char* name;
+    std::vector<std::vector<const char*>> before; // run first, on the healthy unit
+    const char* unitModel;                        // then this unit misbehaves so
+    sim::UnitFaults faults;
+    std::vector<const char*> arguments;
+    int exitCode;
+    const char* out; // the whole standard output
+    const char* errHas;
+    const char* neverSent; // a message that must not reach the unit; "": no driver call at all;
+                           // nullptr: not looked at
+};
+
+// A unit that answers *ESR? with eighteen blanks: they fill the program's reply buffer as if
+// nothing had arrived.
+sim::UnitFaults blankStatus()
+{
+    sim::UnitFaults faults;
+    faults.esrReply = std::string(18, ' ');
+    return faults;
+}
+
+// A unit that answers every query with these bytes.
+sim::UnitFaults answering(std::string bytes)
+{
+    sim::UnitFaults faults;
+    faults.garbage = std::move(bytes);
+    return faults;
+}
+
+class Unhappy : public ::testing::TestWithParam<UnhappyCase> {};
+
+TEST_P(Unhappy, EndsInTheDocumentedStatusClaimingNothingDone)
+{
+    const UnhappyCase c = GetParam();
+    QTemporaryDir dir;
+    const QString profile = dir.filePath(QStringLiteral("p.json"));
+    BenchCli r;
+    for (const auto& line : c.before)
+        ASSERT_EQ(r.run(withProfile(line, profile)), 0) << r.cli.err.toStdString();
+    r.bench->setFaults(r.bench->unitId(c.unitModel), c.faults);
+    const std::size_t start = r.bench->trace().size();
+    EXPECT_EQ(r.run(withProfile(c.arguments, profile)), c.exitCode) << r.cli.err.toStdString();
+    EXPECT_EQ(r.cli.out, QLatin1String(c.out));
+    EXPECT_TRUE(r.cli.err.contains(QLatin1String(c.errHas))) << r.cli.err.toStdString();
+    const auto records = r.bench->trace().records(start);
+    if (c.neverSent && !*c.neverSent) {
+        EXPECT_TRUE(driverCalls(records).empty()) << r.bench->trace().text();
+    }
+    for (const QString& m : messages(records))
+        EXPECT_TRUE(!c.neverSent || m.section(QLatin1Char(' '), 1) != QLatin1String(c.neverSent))
+            << m.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, Unhappy,
+    ::testing::Values(UnhappyCase{"SettingWithoutAnAnswerToItsStatus",
+                                  {},
+                                  "7352A",
+                                  blankStatus(),
+                                  {"set", "7352A", "15", "VOLT:OFFSET=2.5"},
+                                  1,
+                                  "VOLT:OFFSET  +00.0000 -> not confirmed: no answer to *ESR?\n",
+                                  "7352A at 15: VOLT:OFFSET 2.5 not confirmed: no answer to *ESR?",
+                                  nullptr},
+                      UnhappyCase{"SaveWithoutAnAnswerToItsStatus",
+                                  {},
+                                  "7352A",
+                                  blankStatus(),
+                                  {"save", "7352A", "15"},
+                                  1,
+                                  "",
+                                  "7352A at 15: Save not confirmed by the unit: no answer to *ESR?",
+                                  nullptr},
+                      UnhappyCase{
+                          "LockWithoutAnAnswerToItsStatusInJson",
+                          {},
+                          "7352A",
+                          blankStatus(),
+                          {"--json", "save", "7352A", "15", "--lock"},
+                          1,
+                          "{\n  \"entry\": \"7352A\",\n  \"address\": 15,\n  \"secondary\": null,\n"
+                          "  \"psc\": null,\n  \"locked\": false,\n  \"saved\": false,\n"
+                          "  \"esr\": null\n}\n",
+                          "Lock or save not confirmed by the unit: no answer to *ESR?",
+                          nullptr},
+                      UnhappyCase{"RestoreOfASettingWithoutAnAnswerToItsStatus",
+                                  {{"backup", "7352A", "15", "-o", "@P"},
+                                   {"set", "7352A", "15", "VOLT:OFFSET=2.5"}},
+                                  "7352A",
+                                  blankStatus(),
+                                  {"restore", "@P", "15"},
+                                  1,
+                                  "VOLT:OFFSET  +02.5000 -> not confirmed\n",
+                                  "VOLT:OFFSET +00.0000 not confirmed by the unit",
+                                  "*SAV 0"},
+                      // Its model field names one of ours; the maker is another.
+                      UnhappyCase{"ProfileRestoredOntoAnotherMakersUnit",
+                                  {{"backup", "7352A", "15", "-o", "@P"}},
+                                  "7352A",
+                                  answering("ACME,7352A,24015,2.05\n"),
+                                  {"restore", "@P", "15"},
+                                  65,
+                                  "",
+                                  "answers *IDN? with \"ACME,7352A,24015,2.05\"",
+                                  "CAL:LOCK 0"},
+                      UnhappyCase{"RestoreLockingAUnitWithoutLock",
+                                  {{"backup", "7379", "25", "-o", "@P"}},
+                                  "7379",
+                                  {},
+                                  {"restore", "@P", "25", "--lock"},
+                                  64,
+                                  "",
+                                  "the 7379 has no settings lock",
+                                  ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ----- scan rows and control bytes --------------------------------------------------------------
+
+// The bench's units as a board finds devices that listen only at a secondary address of their
+// own: the bench word of each pair is seen, and talked to, at the other word.
+class SeenElsewhere final : public WithoutFindListeners {
+public:
+    SeenElsewhere(Driver& inner, std::vector<std::pair<Addr4882, Addr4882>> seen)
+        : WithoutFindListeners(inner)
+        , m_seen(std::move(seen))
+    {
+    }
+    bool canFindListeners() const override { return true; }
+    void FindLstn(int b, const Addr4882* primaries, Addr4882* found, long limit) override
+    {
+        m_inner.FindLstn(b, primaries, found, limit);
+        for (long i = 0; i < std::min(m_inner.ThreadIbcntl(), limit); ++i)
+            for (const auto& [bench, seen] : m_seen)
+                if (found[i] == bench)
+                    found[i] = seen;
+    }
+    void Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
+    {
+        m_inner.Send(b, benchWord(a), d, n, e);
+    }
+    void Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
+    {
+        m_inner.Receive(b, benchWord(a), d, n, t);
+    }
+
+private:
+    Addr4882 benchWord(Addr4882 a) const
+    {
+        for (const auto& [bench, seen] : m_seen)
+            if (a == seen)
+                return bench;
+        return a;
+    }
+    std::vector<std::pair<Addr4882, Addr4882>> m_seen;
+};
+
+TEST(Scan, RowsOfSecondaryAddresses0And30AndOfAnotherMakersUnit)
+{
+    auto bench = std::make_unique<sim::Bench>();
+    bench->addUnit("7321", 5);
+    bench->setFaults(bench->addUnit("7352A", 6), answering("ACME,7352A,99,1.0\n"));
+    bench->addUnit("7311", 7);
+    SeenElsewhere driver(bench->driver(), {{0x0005, 0x6005}, {0x0006, 0x7E06}});
+    CliRig cli(driver, bench->clock());
+    ASSERT_EQ(cli.run(args({"scan"})), 0) << cli.err.toStdString();
+    EXPECT_EQ(cli.out, QStringLiteral("address  secondary  entry  *IDN?\n"
+                                      "5        0          7321   ZEB,7321,24001,1.40\n"
+                                      "6        30         -      ACME,7352A,99,1.0\n"
+                                      "7        -          7311   ZEB,7311,24003,3.12\n"));
+    ASSERT_EQ(cli.run(args({"--json", "scan"})), 0);
+    QStringList rows;
+    for (const QJsonValue& u : jsonOf(cli.out)[QStringLiteral("units")].toArray()) {
+        const QJsonObject o = u.toObject();
+        rows << QStringLiteral("%1/%2 %3")
+                    .arg(o[QStringLiteral("address")].toInt())
+                    .arg(o[QStringLiteral("secondary")].isNull()
+                             ? QStringLiteral("null")
+                             : QString::number(o[QStringLiteral("secondary")].toInt()))
+                    .arg(o[QStringLiteral("entry")].isNull()
+                             ? QStringLiteral("null")
+                             : o[QStringLiteral("entry")].toString());
+    }
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("5/0 7321"), QStringLiteral("6/30 null"),
+                                 QStringLiteral("7/null 7311")}));
+}
+
+// What a unit sends reaches a terminal only as text: no control character, DEL or C1 character
+// of its own, in the table or the JSON document, and the document reads back as sent.
+TEST(Scan, EveryControlByteOfAnAnswerIsEscapedInTheTableAndTheDocument)
+{
+    std::string idn = "A";
+    for (int c = 1; c < 0x20; ++c) // a NUL ends the program's read, a line feed its answer
+        if (c != '\n')
+            idn += static_cast<char>(c);
+    idn += "\"\\";
+    for (int c = 0x7F; c < 0xA0; ++c)
+        idn += static_cast<char>(c);
+    idn += "Z";
+    auto bench = std::make_unique<sim::Bench>();
+    bench->setFaults(bench->addUnit("7321", 5), answering(idn));
+    BenchCli r(std::move(bench));
+    const auto raw = [](const QString& text) {
+        return std::count_if(text.begin(), text.end(), [](QChar c) {
+            return (c.unicode() < 0x20 && c != QLatin1Char('\n')) ||
+                   (c.unicode() >= 0x7F && c.unicode() < 0xA0);
+        });
+    };
+    ASSERT_EQ(r.run(args({"scan"})), 0);
+    EXPECT_EQ(raw(r.cli.out), 0) << r.cli.out.toStdString();
+    EXPECT_TRUE(r.cli.out.contains(QStringLiteral("A\\x01\\x02\\x03"))) << r.cli.out.toStdString();
+    ASSERT_EQ(r.run(args({"--json", "scan"})), 0);
+    EXPECT_EQ(raw(r.cli.out), 0) << r.cli.out.toStdString();
+    const QJsonArray units = jsonOf(r.cli.out)[QStringLiteral("units")].toArray();
+    ASSERT_EQ(units.size(), 1);
+    EXPECT_EQ(units[0].toObject()[QStringLiteral("idn")].toString(),
+              QString::fromLatin1(idn.data(), static_cast<qsizetype>(idn.size())));
+}
+
+TEST(Show, SecondaryAddresses0And30ReachTheDeviceClearAndTheDocument)
+{
+    for (const auto& [typed, secondary, word] :
+         {std::tuple{"1500", 0, 0x600F}, std::tuple{"1530", 30, 0x7E0F}}) {
+        BenchCli r;
+        ASSERT_EQ(r.run({QStringLiteral("--json"), QStringLiteral("show"), QStringLiteral("7352A"),
+                         QLatin1String(typed)}),
+                  0);
+        EXPECT_EQ(jsonOf(r.cli.out)[QStringLiteral("secondary")], QJsonValue(secondary)) << typed;
+        EXPECT_EQ(driverCalls(r.bench->trace().records())[4].request(),
+                  BusCall::devClear(0, static_cast<Addr4882>(word)));
+    }
 }
 
 TEST(Help, NamesEveryCommandAndOption)

@@ -37,6 +37,12 @@ private slots:
                               << "Prologix fe80::1";
         QTest::newRow("ipv6 and port") << "prologix-tcp:[::1]:1235" << Kind::PrologixTcp << "::1"
                                        << 1235 << "Prologix [::1]:1235";
+        QTest::newRow("port after a blank")
+            << "prologix: COM3" << Kind::PrologixSerial << "COM3" << 0 << "Prologix COM3";
+        QTest::newRow("host after a blank") << "prologix-tcp: gpib.lab" << Kind::PrologixTcp
+                                            << "gpib.lab" << 1234 << "Prologix gpib.lab";
+        QTest::newRow("highest port") << "prologix-tcp:gpib.lab:65535" << Kind::PrologixTcp
+                                      << "gpib.lab" << 65535 << "Prologix gpib.lab:65535";
         QTest::newRow("percent sign in the host") << "prologix-tcp:lab%1x" << Kind::PrologixTcp
                                                   << "lab%1x" << 1234 << "Prologix lab%1x";
         QTest::newRow("sim") << "sim" << Kind::Sim << "" << 0 << "simulated bench";
@@ -86,6 +92,8 @@ private slots:
                                         << "not a TCP port";
         QTest::newRow("port missing") << "prologix-tcp:lab:"
                                       << "port after ':' is missing";
+        QTest::newRow("ipv6 port missing") << "prologix-tcp:[::1]:"
+                                           << "port after ':' is missing";
         QTest::newRow("bare ipv6") << "prologix-tcp:fe80::1"
                                    << "in brackets";
         QTest::newRow("open bracket") << "prologix-tcp:[fe80::1"
@@ -196,6 +204,9 @@ private slots:
             << cli << QStringList{"--driver", "sim", "--trace", "-", "show", "7321", "5"} << "" << 0
             << " 1  SYST:COMM:GPIB:ADDR  Bus Address - 0 to 30 or 31        5\n"
             << "Receive(0, 0x0005, 18, 0) -> ibsta=0x2124 iberr=0 ibcntl=2 data=\"5\\n\"\n";
+        QTest::newRow("cli with an ipv6 host and an empty port")
+            << cli << QStringList{"--driver", "prologix-tcp:[::1]:", "scan"} << "" << 64 << ""
+            << "gpibconfig-cli: --driver: \"[::1]:\": the port after ':' is missing\n";
         QTest::newRow("cli driver from the environment")
             << cli << QStringList{"show", "7321", "31"} << "sim" << 64 << ""
             << "gpibconfig-cli: address out of range";

@@ -45,7 +45,7 @@ public:
     DriverStatus ibsre(int u, int v) override { return m_inner.ibsre(u, v); }
     DriverStatus ibtmo(int u, int v) override { return m_inner.ibtmo(u, v); }
 
-private:
+protected:
     Driver& m_inner;
 };
 
