@@ -132,30 +132,29 @@ RealTime realTimeRun(bool busThread)
                 : d(x)
             {
             }
-            void SendIFC(int b) override { d.SendIFC(b); }
-            void DevClear(int b, Addr4882 a) override { d.DevClear(b, a); }
-            void Send(int b, Addr4882 a, const std::uint8_t* p, long n, int e) override
+            DriverStatus SendIFC(int b) override { return d.SendIFC(b); }
+            DriverStatus DevClear(int b, Addr4882 a) override { return d.DevClear(b, a); }
+            DriverStatus Send(int b, Addr4882 a, const std::uint8_t* p, long n, int e) override
             {
-                d.Send(b, a, p, n, e);
+                return d.Send(b, a, p, n, e);
             }
-            void Receive(int b, Addr4882 a, std::uint8_t* p, long n, int t) override
+            DriverStatus Receive(int b, Addr4882 a, std::uint8_t* p, long n, int t) override
             {
-                d.Receive(b, a, p, n, t);
+                return d.Receive(b, a, p, n, t);
             }
-            void SendCmds(int b, const std::uint8_t* p, long n) override { d.SendCmds(b, p, n); }
-            int ibonl(int u, int v) override { return d.ibonl(u, v); }
-            int ibsre(int u, int v) override { return d.ibsre(u, v); }
-            int ibtmo(int u, int v) override { return d.ibtmo(u, v); }
-            long ThreadIbsta() override { return d.ThreadIbsta(); }
-            long ThreadIberr() override { return d.ThreadIberr(); }
-            long ThreadIbcnt() override { return d.ThreadIbcnt(); }
-            long ThreadIbcntl() override { return d.ThreadIbcntl(); }
+            DriverStatus SendCmds(int b, const std::uint8_t* p, long n) override
+            {
+                return d.SendCmds(b, p, n);
+            }
+            DriverStatus ibonl(int u, int v) override { return d.ibonl(u, v); }
+            DriverStatus ibsre(int u, int v) override { return d.ibsre(u, v); }
+            DriverStatus ibtmo(int u, int v) override { return d.ibtmo(u, v); }
         };
         threaded = std::make_unique<ThreadedDriver>(std::make_unique<Borrowed>(bench->driver()));
         driver = threaded.get();
     }
     ProgramState state;
-    GPIB32 gpib(*driver, state.status);
+    GPIB32 gpib(*driver);
     CountingNotifier notifier;
     AppContext app{state, gpib, bench->clock(), notifier};
     const auto unit = bench->unitId("7357");

@@ -86,71 +86,51 @@ public:
         , m_inside(inside)
     {
     }
-    void SendIFC(int b) override
+    DriverStatus SendIFC(int b) override
     {
         const Charged c(m_inside);
-        m_inner.SendIFC(b);
+        return m_inner.SendIFC(b);
     }
-    void DevClear(int b, Addr4882 a) override
+    DriverStatus DevClear(int b, Addr4882 a) override
     {
         const Charged c(m_inside);
-        m_inner.DevClear(b, a);
+        return m_inner.DevClear(b, a);
     }
-    void Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
+    DriverStatus Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
     {
         const Charged c(m_inside);
-        m_inner.Send(b, a, d, n, e);
+        return m_inner.Send(b, a, d, n, e);
     }
-    void Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
+    DriverStatus Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
     {
         const Charged c(m_inside);
-        m_inner.Receive(b, a, d, n, t);
+        return m_inner.Receive(b, a, d, n, t);
     }
-    void SendCmds(int b, const std::uint8_t* d, long n) override
+    DriverStatus SendCmds(int b, const std::uint8_t* d, long n) override
     {
         const Charged c(m_inside);
-        m_inner.SendCmds(b, d, n);
+        return m_inner.SendCmds(b, d, n);
     }
-    int ibonl(int u, int v) override
+    DriverStatus ibonl(int u, int v) override
     {
         const Charged c(m_inside);
         return m_inner.ibonl(u, v);
     }
-    int ibsre(int u, int v) override
+    DriverStatus ibsre(int u, int v) override
     {
         const Charged c(m_inside);
         return m_inner.ibsre(u, v);
     }
-    int ibtmo(int u, int v) override
+    DriverStatus ibtmo(int u, int v) override
     {
         const Charged c(m_inside);
         return m_inner.ibtmo(u, v);
     }
     bool canFindListeners() const override { return m_inner.canFindListeners(); }
-    void FindLstn(int b, const Addr4882* p, Addr4882* f, long n) override
+    DriverStatus FindLstn(int b, const Addr4882* p, Addr4882* f, long n) override
     {
         const Charged c(m_inside);
-        m_inner.FindLstn(b, p, f, n);
-    }
-    long ThreadIbsta() override
-    {
-        const Charged c(m_inside);
-        return m_inner.ThreadIbsta();
-    }
-    long ThreadIberr() override
-    {
-        const Charged c(m_inside);
-        return m_inner.ThreadIberr();
-    }
-    long ThreadIbcnt() override
-    {
-        const Charged c(m_inside);
-        return m_inner.ThreadIbcnt();
-    }
-    long ThreadIbcntl() override
-    {
-        const Charged c(m_inside);
-        return m_inner.ThreadIbcntl();
+        return m_inner.FindLstn(b, p, f, n);
     }
 
 private:

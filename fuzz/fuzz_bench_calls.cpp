@@ -5,7 +5,8 @@
 // promises whatever the order: CMPL in every status, a known error code with ERR, a Receive that
 // fills at most the count it was given from the start of the buffer (the buffer is exactly that
 // long, so a write past it is caught), a FindLstn that writes no more addresses than it reports,
-// one trace line per call, and a clock that never runs backwards.
+// one trace line per call with the status the call returned, and a clock that never runs
+// backwards.
 #include "FuzzSupport.h"
 #include "gpib/Driver.h"
 #include "sim/Bench.h"
@@ -39,20 +40,21 @@ public:
         const double timeBefore = m_bench->clock().now();
         Driver& d = m_bench->driver();
         const char* call = nullptr;
+        DriverStatus status;
         // Arguments are taken from the input one statement at a time, in a fixed order, so that
         // an input means the same calls whichever order a compiler evaluates arguments in.
         switch (m_in.ConsumeIntegralInRange(0, 14)) {
         case 0: {
             call = "SendIFC";
             const int b = board();
-            d.SendIFC(b);
+            status = d.SendIFC(b);
             break;
         }
         case 1: {
             call = "DevClear";
             const int b = board();
             const Addr4882 a = address();
-            d.DevClear(b, a);
+            status = d.DevClear(b, a);
             break;
         }
         case 2: {
@@ -62,37 +64,38 @@ public:
             const int b = board();
             const Addr4882 a = address();
             const int eotMode = m_in.ConsumeIntegralInRange(-1, 3);
-            d.Send(b, a, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, eotMode);
+            status =
+                d.Send(b, a, reinterpret_cast<const std::uint8_t*>(bytes.data()), count, eotMode);
             break;
         }
         case 3:
             call = "Receive";
-            receive();
+            status = receive();
             break;
         case 4: {
             call = "SendCmds";
             const std::string bytes = m_in.ConsumeRandomLengthString(16);
             const int b = board();
-            d.SendCmds(b, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                       static_cast<long>(bytes.size()));
+            status = d.SendCmds(b, reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                static_cast<long>(bytes.size()));
             break;
         }
         case 5: {
             call = "ibonl";
             const int b = board();
-            d.ibonl(b, m_in.ConsumeIntegralInRange(0, 1));
+            status = d.ibonl(b, m_in.ConsumeIntegralInRange(0, 1));
             break;
         }
         case 6: {
             call = "ibsre";
             const int b = board();
-            d.ibsre(b, m_in.ConsumeIntegralInRange(0, 1));
+            status = d.ibsre(b, m_in.ConsumeIntegralInRange(0, 1));
             break;
         }
         case 7: {
             call = "ibtmo";
             const int b = board();
-            d.ibtmo(b, m_in.ConsumeIntegralInRange(-1, 18));
+            status = d.ibtmo(b, m_in.ConsumeIntegralInRange(-1, 18));
             break;
         }
         case 8:
@@ -121,7 +124,7 @@ public:
             break;
         case 14:
             call = "FindLstn";
-            findListeners();
+            status = findListeners();
             break;
         }
 
@@ -132,8 +135,13 @@ public:
             return;
         FUZZ_CHECK(m_bench->trace().totalAdded() == linesBefore + 1, "%s added %zu trace lines",
                    call, m_bench->trace().totalAdded() - linesBefore);
-        const long ibsta = d.ThreadIbsta();
-        const long iberr = d.ThreadIberr();
+        const Trace& trace = m_bench->trace();
+        const BusCall traced = trace.records(trace.size() - 1).back();
+        FUZZ_CHECK(traced.ibsta == status.ibsta && traced.iberr == status.iberr &&
+                       traced.ibcntl == status.ibcntl,
+                   "%s returned another status than it traced", call);
+        const long ibsta = status.ibsta;
+        const long iberr = status.iberr;
         FUZZ_CHECK((ibsta & sta::CMPL) && (ibsta & ~0xFFFFL) == 0, "%s left ibsta 0x%lX", call,
                    ibsta);
         if (ibsta & sta::ERR) {
@@ -144,8 +152,7 @@ public:
             FUZZ_CHECK(!(ibsta & sta::TIMO) || iberr == err::EABO, "%s set TIMO with iberr %ld",
                        call, iberr);
         }
-        FUZZ_CHECK(d.ThreadIbcntl() >= 0 && d.ThreadIbcnt() == d.ThreadIbcntl(),
-                   "%s left ibcnt %ld, ibcntl %ld", call, d.ThreadIbcnt(), d.ThreadIbcntl());
+        FUZZ_CHECK(status.ibcntl >= 0, "%s left ibcntl %ld", call, status.ibcntl);
     }
 
 private:
@@ -191,7 +198,7 @@ private:
         return f;
     }
 
-    void receive()
+    DriverStatus receive()
     {
         const int board = this->board();
         const Addr4882 address = this->address();
@@ -215,17 +222,18 @@ private:
         for (std::size_t i = 0; i < room; ++i)
             buffer[i] = 0xA5;
         Driver& d = m_bench->driver();
-        d.Receive(board, address, buffer.get(), count, termination);
-        const long got = d.ThreadIbcntl();
+        const DriverStatus status = d.Receive(board, address, buffer.get(), count, termination);
+        const long got = status.ibcntl;
         FUZZ_CHECK(got >= 0 && got <= std::max(count, 0L),
                    "Receive of %ld bytes reported %ld received", count, got);
         // What did not arrive is left as it was.
         for (std::size_t i = static_cast<std::size_t>(got); i < room; ++i)
             FUZZ_CHECK(buffer[i] == 0xA5, "Receive of %ld bytes (%ld received) wrote at %zu", count,
                        got, i);
+        return status;
     }
 
-    void findListeners()
+    DriverStatus findListeners()
     {
         const int board = this->board();
         std::vector<Addr4882> list;
@@ -237,15 +245,17 @@ private:
         const std::size_t room = limit > 0 ? static_cast<std::size_t>(limit) : 0;
         std::vector<Addr4882> found(room, 0xA5A5);
         Driver& d = m_bench->driver();
-        d.FindLstn(board, list.data(), found.empty() ? nullptr : found.data(), limit);
-        const long got = d.ThreadIbcntl();
-        if (!(d.ThreadIbsta() & sta::ERR) || d.ThreadIberr() == err::ETAB) {
+        const DriverStatus status =
+            d.FindLstn(board, list.data(), found.empty() ? nullptr : found.data(), limit);
+        const long got = status.ibcntl;
+        if (!status.failed() || status.iberr == err::ETAB) {
             FUZZ_CHECK(got >= 0 && got <= std::max(limit, 0L),
                        "FindLstn with a limit of %ld reported %ld found", limit, got);
             // What it did not find is left as it was.
             for (std::size_t i = static_cast<std::size_t>(got); i < room; ++i)
                 FUZZ_CHECK(found[i] == 0xA5A5, "FindLstn (%ld found) wrote at %zu", got, i);
         }
+        return status;
     }
 
     FuzzedDataProvider& m_in;

@@ -61,11 +61,11 @@ public:
 
     void send(std::string_view bytes, int eotMode)
     {
-        driver().Send(0, address(), reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                      static_cast<long>(bytes.size()), eotMode);
-        const long ibsta = driver().ThreadIbsta();
+        const DriverStatus sent =
+            driver().Send(0, address(), reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                          static_cast<long>(bytes.size()), eotMode);
         const long expected = static_cast<long>(bytes.size()) + (eotMode == eot::NLend ? 1 : 0);
-        check((ibsta & sta::ERR) == 0 && driver().ThreadIbcntl() == expected, [&] {
+        check(!sent.failed() && sent.ibcntl == expected, [&] {
             return "Send(" + show(bytes) + ") to the unit's own address failed or miscounted";
         });
     }
@@ -74,11 +74,12 @@ public:
     Reply receive(int termination)
     {
         const auto buffer = std::make_unique<std::uint8_t[]>(kReplyBuffer);
-        driver().Receive(0, address(), buffer.get(), kReplyBuffer, termination);
+        const DriverStatus status =
+            driver().Receive(0, address(), buffer.get(), kReplyBuffer, termination);
         Reply r;
-        r.ibsta = driver().ThreadIbsta();
-        r.iberr = driver().ThreadIberr();
-        const long count = driver().ThreadIbcntl();
+        r.ibsta = status.ibsta;
+        r.iberr = status.iberr;
+        const long count = status.ibcntl;
         check(count >= 0 && count <= kReplyBuffer, [&] {
             return "Receive reported " + std::to_string(count) + " bytes for an 18-byte buffer";
         });

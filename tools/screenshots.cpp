@@ -83,7 +83,7 @@ bool newUserWithoutLibrary(const QString& hintPath, const QString& choicePath)
     ProgramControllers controllers(
         bus, DriverChoice{}, [library](const DriverSpec&) { return library(); }, listPorts);
     ProgramState state;
-    GPIB32 gpib(bus, state.status);
+    GPIB32 gpib(bus);
     test::CountingNotifier notifier;
     test::ManualClock clock;
     AppContext app{state, gpib, clock, notifier};
@@ -126,7 +126,7 @@ int main(int argc, char** argv)
 
     auto bench = sim::makeDefaultBench();
     ProgramState state;
-    GPIB32 gpib(bench->driver(), state.status);
+    GPIB32 gpib(bench->driver());
     test::CountingNotifier notifier;
     AppContext app{state, gpib, bench->clock(), notifier};
 

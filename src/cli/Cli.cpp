@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
+#include <variant>
 
 namespace gpibconfig::cli {
 
@@ -23,9 +24,36 @@ namespace {
 
 const QString kProgram = QStringLiteral("gpibconfig-cli");
 
-// Ends a command with its exit status; thrown by the runner's helpers, caught by run().
+// How a command ends early: what went wrong is on standard error already, `status` is the exit
+// status.
 struct Stop {
     int status;
+};
+
+// What a step of a command comes to: its value, or the Stop that ends the command, which the
+// command hands straight back (`if (!step) return step.status();`). A failure leaves a step this
+// way only; nothing is thrown.
+template <typename T = std::monostate> class [[nodiscard]] Step {
+public:
+    Step(T value = T{})
+        : m_result(std::move(value))
+    {
+    }
+    Step(Stop stop)
+        : m_result(stop)
+    {
+    }
+
+    explicit operator bool() const { return std::holds_alternative<T>(m_result); }
+    T& operator*() { return std::get<T>(m_result); }
+    const T& operator*() const { return std::get<T>(m_result); }
+    const T* operator->() const { return &std::get<T>(m_result); }
+    // A step that stopped the command: its Stop, and the exit status in it.
+    Stop stop() const { return std::get<Stop>(m_result); }
+    int status() const { return stop().status; }
+
+private:
+    std::variant<T, Stop> m_result;
 };
 
 // Time-out code of a probe for a listener where the driver cannot find them itself: 100 ms.
@@ -94,7 +122,7 @@ bool refusedByTheUnit(const UnitSession::Setting& setting)
 QString where(const Model& model, const UnitAddress& unit, std::optional<int> channel)
 {
     QString text =
-        QLatin1String(model.entry) + QStringLiteral(" at ") + QString::number(unit.PrimaryAddress);
+        QLatin1String(model.entry) + QStringLiteral(" at ") + QString::number(unit.primary);
     if (channel)
         text += QStringLiteral(", channel %1").arg(*channel);
     return text;
@@ -167,17 +195,17 @@ private:
             m_env.err(QStringLiteral("\r\x1b[K"));
         m_progressShown = false;
     }
-    [[noreturn]] void usage(const QString& message)
+    Stop usage(const QString& message)
     {
         err(kProgram + QStringLiteral(": ") + message + QStringLiteral("\nTry '") + kProgram +
             QStringLiteral(" --help'.\n"));
-        throw Stop{kExitUsage};
+        return Stop{kExitUsage};
     }
-    [[noreturn]] void badProfile(const QString& file, const QString& message)
+    Stop badProfile(const QString& file, const QString& message)
     {
         err(kProgram + QStringLiteral(": ") + file + QStringLiteral(": ") + message +
             QStringLiteral("\n"));
-        throw Stop{kExitBadProfile};
+        return Stop{kExitBadProfile};
     }
     void warn(const QString& message)
     {
@@ -185,36 +213,50 @@ private:
     }
 
     // --- arguments ------------------------------------------------------------------------
-    void allowOptions(std::initializer_list<const char*> allowed);
-    void expectArguments(qsizetype count, const char* synopsis);
-    const Model& entryArgument(const QString& text);
-    TypedAddress addressOf(const QString& text);
-    std::optional<int> channelFor(const Model& model);
-    QByteArray readProfileFile(const QString& file);
+    Step<> allowOptions(std::initializer_list<const char*> allowed);
+    Step<> expectArguments(qsizetype count, const char* synopsis);
+    Step<const Model*> entryArgument(const QString& text);
+    Step<TypedAddress> addressOf(const QString& text);
+    Step<std::optional<int>> channelFor(const Model& model);
+    Step<QByteArray> readProfileFile(const QString& file);
+    // ENTRY ADDRESS of show, set, save and backup, and the --channel given for that entry.
+    struct Target {
+        const Model* model = nullptr;
+        TypedAddress address;
+        std::optional<int> channel;
+    };
+    Step<Target> target();
 
     // --- the bus --------------------------------------------------------------------------
-    void openBus();
-    [[noreturn]] void busFailure(const QString& title, const GpibStatus& status);
-    [[noreturn]] void busFailure(const QString& title) { busFailure(title, m_state.status); }
-    void check(const UnitSession& session)
+    Step<> openBus();
+    // Reports a failed call as the window does (the status report, then the driver's plain
+    // words), takes the run's board offline and ends the command with status 2.
+    Stop busFailure(const BusFailure& failure);
+    // A failure of a session's step ends the command, also one the window lets pass.
+    Step<> check(const UnitSession::Failure& failure)
     {
-        if (const auto& failure = session.uncheckedFailure())
-            busFailure(failure->title, failure->status);
+        if (failure)
+            return busFailure(*failure);
+        return {};
     }
-    void requirePowerCycleAnswer(const Model& model);
-    void openUnit(const Model& model, const TypedAddress& address);
+    Step<> requirePowerCycleAnswer(const Model& model);
+    Step<> openUnit(const Model& model, const TypedAddress& address);
     UnitSession session(const Model& model)
     {
         return UnitSession(*m_gpib, m_bus->clock(), model, m_opt.board, m_state.unit);
     }
     // Set Address for one channel (0: a unit without channels), up to the start actions;
     // `afterClear` runs right after the device clear.
-    void beginChannel(UnitSession& session, std::optional<int> channel,
-                      const std::function<void()>& afterClear = {});
-    FunctionValue read(UnitSession& session, int number);
-    ChannelValues readChannel(UnitSession& session, std::optional<int> channel);
-    QString identify();
-    void checkIdentity(const Model& model, const QString& file);
+    Step<> beginChannel(UnitSession& session, std::optional<int> channel,
+                        const std::function<Step<>()>& afterClear = {});
+    Step<FunctionValue> read(UnitSession& session, int number);
+    Step<ChannelValues> readChannel(UnitSession& session, std::optional<int> channel);
+    // What show and backup begin with: the unit opened and every channel read (only `only`
+    // when given).
+    Step<UnitValues> readUnit(const Model& model, const TypedAddress& address,
+                              std::optional<int> only);
+    Step<QString> identify();
+    Step<> checkIdentity(const Model& model, const QString& file);
 
     // --- commands -------------------------------------------------------------------------
     int models();
@@ -240,169 +282,196 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Arguments
 
-void Runner::allowOptions(std::initializer_list<const char*> allowed)
+Step<> Runner::allowOptions(std::initializer_list<const char*> allowed)
 {
     for (const QString& name : m_opt.given) {
         const bool ok = std::any_of(allowed.begin(), allowed.end(),
                                     [&name](const char* a) { return name == QLatin1String(a); });
         if (!ok)
-            usage(QStringLiteral("--%1 does not apply to %2").arg(name, m_opt.command));
+            return usage(QStringLiteral("--%1 does not apply to %2").arg(name, m_opt.command));
     }
+    return {};
 }
 
-void Runner::expectArguments(qsizetype count, const char* synopsis)
+Step<> Runner::expectArguments(qsizetype count, const char* synopsis)
 {
     if (m_opt.args.size() != count)
-        usage(QStringLiteral("%1 takes %2").arg(m_opt.command, QLatin1String(synopsis)));
+        return usage(QStringLiteral("%1 takes %2").arg(m_opt.command, QLatin1String(synopsis)));
+    return {};
 }
 
-const Model& Runner::entryArgument(const QString& text)
+Step<const Model*> Runner::entryArgument(const QString& text)
 {
     const Model* model = findEntry(text);
     if (!model)
-        usage(QStringLiteral("unknown entry \"%1\"; '%2 models' lists them").arg(text, kProgram));
-    return *model;
+        return usage(
+            QStringLiteral("unknown entry \"%1\"; '%2 models' lists them").arg(text, kProgram));
+    return model;
 }
 
-TypedAddress Runner::addressOf(const QString& text)
+Step<TypedAddress> Runner::addressOf(const QString& text)
 {
     const auto address = addressArgument(text);
     if (!address)
-        usage(QStringLiteral("address out of range: \"%1\" (a primary address 0 to 30, or "
-                             "primary * 100 + secondary, e.g. 512)")
-                  .arg(text));
+        return usage(QStringLiteral("address out of range: \"%1\" (a primary address 0 to 30, or "
+                                    "primary * 100 + secondary, e.g. 512)")
+                         .arg(text));
     return *address;
 }
 
-std::optional<int> Runner::channelFor(const Model& model)
+Step<std::optional<int>> Runner::channelFor(const Model& model)
 {
     if (!m_opt.channel)
-        return std::nullopt;
+        return std::optional<int>();
     if (!model.multiChannel())
-        usage(QStringLiteral("the %1 has no channels").arg(QLatin1String(model.entry)));
+        return usage(QStringLiteral("the %1 has no channels").arg(QLatin1String(model.entry)));
     if (*m_opt.channel < 1 || *m_opt.channel > model.channelCount)
-        usage(QStringLiteral("the %1 has channels 1 to %2")
-                  .arg(QLatin1String(model.entry))
-                  .arg(model.channelCount));
+        return usage(QStringLiteral("the %1 has channels 1 to %2")
+                         .arg(QLatin1String(model.entry))
+                         .arg(model.channelCount));
     return m_opt.channel;
 }
 
-QByteArray Runner::readProfileFile(const QString& file)
+Step<Runner::Target> Runner::target()
+{
+    const auto entry = entryArgument(m_opt.args[0]);
+    if (!entry)
+        return entry.stop();
+    const auto address = addressOf(m_opt.args[1]);
+    if (!address)
+        return address.stop();
+    const auto channel = channelFor(**entry);
+    if (!channel)
+        return channel.stop();
+    return Target{*entry, *address, *channel};
+}
+
+Step<QByteArray> Runner::readProfileFile(const QString& file)
 {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        badProfile(file, QStringLiteral("cannot be read: ") + f.errorString());
+        return badProfile(file, QStringLiteral("cannot be read: ") + f.errorString());
     // One byte more than any profile may have tells an oversized file without reading it all.
     const QByteArray bytes = f.read(kMaxProfileBytes + 1);
     if (bytes.isEmpty() && f.error() != QFileDevice::NoError)
-        badProfile(file, QStringLiteral("cannot be read: ") + f.errorString());
+        return badProfile(file, QStringLiteral("cannot be read: ") + f.errorString());
     return bytes;
 }
 
 // ---------------------------------------------------------------------------------------------
 // The bus
 
-void Runner::openBus()
+Step<> Runner::openBus()
 {
     TracingDriver::Sink sink;
     if (m_opt.trace) {
         QString error;
         const auto traceSink = traceFileSink(*m_opt.trace, m_env.err, &error);
         if (!traceSink)
-            usage(error);
+            return usage(error);
         sink = *traceSink;
     }
     m_bus = m_env.openBus(m_opt.driver, sink);
     if (!m_bus)
-        usage(QStringLiteral("no bus for the driver %1").arg(m_opt.driver.toString()));
-    m_state.BoardIndex = m_opt.board;
-    m_gpib = std::make_unique<GPIB32>(m_bus->driver(), m_state.status);
+        return usage(QStringLiteral("no bus for the driver %1").arg(m_opt.driver.toString()));
+    m_state.board = m_opt.board;
+    m_gpib = std::make_unique<GPIB32>(m_bus->driver());
+    return {};
 }
 
-void Runner::busFailure(const QString& title, const GpibStatus& status)
+Stop Runner::busFailure(const BusFailure& failure)
 {
-    const QString report = formatStatusReport(title, status.ibsta, status.iberr, status.ibcntl);
+    const GpibStatus& status = failure.status;
+    const QString report = statusReport(failure);
     const QString hint = m_bus->driver().explainFailure(status.ibsta, status.iberr, status.ibcntl);
     // As the window's report does: the board is taken offline after a failure.
-    (void)m_gpib->ibonl(m_opt.board, 0);
+    UnitSession::takeBoardOffline(*m_gpib, m_state.board);
     err(report + QLatin1Char('\n') + (hint.isEmpty() ? QString() : hint + QLatin1Char('\n')));
-    throw Stop{kExitBusFailure};
+    return Stop{kExitBusFailure};
 }
 
-void Runner::requirePowerCycleAnswer(const Model& model)
+Step<> Runner::requirePowerCycleAnswer(const Model& model)
 {
     if (model.powerCycle && !m_opt.powerCycled && !m_env.inputIsTerminal)
-        usage(QStringLiteral("the %1 must be switched off and on before it is configured; do so "
-                             "and give --power-cycled (there is no terminal to ask on)")
-                  .arg(QLatin1String(model.entry)));
+        return usage(
+            QStringLiteral("the %1 must be switched off and on before it is configured; do so "
+                           "and give --power-cycled (there is no terminal to ask on)")
+                .arg(QLatin1String(model.entry)));
+    return {};
 }
 
-void Runner::openUnit(const Model& model, const TypedAddress& address)
+Step<> Runner::openUnit(const Model& model, const TypedAddress& address)
 {
-    requirePowerCycleAnswer(model);
-    openBus();
-    m_state.ModelNumber = QLatin1String(model.entry);
-    m_state.ModelCode = model.code;
-    m_state.unit.PrimaryAddress = address.primary;
-    m_state.unit.SecondaryAddress = address.secondary.value_or(0);
-    m_state.unit.DeviceAddress = address.word;
+    if (const auto answered = requirePowerCycleAnswer(model); !answered)
+        return answered;
+    if (const auto opened = openBus(); !opened)
+        return opened;
+    m_state.modelEntry = QLatin1String(model.entry);
+    m_state.modelCode = model.code;
+    m_state.unit.primary = address.primary;
+    m_state.unit.secondary = address.secondary.value_or(0);
+    m_state.unit.word = address.word;
 
-    if (!UnitSession::prepareBoard(*m_gpib, m_state.status, m_opt.board))
-        busFailure(QStringLiteral("SendIFC Error"));
+    if (const auto failure = UnitSession::prepareBoard(*m_gpib, m_opt.board))
+        return busFailure(*failure);
     if (model.powerCycle && !m_opt.powerCycled) {
         err(QStringLiteral("Turn the %1 at %2 off and back on, then press Enter when its RDY LED "
                            "is on.\n")
                 .arg(QLatin1String(model.entry))
                 .arg(address.primary));
         if (!m_env.waitForEnter || !m_env.waitForEnter())
-            usage(QStringLiteral("the power cycle of the %1 was not confirmed")
-                      .arg(QLatin1String(model.entry)));
+            return usage(QStringLiteral("the power cycle of the %1 was not confirmed")
+                             .arg(QLatin1String(model.entry)));
     }
+    return {};
 }
 
-void Runner::beginChannel(UnitSession& session, std::optional<int> channel,
-                          const std::function<void()>& afterClear)
+Step<> Runner::beginChannel(UnitSession& session, std::optional<int> channel,
+                            const std::function<Step<>()>& afterClear)
 {
     const Model& model = session.model();
     UnitAddress& unit = m_state.unit;
     if (channel) {
-        unit.ChannelNumber = *channel;
-        unit.SecondaryAddress = static_cast<std::int16_t>(*channel + 10);
-        unit.DeviceAddress = UnitAddress::word(unit.PrimaryAddress, unit.SecondaryAddress);
+        unit.channel = *channel;
+        unit.secondary = static_cast<std::int16_t>(*channel + 10);
+        unit.word = UnitAddress::wordOf(unit.primary, unit.secondary);
     }
-    if (!session.clearDevice())
-        busFailure(QStringLiteral("DevClear Error"));
-    check(session);
+    if (const auto cleared = check(session.clearDevice()); !cleared)
+        return cleared;
     // The menu talks to the primary address alone, whatever secondary was typed.
     if (!model.multiChannel())
-        unit.DeviceAddress = unit.PrimaryAddress;
-    if (afterClear)
-        afterClear();
+        unit.word = unit.primary;
+    if (afterClear) {
+        if (const auto done = afterClear(); !done)
+            return done;
+    }
+    // The start actions go out after a failed interface clear too, as in the window; the first
+    // failure of the two ends the command.
+    UnitSession::Failure failure;
     if (model.hasNotice()) {
         if (!m_noticeShown)
             err(noticeText(model));
         m_noticeShown = true;
-        session.clearBus();
+        failure = session.clearBus();
     }
-    session.startActions();
-    check(session);
+    const UnitSession::Failure started = session.startActions();
+    return check(failure ? failure : started);
 }
 
-FunctionValue Runner::read(UnitSession& session, int number)
+Step<FunctionValue> Runner::read(UnitSession& session, int number)
 {
     const Model& model = session.model();
     const auto function = model.menu->function(number);
     const auto reading = session.query(number);
     if (!function || !reading)
         throw std::logic_error("a function outside the menu");
-    if (reading->failed)
-        busFailure(QStringLiteral("Receive Error"));
-    check(session);
+    if (const auto checked = check(reading->failure); !checked)
+        return checked.stop();
     return FunctionValue{number, model.busHeader(*function), QLatin1String(function->prompt),
                          reading->value, MenuLineValue(reading->shown)};
 }
 
-ChannelValues Runner::readChannel(UnitSession& session, std::optional<int> channel)
+Step<ChannelValues> Runner::readChannel(UnitSession& session, std::optional<int> channel)
 {
     ChannelValues values;
     values.channel = channel;
@@ -411,21 +480,51 @@ ChannelValues Runner::readChannel(UnitSession& session, std::optional<int> chann
     const QString label = where(model, m_state.unit, channel);
     for (int n = 1; n <= count; ++n) {
         progress(label + QStringLiteral(", function"), n, count);
-        values.functions.push_back(read(session, n));
+        auto value = read(session, n);
+        if (!value)
+            return value.stop();
+        values.functions.push_back(std::move(*value));
     }
     clearProgress();
     return values;
 }
 
-QString Runner::identify()
+Step<UnitValues> Runner::readUnit(const Model& model, const TypedAddress& address,
+                                  std::optional<int> only)
 {
-    const std::int16_t address = m_state.unit.DeviceAddress;
-    if (m_gpib->Send(m_opt.board, address, QStringLiteral("*IDN?"), 1).failed())
-        busFailure(QStringLiteral("Send IDN Error"));
+    if (const auto opened = openUnit(model, address); !opened)
+        return opened.stop();
+    UnitValues values{&model, address.primary, address.secondary, {}};
+    UnitSession unit = session(model);
+    std::vector<std::optional<int>> channels;
+    if (model.multiChannel()) {
+        for (int c = 1; c <= model.channelCount; ++c)
+            if (!only || *only == c)
+                channels.emplace_back(c);
+    } else {
+        channels.emplace_back(std::nullopt);
+    }
+    for (const std::optional<int> channel : channels) {
+        if (const auto begun = beginChannel(unit, channel); !begun)
+            return begun.stop();
+        auto read = readChannel(unit, channel);
+        if (!read)
+            return read.stop();
+        values.channels.push_back(std::move(*read));
+    }
+    return values;
+}
+
+Step<QString> Runner::identify()
+{
+    const std::int16_t address = m_state.unit.word;
+    const GpibStatus sent = m_gpib->Send(m_opt.board, address, QStringLiteral("*IDN?"), 1);
+    if (sent.failed())
+        return busFailure({QStringLiteral("Send IDN Error"), sent});
     QString reply(kIdnLength, QLatin1Char(' '));
     const GpibStatus status = m_gpib->Receive(m_opt.board, address, reply, 0);
     if (status.failed())
-        busFailure(QStringLiteral("Receive IDN Error"));
+        return busFailure({QStringLiteral("Receive IDN Error"), status});
     QString answer = reply.left(std::clamp<qsizetype>(status.ibcntl, 0, reply.size()));
     if (const qsizetype lf = answer.indexOf(QLatin1Char('\n')); lf >= 0)
         answer.truncate(lf);
@@ -441,15 +540,18 @@ const Model* modelOfIdentification(const QString& idn)
     return findEntry(fields[1].trimmed());
 }
 
-void Runner::checkIdentity(const Model& model, const QString& file)
+Step<> Runner::checkIdentity(const Model& model, const QString& file)
 {
-    const QString idn = identify();
-    if (modelOfIdentification(idn) != &model)
-        badProfile(file, QStringLiteral("the profile is for a %1, but the unit at %2 answers "
-                                        "*IDN? with \"%3\"")
-                             .arg(QLatin1String(model.entry))
-                             .arg(m_state.unit.PrimaryAddress)
-                             .arg(printable(idn)));
+    const auto idn = identify();
+    if (!idn)
+        return idn.stop();
+    if (modelOfIdentification(*idn) != &model)
+        return badProfile(file, QStringLiteral("the profile is for a %1, but the unit at %2 "
+                                               "answers *IDN? with \"%3\"")
+                                    .arg(QLatin1String(model.entry))
+                                    .arg(m_state.unit.primary)
+                                    .arg(printable(*idn)));
+    return {};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -457,8 +559,10 @@ void Runner::checkIdentity(const Model& model, const QString& file)
 
 int Runner::models()
 {
-    allowOptions({});
-    expectArguments(0, "no arguments");
+    if (const auto allowed = allowOptions({}); !allowed)
+        return allowed.status();
+    if (const auto given = expectArguments(0, "no arguments"); !given)
+        return given.status();
     const auto yesNo = [](bool b) { return b ? QStringLiteral("yes") : QStringLiteral("no"); };
     if (m_opt.json) {
         Json list = Json::array();
@@ -504,11 +608,14 @@ int Runner::models()
 
 int Runner::scan()
 {
-    allowOptions({});
-    expectArguments(0, "no arguments");
-    openBus();
-    if (!UnitSession::prepareBoard(*m_gpib, m_state.status, m_opt.board))
-        busFailure(QStringLiteral("SendIFC Error"));
+    if (const auto allowed = allowOptions({}); !allowed)
+        return allowed.status();
+    if (const auto given = expectArguments(0, "no arguments"); !given)
+        return given.status();
+    if (const auto opened = openBus(); !opened)
+        return opened.status();
+    if (const auto failure = UnitSession::prepareBoard(*m_gpib, m_opt.board))
+        return busFailure(*failure).status;
 
     struct Found {
         std::int16_t word;
@@ -522,8 +629,9 @@ int Runner::scan()
 
     if (m_gpib->canFindListeners()) {
         std::vector<std::int16_t> words;
-        if (m_gpib->FindLstn(m_opt.board, primaries, words, 31 * 32).failed())
-            busFailure(QStringLiteral("FindLstn Error"));
+        if (const GpibStatus s = m_gpib->FindLstn(m_opt.board, primaries, words, 31 * 32);
+            s.failed())
+            return busFailure({QStringLiteral("FindLstn Error"), s}).status;
         for (const std::int16_t word : words)
             found.push_back({word, std::nullopt});
     } else {
@@ -534,8 +642,8 @@ int Runner::scan()
         int maxChannels = 1;
         for (const Model& m : gpibconfig::models())
             maxChannels = std::max(maxChannels, m.channelCount);
-        if (m_gpib->ibtmo(m_opt.board, kProbeTimeout) < 0)
-            busFailure(QStringLiteral("ibtmo Error"));
+        if (const GpibStatus s = m_gpib->ibtmo(m_opt.board, kProbeTimeout); s.failed())
+            return busFailure({QStringLiteral("ibtmo Error"), s}).status;
         // Nothing is there when nobody listens (ENOL), the query times out, or the controller
         // cannot reach the address at all (EARG: an AR488 board's own address 0). One that
         // cannot reach secondary addresses says so once and the scan goes on with the primary
@@ -556,45 +664,52 @@ int Runner::scan()
             }
             return false;
         };
-        const auto probe = [&](std::int16_t word) -> std::optional<QString> {
+        // The *IDN? answer at `word`; none where nothing is there.
+        const auto probe = [&](std::int16_t word) -> Step<std::optional<QString>> {
+            const std::optional<QString> nobody;
             const GpibStatus sent = m_gpib->Send(m_opt.board, word, QStringLiteral("*IDN?"), 1);
             if (sent.failed()) {
                 if (nothingThere(word, sent))
-                    return std::nullopt;
-                busFailure(QStringLiteral("Send IDN Error"), sent);
+                    return nobody;
+                return busFailure({QStringLiteral("Send IDN Error"), sent});
             }
             QString reply(kIdnLength, QLatin1Char(' '));
             const GpibStatus status = m_gpib->Receive(m_opt.board, word, reply, 0);
             if (status.failed()) {
                 if (nothingThere(word, status))
-                    return std::nullopt;
-                busFailure(QStringLiteral("Receive IDN Error"), status);
+                    return nobody;
+                return busFailure({QStringLiteral("Receive IDN Error"), status});
             }
             if (status.ibcntl <= 0)
-                return std::nullopt;
+                return nobody;
             QString answer = reply.left(std::clamp<qsizetype>(status.ibcntl, 0, reply.size()));
             if (const qsizetype lf = answer.indexOf(QLatin1Char('\n')); lf >= 0)
                 answer.truncate(lf);
-            return answer.trimmed();
+            return std::optional(answer.trimmed());
         };
         for (const std::int16_t pad : primaries) {
             progress(QStringLiteral("scan, address"), pad + 1, 31);
-            if (auto idn = probe(pad)) {
-                found.push_back({pad, idn});
+            const auto idn = probe(pad);
+            if (!idn)
+                return idn.status();
+            if (*idn) {
+                found.push_back({pad, *idn});
                 continue;
             }
             for (int channel = 1; channel <= maxChannels && maxChannels > 1 && secondaries;
                  ++channel) {
-                const auto word = UnitAddress::word(pad, static_cast<std::int16_t>(10 + channel));
-                auto idn = probe(word);
-                if (!idn)
+                const auto word = UnitAddress::wordOf(pad, static_cast<std::int16_t>(10 + channel));
+                const auto answer = probe(word);
+                if (!answer)
+                    return answer.status();
+                if (!*answer)
                     break;
-                found.push_back({word, idn});
+                found.push_back({word, *answer});
             }
         }
         clearProgress();
-        if (m_gpib->ibtmo(m_opt.board, kRunTimeout) < 0)
-            busFailure(QStringLiteral("ibtmo Error"));
+        if (const GpibStatus s = m_gpib->ibtmo(m_opt.board, kRunTimeout); s.failed())
+            return busFailure({QStringLiteral("ibtmo Error"), s}).status;
     }
 
     Json list = Json::array();
@@ -672,48 +787,44 @@ QString Runner::table(const UnitValues& values) const
 
 int Runner::show()
 {
-    allowOptions({"channel", "power-cycled"});
-    expectArguments(2, "ENTRY ADDRESS");
-    const Model& model = entryArgument(m_opt.args[0]);
-    const TypedAddress address = addressOf(m_opt.args[1]);
-    const auto channel = channelFor(model);
+    if (const auto allowed = allowOptions({"channel", "power-cycled"}); !allowed)
+        return allowed.status();
+    if (const auto given = expectArguments(2, "ENTRY ADDRESS"); !given)
+        return given.status();
+    const auto target = this->target();
+    if (!target)
+        return target.status();
 
-    openUnit(model, address);
-    UnitValues values{&model, address.primary, address.secondary, {}};
-    UnitSession unit = session(model);
-    if (model.multiChannel()) {
-        for (int c = 1; c <= model.channelCount; ++c) {
-            if (channel && *channel != c)
-                continue;
-            beginChannel(unit, c);
-            values.channels.push_back(readChannel(unit, c));
-        }
-    } else {
-        beginChannel(unit, std::nullopt);
-        values.channels.push_back(readChannel(unit, std::nullopt));
-    }
-    out(m_opt.json ? unitDocument(values).toText() : table(values));
+    const auto values = readUnit(*target->model, target->address, target->channel);
+    if (!values)
+        return values.status();
+    out(m_opt.json ? unitDocument(*values).toText() : table(*values));
     return kExitDone;
 }
 
 int Runner::set()
 {
-    allowOptions({"channel", "power-cycled"});
+    if (const auto allowed = allowOptions({"channel", "power-cycled"}); !allowed)
+        return allowed.status();
     if (m_opt.args.size() < 3)
-        usage(QStringLiteral("set takes ENTRY ADDRESS FUNC=VALUE..."));
-    const Model& model = entryArgument(m_opt.args[0]);
-    const TypedAddress address = addressOf(m_opt.args[1]);
-    const auto channel = channelFor(model);
+        return usage(QStringLiteral("set takes ENTRY ADDRESS FUNC=VALUE...")).status;
+    const auto target = this->target();
+    if (!target)
+        return target.status();
+    const Model& model = *target->model;
+    const TypedAddress& address = target->address;
+    const std::optional<int> channel = target->channel;
     if (model.multiChannel() && !channel)
-        usage(QStringLiteral("the %1 has %2 channels: say which with --channel")
-                  .arg(QLatin1String(model.entry))
-                  .arg(model.channelCount));
+        return usage(QStringLiteral("the %1 has %2 channels: say which with --channel")
+                         .arg(QLatin1String(model.entry))
+                         .arg(model.channelCount))
+            .status;
 
     std::vector<Assignment> assignments;
     for (const QString& arg : m_opt.args.mid(2)) {
         const qsizetype eq = arg.indexOf(QLatin1Char('='));
         if (eq < 0)
-            usage(QStringLiteral("\"%1\" is not FUNC=VALUE").arg(arg));
+            return usage(QStringLiteral("\"%1\" is not FUNC=VALUE").arg(arg)).status;
         const QString name = arg.left(eq).trimmed();
         Assignment a;
         a.value = UnitSession::oneMessage(arg.mid(eq + 1));
@@ -726,17 +837,20 @@ int Runner::set()
                 a.number = n;
         }
         if (a.number == 0)
-            usage(QStringLiteral("the %1 has no function \"%2\"; '%3 models --json' lists its "
-                                 "menu")
-                      .arg(QLatin1String(model.entry), name, kProgram));
+            return usage(QStringLiteral("the %1 has no function \"%2\"; '%3 models --json' lists "
+                                        "its menu")
+                             .arg(QLatin1String(model.entry), name, kProgram))
+                .status;
         if (a.value.trimmed().isEmpty())
-            usage(QStringLiteral("no value given for %1").arg(name));
+            return usage(QStringLiteral("no value given for %1").arg(name)).status;
         assignments.push_back(a);
     }
 
-    openUnit(model, address);
+    if (const auto opened = openUnit(model, address); !opened)
+        return opened.status();
     UnitSession unit = session(model);
-    beginChannel(unit, channel);
+    if (const auto begun = beginChannel(unit, channel); !begun)
+        return begun.status();
 
     bool refused = false;
     Json settings = Json::array();
@@ -744,10 +858,14 @@ int Runner::set()
     for (const Assignment& a : assignments) {
         progress(where(model, m_state.unit, channel) + QStringLiteral(", setting"), ++k,
                  static_cast<int>(assignments.size()));
-        const FunctionValue before = read(unit, a.number);
-        const std::int16_t primaryBefore = m_state.unit.PrimaryAddress;
+        const auto queried = read(unit, a.number);
+        if (!queried)
+            return queried.status();
+        const FunctionValue& before = *queried;
+        const std::int16_t primaryBefore = m_state.unit.primary;
         const auto setting = unit.set(a.number, a.value);
-        check(unit);
+        if (const auto checked = check(setting->failure); !checked)
+            return checked.status();
         Json& item = settings.append(Json::object());
         item.insert(QStringLiteral("number"), a.number);
         item.insert(QStringLiteral("header"), before.header);
@@ -781,10 +899,9 @@ int Runner::set()
                                                ? Json(setting->status.value)
                                                : Json());
         QString moved;
-        if (m_state.unit.PrimaryAddress != primaryBefore) {
-            moved =
-                QStringLiteral(" (the unit now answers at %1)").arg(m_state.unit.PrimaryAddress);
-            item.insert(QStringLiteral("address"), static_cast<int>(m_state.unit.PrimaryAddress));
+        if (m_state.unit.primary != primaryBefore) {
+            moved = QStringLiteral(" (the unit now answers at %1)").arg(m_state.unit.primary);
+            item.insert(QStringLiteral("address"), static_cast<int>(m_state.unit.primary));
         }
         if (!m_opt.json)
             out(QStringLiteral("%1  %2 -> %3%4\n")
@@ -809,35 +926,42 @@ int Runner::set()
         warn(QStringLiteral("%1: not saved yet; switching it off brings back its saved settings, "
                             "so save it now with '%2 save %3 %4 --power-cycled'")
                  .arg(where(model, m_state.unit, channel), kProgram, QLatin1String(model.entry))
-                 .arg(m_state.unit.PrimaryAddress));
+                 .arg(m_state.unit.primary));
     return refused ? kExitRefused : kExitDone;
 }
 
 int Runner::save()
 {
-    allowOptions({"channel", "lock", "psc", "power-cycled"});
-    expectArguments(2, "ENTRY ADDRESS");
-    const Model& model = entryArgument(m_opt.args[0]);
-    const TypedAddress address = addressOf(m_opt.args[1]);
-    auto channel = channelFor(model);
+    if (const auto allowed = allowOptions({"channel", "lock", "psc", "power-cycled"}); !allowed)
+        return allowed.status();
+    if (const auto given = expectArguments(2, "ENTRY ADDRESS"); !given)
+        return given.status();
+    const auto target = this->target();
+    if (!target)
+        return target.status();
+    const Model& model = *target->model;
+    const TypedAddress& address = target->address;
+    std::optional<int> channel = target->channel;
     if ((m_opt.lock || m_opt.psc) && !model.lockable)
-        usage(QStringLiteral("the %1 has no settings lock and no power-on status setting")
-                  .arg(QLatin1String(model.entry)));
+        return usage(QStringLiteral("the %1 has no settings lock and no power-on status setting")
+                         .arg(QLatin1String(model.entry)))
+            .status;
     // The window saves a multi-channel unit from its last channel's address.
     if (model.multiChannel() && !channel)
         channel = model.channelCount;
 
-    openUnit(model, address);
+    if (const auto opened = openUnit(model, address); !opened)
+        return opened.status();
     UnitSession unit = session(model);
-    beginChannel(unit, channel);
+    if (const auto begun = beginChannel(unit, channel); !begun)
+        return begun.status();
     if (m_opt.psc) {
-        const auto verdict = unit.powerOnStatus(*m_opt.psc == 0);
-        if (verdict.kind == UnitSession::Verdict::Kind::BusFailed)
-            busFailure(verdict.title);
+        if (const auto checked = check(unit.powerOnStatus(*m_opt.psc == 0).failure); !checked)
+            return checked.status();
     }
     const auto verdict = m_opt.lock ? unit.lock() : unit.save();
-    if (verdict.kind == UnitSession::Verdict::Kind::BusFailed)
-        busFailure(verdict.title);
+    if (const auto checked = check(verdict.failure); !checked)
+        return checked.status();
     const QString place = where(model, m_state.unit, channel);
     if (m_opt.json) {
         Json doc = Json::object();
@@ -853,7 +977,7 @@ int Runner::save()
         out(doc.toText());
     }
     if (!verdict.confirmed()) {
-        warn(place + QStringLiteral(": ") + verdict.text);
+        warn(place + QStringLiteral(": ") + verdict.refusal);
         return kExitRefused;
     }
     if (!m_opt.json)
@@ -864,33 +988,35 @@ int Runner::save()
 
 int Runner::backup()
 {
-    allowOptions({"output", "power-cycled"});
-    expectArguments(2, "ENTRY ADDRESS");
-    const Model& model = entryArgument(m_opt.args[0]);
-    const TypedAddress address = addressOf(m_opt.args[1]);
+    if (const auto allowed = allowOptions({"output", "power-cycled"}); !allowed)
+        return allowed.status();
+    if (const auto given = expectArguments(2, "ENTRY ADDRESS"); !given)
+        return given.status();
+    const auto target = this->target();
+    if (!target)
+        return target.status();
+    const Model& model = *target->model;
+    const TypedAddress& address = target->address;
     // Opened before the bus, so a file that cannot be written costs no trip to the unit; the
     // profile replaces it only once it is whole.
     std::unique_ptr<QSaveFile> file;
     if (m_opt.output) {
         file = std::make_unique<QSaveFile>(*m_opt.output);
         if (!file->open(QIODevice::WriteOnly))
-            usage(QStringLiteral("cannot write %1: %2").arg(*m_opt.output, file->errorString()));
+            return usage(QStringLiteral("cannot write %1: %2")
+                             .arg(*m_opt.output, file->errorString()))
+                .status;
     }
 
-    openUnit(model, address);
+    auto values = readUnit(model, address, std::nullopt);
+    if (!values)
+        return values.status();
     Profile profile;
-    profile.unit = UnitValues{&model, address.primary, address.secondary, {}};
-    UnitSession unit = session(model);
-    if (model.multiChannel()) {
-        for (int c = 1; c <= model.channelCount; ++c) {
-            beginChannel(unit, c);
-            profile.unit.channels.push_back(readChannel(unit, c));
-        }
-    } else {
-        beginChannel(unit, std::nullopt);
-        profile.unit.channels.push_back(readChannel(unit, std::nullopt));
-    }
-    profile.idn = identify();
+    profile.unit = std::move(*values);
+    const auto idn = identify();
+    if (!idn)
+        return idn.status();
+    profile.idn = *idn;
     profile.taken = m_env.now().toUTC().toString(Qt::ISODate);
     const QByteArray text = profileDocument(profile).toText().toUtf8();
     if (!file) {
@@ -898,7 +1024,8 @@ int Runner::backup()
         return kExitDone;
     }
     if (file->write(text) != text.size() || !file->commit())
-        usage(QStringLiteral("cannot write %1: %2").arg(*m_opt.output, file->errorString()));
+        return usage(QStringLiteral("cannot write %1: %2").arg(*m_opt.output, file->errorString()))
+            .status;
     int settings = 0;
     for (const ChannelValues& c : profile.unit.channels)
         settings += static_cast<int>(c.functions.size());
@@ -921,25 +1048,36 @@ int Runner::backup()
 
 int Runner::restore(bool compareOnly)
 {
-    if (compareOnly)
-        allowOptions({"with-address", "power-cycled"});
-    else
-        allowOptions({"dry-run", "with-address", "no-save", "lock", "power-cycled"});
-    expectArguments(2, "FILE ADDRESS");
+    const auto allowed =
+        compareOnly ? allowOptions({"with-address", "power-cycled"})
+                    : allowOptions({"dry-run", "with-address", "no-save", "lock", "power-cycled"});
+    if (!allowed)
+        return allowed.status();
+    if (const auto given = expectArguments(2, "FILE ADDRESS"); !given)
+        return given.status();
     const QString file = m_opt.args[0];
-    const TypedAddress address = addressOf(m_opt.args[1]);
+    const auto typed = addressOf(m_opt.args[1]);
+    if (!typed)
+        return typed.status();
+    const TypedAddress& address = *typed;
     if (m_opt.lock && m_opt.noSave)
-        usage(QStringLiteral("--lock saves the settings; it does not go with --no-save"));
+        return usage(QStringLiteral("--lock saves the settings; it does not go with --no-save"))
+            .status;
 
-    const auto parsed = readProfile(readProfileFile(file));
+    const auto bytes = readProfileFile(file);
+    if (!bytes)
+        return bytes.status();
+    const auto parsed = readProfile(*bytes);
     if (const auto* problem = std::get_if<QString>(&parsed))
-        badProfile(file, *problem);
+        return badProfile(file, *problem).status;
     const Profile& profile = std::get<Profile>(parsed);
     const Model& model = *profile.unit.model;
     if (m_opt.lock && !model.lockable)
-        usage(QStringLiteral("the %1 has no settings lock").arg(QLatin1String(model.entry)));
+        return usage(QStringLiteral("the %1 has no settings lock").arg(QLatin1String(model.entry)))
+            .status;
 
-    openUnit(model, address);
+    if (const auto opened = openUnit(model, address); !opened)
+        return opened.status();
     UnitSession unit = session(model);
     const bool dryRun = compareOnly || m_opt.dryRun;
 
@@ -954,16 +1092,22 @@ int Runner::restore(bool compareOnly)
     bool refused = false;
     bool identified = false;
     for (const ChannelValues& channel : profile.unit.channels) {
-        beginChannel(unit, channel.channel, [&] {
-            if (!identified)
-                checkIdentity(model, file);
+        const auto begun = beginChannel(unit, channel.channel, [&]() -> Step<> {
+            if (identified)
+                return {};
             identified = true;
+            return checkIdentity(model, file);
         });
+        if (!begun)
+            return begun.status();
         int k = 0;
         for (const FunctionValue& wanted : channel.functions) {
             progress(where(model, m_state.unit, channel.channel) + QStringLiteral(", function"),
                      ++k, static_cast<int>(channel.functions.size()));
-            const FunctionValue current = read(unit, wanted.number);
+            const auto queried = read(unit, wanted.number);
+            if (!queried)
+                return queried.status();
+            const FunctionValue& current = *queried;
             Change change{channel.channel, current, wanted, wanted.value, std::nullopt};
             if (wanted.number == model.menu->addressFunction) {
                 // Where a unit sits is not one of its settings, unless asked: compared by the
@@ -984,7 +1128,8 @@ int Runner::restore(bool compareOnly)
                          .arg(where(model, m_state.unit, channel.channel), wanted.header));
             } else if (!dryRun) {
                 change.setting = unit.set(wanted.number, change.sent);
-                check(unit);
+                if (const auto checked = check(change.setting->failure); !checked)
+                    return checked.status();
                 if (change.setting->outcome != UnitSession::Setting::Outcome::Taken) {
                     refused = true;
                     warn(QStringLiteral("%1: %2 %3 %4")
@@ -1004,8 +1149,8 @@ int Runner::restore(bool compareOnly)
     std::optional<UnitSession::Verdict> verdict;
     if (!dryRun && !refused && !m_opt.noSave) {
         verdict = m_opt.lock ? unit.lock() : unit.save();
-        if (verdict->kind == UnitSession::Verdict::Kind::BusFailed)
-            busFailure(verdict->title);
+        if (const auto checked = check(verdict->failure); !checked)
+            return checked.status();
     }
 
     const QString place = where(model, m_state.unit, std::nullopt);
@@ -1086,7 +1231,7 @@ int Runner::restore(bool compareOnly)
         return kExitRefused;
     }
     if (verdict && !verdict->confirmed()) {
-        warn(place + QStringLiteral(": ") + verdict->text);
+        warn(place + QStringLiteral(": ") + verdict->refusal);
         return kExitRefused;
     }
     return kExitDone;
@@ -1111,8 +1256,9 @@ int Runner::execute()
         return restore(false);
     if (c == QLatin1String("diff"))
         return restore(true);
-    usage(c.isEmpty() ? QStringLiteral("no command given")
-                      : QStringLiteral("unknown command \"%1\"").arg(c));
+    return usage(c.isEmpty() ? QStringLiteral("no command given")
+                             : QStringLiteral("unknown command \"%1\"").arg(c))
+        .status;
 }
 
 } // namespace
@@ -1292,11 +1438,7 @@ int run(const QStringList& arguments, Environment& env)
     options.args = positional.mid(1);
 
     Runner runner(env, std::move(options));
-    try {
-        return runner.execute();
-    } catch (const Stop& stop) {
-        return stop.status;
-    }
+    return runner.execute();
 }
 
 } // namespace gpibconfig::cli

@@ -95,18 +95,14 @@ public:
     {
     }
 
-    void SendIFC(int) override { fail(); }
-    void DevClear(int, Addr4882) override { fail(); }
-    void Send(int, Addr4882, const std::uint8_t*, long, int) override { fail(); }
-    void Receive(int, Addr4882, std::uint8_t*, long, int) override { fail(); }
-    void SendCmds(int, const std::uint8_t*, long) override { fail(); }
-    int ibonl(int, int) override { return fail(); }
-    int ibsre(int, int) override { return fail(); }
-    int ibtmo(int, int) override { return fail(); }
-    long ThreadIbsta() override { return sta::ERR; }
-    long ThreadIberr() override { return err::EDVR; }
-    long ThreadIbcnt() override { return 0; }
-    long ThreadIbcntl() override { return 0; }
+    DriverStatus SendIFC(int) override { return kFailed; }
+    DriverStatus DevClear(int, Addr4882) override { return kFailed; }
+    DriverStatus Send(int, Addr4882, const std::uint8_t*, long, int) override { return kFailed; }
+    DriverStatus Receive(int, Addr4882, std::uint8_t*, long, int) override { return kFailed; }
+    DriverStatus SendCmds(int, const std::uint8_t*, long) override { return kFailed; }
+    DriverStatus ibonl(int, int) override { return kFailed; }
+    DriverStatus ibsre(int, int) override { return kFailed; }
+    DriverStatus ibtmo(int, int) override { return kFailed; }
 
     QString explainFailure(int, int, long) const override
     {
@@ -116,7 +112,7 @@ public:
     }
 
 private:
-    static int fail() { return sta::ERR; }
+    static constexpr DriverStatus kFailed{sta::ERR, err::EDVR, 0};
     QString m_why;
 };
 

@@ -65,7 +65,7 @@ struct BusCall {
     double seconds = 0;
     // Event: what happened on the bench.
     std::string text;
-    // The driver's status after the call, as its status reads gave it.
+    // The status the call returned.
     long ibsta = 0;
     long iberr = 0;
     long ibcntl = 0;

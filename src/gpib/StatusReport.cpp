@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StatusReport.h"
 
-#include "Gpib32.h"
 #include "core/Numbers.h"
 
 #include <array>
@@ -80,12 +79,10 @@ QString formatStatusReport(const QString& title, std::int16_t ibsta, std::int16_
            QStringLiteral("ibcnt = ") + signedDecimal(ibcntl);
 }
 
-QString ReportGpibError(GPIB32& gpib, const QString& title)
+QString statusReport(const BusFailure& failure)
 {
-    const GpibStatus& s = gpib.status();
-    const QString report = formatStatusReport(title, s.ibsta, s.iberr, s.ibcntl);
-    (void)gpib.ibonl(0, 0);
-    return report;
+    const GpibStatus& s = failure.status;
+    return formatStatusReport(failure.title, s.ibsta, s.iberr, s.ibcntl);
 }
 
 } // namespace gpibconfig

@@ -7,8 +7,6 @@
 
 namespace gpibconfig {
 
-class GPIB32;
-
 // The one-line report of a failed driver call, e.g.
 //   SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB board>ibcnt =  0
 QString formatStatusReport(const QString& title, std::int16_t ibsta, std::int16_t iberr,
@@ -19,8 +17,7 @@ QString formatStatusReport(const QString& title, std::int16_t ibsta, std::int16_
 QString statusBitNames(std::int16_t ibsta);
 QString errorName(int iberr);
 
-// The report of the current status under `title`. Takes board 0 offline after building it; the
-// status then describes that ibonl call.
-QString ReportGpibError(GPIB32& gpib, const QString& title);
+// The report of a failed call: its title and the status it left. Nothing else goes into it.
+QString statusReport(const BusFailure& failure);
 
 } // namespace gpibconfig

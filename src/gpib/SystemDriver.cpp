@@ -98,8 +98,6 @@ SystemDriver::Api bindLinuxGpib(Binder& b)
         api.ibsta = [f] { return static_cast<long>(f()); };
     if (auto f = b.get<Stat>("ThreadIberr"))
         api.iberr = [f] { return static_cast<long>(f()); };
-    if (auto f = b.get<Stat>("ThreadIbcnt"))
-        api.ibcnt = [f] { return static_cast<long>(f()); };
     if (auto f = b.get<Cntl>("ThreadIbcntl"))
         api.ibcntl = f;
     // void FindLstn(int board_desc, const Addr4882_t padList[], Addr4882_t resultList[],
@@ -165,8 +163,6 @@ template <typename Count, typename Ret> SystemDriver::Api bindNational(Binder& b
         api.ibsta = status(f);
     if (auto f = b.get<Stat>("ThreadIberr"))
         api.iberr = status(f);
-    if (auto f = b.get<Stat>("ThreadIbcnt"))
-        api.ibcnt = status(f);
     // FindLstn(int boardID, const Addr4882_t* padlist, Addr4882_t* resultlist, limit), the
     // address type a 16-bit short in both libraries.
     using Find = void(GPIB_CC*)(int, const short*, short*, Count);
@@ -266,92 +262,111 @@ bool SystemDriver::beginCall()
     return true;
 }
 
-void SystemDriver::SendIFC(int board)
-{
-    if (beginCall())
-        m_api.sendIfc(board);
-}
+namespace {
 
-void SystemDriver::DevClear(int board, Addr4882 address)
-{
-    if (beginCall())
-        m_api.devClear(board, address);
-}
+// Every call of a driver without a usable library.
+constexpr DriverStatus kNoLibrary{sta::ERR, err::EDVR, 0};
 
-void SystemDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-                        int eotMode)
-{
-    if (beginCall())
-        m_api.send(board, address, data, count, eotMode);
-}
+} // namespace
 
-void SystemDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                           int termination)
+DriverStatus SystemDriver::threadStatus()
 {
-    if (beginCall())
-        m_api.receive(board, address, buffer, count, termination);
-}
-
-void SystemDriver::SendCmds(int board, const std::uint8_t* commands, long count)
-{
-    if (beginCall())
-        m_api.sendCmds(board, commands, count);
-}
-
-void SystemDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
-{
-    if (beginCall() && m_api.findLstn)
-        m_api.findLstn(board, primaries, found, limit);
-}
-
-int SystemDriver::ibonl(int ud, int v)
-{
-    if (!beginCall())
-        return sta::ERR;
-    if (v != 0)
-        return m_api.ibonl(ud, v);
-    // linux-gpib frees a descriptor taken offline for good, while the program goes on using
-    // board 0 after every report. Resetting it (online = 1) is what taking it offline achieves
-    // with the NI drivers, whose next board call reopens the board with its defaults.
-    m_restoreSettings = true;
-    if (m_flavour == DriverFlavour::LinuxGpib)
-        return m_api.ibonl(ud, 1);
-    return m_api.ibonl(ud, 0);
-}
-
-int SystemDriver::ibsre(int ud, int v)
-{
-    if (!beginCall())
-        return sta::ERR;
-    m_settingsBoard = ud;
-    m_lastRemoteEnable = v;
-    return m_api.ibsre(ud, v);
-}
-
-int SystemDriver::ibtmo(int ud, int v)
-{
-    if (!beginCall())
-        return sta::ERR;
-    m_settingsBoard = ud;
-    m_lastTimeout = v;
-    return m_api.ibtmo(ud, v);
-}
-
-long SystemDriver::ThreadIbsta()
-{
-    if (!m_usable)
-        return sta::ERR;
-    const long s = m_api.ibsta();
-    if (!(s & sta::ERR))
+    const DriverStatus s{m_api.ibsta(), m_api.iberr(), m_api.ibcntl()};
+    if (!(s.ibsta & sta::ERR))
         m_boardEverWorked = true;
     return s;
 }
 
-long SystemDriver::ThreadIberr() { return m_usable ? m_api.iberr() : err::EDVR; }
+DriverStatus SystemDriver::SendIFC(int board)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_api.sendIfc(board);
+    return threadStatus();
+}
 
-long SystemDriver::ThreadIbcnt() { return m_usable ? m_api.ibcnt() : 0; }
+DriverStatus SystemDriver::DevClear(int board, Addr4882 address)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_api.devClear(board, address);
+    return threadStatus();
+}
 
-long SystemDriver::ThreadIbcntl() { return m_usable ? m_api.ibcntl() : 0; }
+DriverStatus SystemDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                                int eotMode)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_api.send(board, address, data, count, eotMode);
+    return threadStatus();
+}
+
+DriverStatus SystemDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                                   int termination)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_api.receive(board, address, buffer, count, termination);
+    return threadStatus();
+}
+
+DriverStatus SystemDriver::SendCmds(int board, const std::uint8_t* commands, long count)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_api.sendCmds(board, commands, count);
+    return threadStatus();
+}
+
+DriverStatus SystemDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found,
+                                    long limit)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    if (m_api.findLstn)
+        m_api.findLstn(board, primaries, found, limit);
+    return threadStatus();
+}
+
+DriverStatus SystemDriver::ibonl(int ud, int v)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    if (v != 0) {
+        m_api.ibonl(ud, v);
+        return threadStatus();
+    }
+    // linux-gpib frees a descriptor taken offline for good, while the program goes on using
+    // the board after every report. Resetting it (online = 1) is what taking it offline achieves
+    // with the NI drivers, whose next board call reopens the board with its defaults.
+    m_restoreSettings = true;
+    if (m_flavour == DriverFlavour::LinuxGpib)
+        m_api.ibonl(ud, 1);
+    else
+        m_api.ibonl(ud, 0);
+    return threadStatus();
+}
+
+DriverStatus SystemDriver::ibsre(int ud, int v)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_settingsBoard = ud;
+    m_lastRemoteEnable = v;
+    m_api.ibsre(ud, v);
+    return threadStatus();
+}
+
+DriverStatus SystemDriver::ibtmo(int ud, int v)
+{
+    if (!beginCall())
+        return kNoLibrary;
+    m_settingsBoard = ud;
+    m_lastTimeout = v;
+    m_api.ibtmo(ud, v);
+    return threadStatus();
+}
 
 QString SystemDriver::explainFailure(int ibsta, int iberr, long ibcntl) const
 {

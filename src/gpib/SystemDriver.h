@@ -47,23 +47,22 @@ public:
     DriverFlavour flavour() const { return m_flavour; }
     QStringList missingSymbols() const { return m_missing; }
 
-    void SendIFC(int board) override;
-    void DevClear(int board, Addr4882 address) override;
-    void Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-              int eotMode) override;
-    void Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                 int termination) override;
-    void SendCmds(int board, const std::uint8_t* commands, long count) override;
-    int ibonl(int ud, int v) override;
-    int ibsre(int ud, int v) override;
-    int ibtmo(int ud, int v) override;
+    // Each call reads the library's per-thread status (ThreadIbsta, ThreadIberr, ThreadIbcntl)
+    // right after the library's own call, on the same thread, and returns it.
+    DriverStatus SendIFC(int board) override;
+    DriverStatus DevClear(int board, Addr4882 address) override;
+    DriverStatus Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                      int eotMode) override;
+    DriverStatus Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                         int termination) override;
+    DriverStatus SendCmds(int board, const std::uint8_t* commands, long count) override;
+    DriverStatus ibonl(int ud, int v) override;
+    DriverStatus ibsre(int ud, int v) override;
+    DriverStatus ibtmo(int ud, int v) override;
     // FindLstn is used when the library exports it (NI-488.2 and linux-gpib both do).
     bool canFindListeners() const override { return m_usable && m_api.findLstn != nullptr; }
-    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
-    long ThreadIbsta() override;
-    long ThreadIberr() override;
-    long ThreadIbcnt() override;
-    long ThreadIbcntl() override;
+    DriverStatus FindLstn(int board, const Addr4882* primaries, Addr4882* found,
+                          long limit) override;
 
     QString explainFailure(int ibsta, int iberr, long ibcntl) const override;
 
@@ -76,11 +75,14 @@ public:
         std::function<void(int, const void*, long)> sendCmds;
         std::function<int(int, int)> ibonl, ibsre, ibtmo;
         std::function<void(int, const Addr4882*, Addr4882*, long)> findLstn; // optional
-        std::function<long()> ibsta, iberr, ibcnt, ibcntl;
+        // The per-thread status; ThreadIbcnt is not needed, ibcntl holds the same count.
+        std::function<long()> ibsta, iberr, ibcntl;
     };
 
 private:
     bool beginCall();
+    // The library's status of the call just made on this thread.
+    DriverStatus threadStatus();
 
     DriverFlavour m_flavour = DriverFlavour::LinuxGpib;
     std::unique_ptr<SymbolSource> m_symbols;

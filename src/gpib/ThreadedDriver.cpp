@@ -46,7 +46,7 @@ void ThreadedDriver::makeInnerIfNeeded() const
 {
     // The bus thread makes the driver before any call it runs; this call is only that.
     if (!m_inner)
-        run([] {}, false);
+        (void)run([] { return DriverStatus{}; });
 }
 
 void ThreadedDriver::replaceInner(Factory makeInner)
@@ -73,13 +73,13 @@ Driver& ThreadedDriver::inner()
     return *m_inner;
 }
 
-void ThreadedDriver::run(const std::function<void()>& call, bool readStatus) const
+DriverStatus ThreadedDriver::run(const std::function<DriverStatus()>& call) const
 {
     struct Completion {
         std::mutex mutex;
         std::condition_variable cv;
         std::atomic<bool> done{false};
-        long sta = 0, err = 0, cnt = 0, cntl = 0;
+        DriverStatus status;
     };
     auto completion = std::make_shared<Completion>();
     if (!m_thread.isRunning())
@@ -89,18 +89,13 @@ void ThreadedDriver::run(const std::function<void()>& call, bool readStatus) con
 
     QMetaObject::invokeMethod(
         m_worker,
-        [this, &call, completion, windowThread, readStatus] {
+        [this, &call, completion, windowThread] {
             if (!m_inner)
                 m_inner = m_makeInner();
-            call();
+            const DriverStatus status = call();
             {
                 const std::lock_guard lock(completion->mutex);
-                if (readStatus) {
-                    completion->sta = m_inner->ThreadIbsta();
-                    completion->err = m_inner->ThreadIberr();
-                    completion->cnt = m_inner->ThreadIbcnt();
-                    completion->cntl = m_inner->ThreadIbcntl();
-                }
+                completion->status = status;
                 completion->done.store(true, std::memory_order_release);
             }
             completion->cv.notify_all();
@@ -119,65 +114,55 @@ void ThreadedDriver::run(const std::function<void()>& call, bool readStatus) con
     }
     std::unique_lock lock(completion->mutex);
     completion->cv.wait(lock, [&] { return completion->done.load(std::memory_order_acquire); });
-    if (!readStatus)
-        return;
-    m_ibsta = completion->sta;
-    m_iberr = completion->err;
-    m_ibcnt = completion->cnt;
-    m_ibcntl = completion->cntl;
+    return completion->status;
 }
 
-void ThreadedDriver::SendIFC(int board)
+DriverStatus ThreadedDriver::SendIFC(int board)
 {
-    run([&] { m_inner->SendIFC(board); });
+    return run([&] { return m_inner->SendIFC(board); });
 }
 
-void ThreadedDriver::DevClear(int board, Addr4882 address)
+DriverStatus ThreadedDriver::DevClear(int board, Addr4882 address)
 {
-    run([&] { m_inner->DevClear(board, address); });
+    return run([&] { return m_inner->DevClear(board, address); });
 }
 
-void ThreadedDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-                          int eotMode)
+DriverStatus ThreadedDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                                  int eotMode)
 {
-    run([&] { m_inner->Send(board, address, data, count, eotMode); });
+    return run([&] { return m_inner->Send(board, address, data, count, eotMode); });
 }
 
-void ThreadedDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                             int termination)
+DriverStatus ThreadedDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                                     int termination)
 {
-    run([&] { m_inner->Receive(board, address, buffer, count, termination); });
+    return run([&] { return m_inner->Receive(board, address, buffer, count, termination); });
 }
 
-void ThreadedDriver::SendCmds(int board, const std::uint8_t* commands, long count)
+DriverStatus ThreadedDriver::SendCmds(int board, const std::uint8_t* commands, long count)
 {
-    run([&] { m_inner->SendCmds(board, commands, count); });
+    return run([&] { return m_inner->SendCmds(board, commands, count); });
 }
 
-int ThreadedDriver::ibonl(int ud, int v)
+DriverStatus ThreadedDriver::ibonl(int ud, int v)
 {
-    int result = 0;
-    run([&] { result = m_inner->ibonl(ud, v); });
-    return result;
+    return run([&] { return m_inner->ibonl(ud, v); });
 }
 
-int ThreadedDriver::ibsre(int ud, int v)
+DriverStatus ThreadedDriver::ibsre(int ud, int v)
 {
-    int result = 0;
-    run([&] { result = m_inner->ibsre(ud, v); });
-    return result;
+    return run([&] { return m_inner->ibsre(ud, v); });
 }
 
-int ThreadedDriver::ibtmo(int ud, int v)
+DriverStatus ThreadedDriver::ibtmo(int ud, int v)
 {
-    int result = 0;
-    run([&] { result = m_inner->ibtmo(ud, v); });
-    return result;
+    return run([&] { return m_inner->ibtmo(ud, v); });
 }
 
-void ThreadedDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+DriverStatus ThreadedDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found,
+                                      long limit)
 {
-    run([&] { m_inner->FindLstn(board, primaries, found, limit); });
+    return run([&] { return m_inner->FindLstn(board, primaries, found, limit); });
 }
 
 QString ThreadedDriver::explainFailure(int ibsta, int iberr, long ibcntl) const

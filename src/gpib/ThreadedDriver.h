@@ -10,11 +10,11 @@
 
 namespace gpibconfig {
 
-// Runs every call of another driver on one dedicated bus thread. The driver keeps its status per
-// thread, so the four status values are read on that thread right after each call and handed
-// back with it. The calling (window) thread waits in a local event loop that keeps timers and
-// painting alive but leaves keyboard and mouse input queued: a one-second time-out no longer
-// freezes the window, and the operator still cannot act in the middle of a bus call.
+// Runs every call of another driver on one dedicated bus thread and hands back the status that
+// call returned (a library that keeps its status per thread has read it there, inside the call).
+// The calling (window) thread waits in a local event loop that keeps timers and painting alive but
+// leaves keyboard and mouse input queued: a one-second time-out no longer freezes the window, and
+// the operator still cannot act in the middle of a bus call.
 class ThreadedDriver final : public Driver {
 public:
     using Factory = std::function<std::unique_ptr<Driver>()>;
@@ -26,22 +26,19 @@ public:
     explicit ThreadedDriver(Factory makeInner);
     ~ThreadedDriver() override;
 
-    void SendIFC(int board) override;
-    void DevClear(int board, Addr4882 address) override;
-    void Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-              int eotMode) override;
-    void Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                 int termination) override;
-    void SendCmds(int board, const std::uint8_t* commands, long count) override;
-    int ibonl(int ud, int v) override;
-    int ibsre(int ud, int v) override;
-    int ibtmo(int ud, int v) override;
+    DriverStatus SendIFC(int board) override;
+    DriverStatus DevClear(int board, Addr4882 address) override;
+    DriverStatus Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                      int eotMode) override;
+    DriverStatus Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                         int termination) override;
+    DriverStatus SendCmds(int board, const std::uint8_t* commands, long count) override;
+    DriverStatus ibonl(int ud, int v) override;
+    DriverStatus ibsre(int ud, int v) override;
+    DriverStatus ibtmo(int ud, int v) override;
     bool canFindListeners() const override;
-    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
-    long ThreadIbsta() override { return m_ibsta; }
-    long ThreadIberr() override { return m_iberr; }
-    long ThreadIbcnt() override { return m_ibcnt; }
-    long ThreadIbcntl() override { return m_ibcntl; }
+    DriverStatus FindLstn(int board, const Addr4882* primaries, Addr4882* found,
+                          long limit) override;
     QString explainFailure(int ibsta, int iberr, long ibcntl) const override;
 
     // Lets the driver in use go (on the bus thread) and makes the next one with `makeInner` at
@@ -54,8 +51,8 @@ public:
     const QThread* busThread() const { return &m_thread; }
 
 private:
-    // Runs `call` on the bus thread; with `readStatus`, the four status values after it too.
-    void run(const std::function<void()>& call, bool readStatus = true) const;
+    // Runs `call` on the bus thread and returns what it returned.
+    DriverStatus run(const std::function<DriverStatus()>& call) const;
     void makeInnerIfNeeded() const;
 
     Factory m_makeInner;
@@ -64,7 +61,6 @@ private:
     mutable std::unique_ptr<Driver> m_inner;
     mutable QThread m_thread;
     QObject* m_worker = nullptr; // lives on the bus thread
-    mutable long m_ibsta = 0, m_iberr = 0, m_ibcnt = 0, m_ibcntl = 0;
 };
 
 } // namespace gpibconfig

@@ -18,76 +18,70 @@ TracingDriver::TracingDriver(std::unique_ptr<Driver> inner, Sink sink)
 {
 }
 
-void TracingDriver::record(BusCall call, const std::uint8_t* buffer)
+DriverStatus TracingDriver::record(BusCall call, const DriverStatus& status,
+                                   const std::uint8_t* buffer)
 {
-    call.complete(m_inner.ThreadIbsta(), m_inner.ThreadIberr(), m_inner.ThreadIbcntl(), buffer);
+    call.complete(status.ibsta, status.iberr, status.ibcntl, buffer);
     if (m_sink)
         m_sink(call);
+    return status;
 }
 
-void TracingDriver::SendIFC(int board)
+DriverStatus TracingDriver::SendIFC(int board)
 {
-    m_inner.SendIFC(board);
-    record(BusCall::sendIfc(board));
+    return record(BusCall::sendIfc(board), m_inner.SendIFC(board));
 }
 
-void TracingDriver::DevClear(int board, Addr4882 address)
+DriverStatus TracingDriver::DevClear(int board, Addr4882 address)
 {
-    m_inner.DevClear(board, address);
-    record(BusCall::devClear(board, address));
+    return record(BusCall::devClear(board, address), m_inner.DevClear(board, address));
 }
 
-void TracingDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-                         int eotMode)
+DriverStatus TracingDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                                 int eotMode)
 {
     // Taken before the call: the record shows what the caller handed over.
     BusCall call = BusCall::send(board, address, data, count, eotMode);
-    m_inner.Send(board, address, data, count, eotMode);
-    record(std::move(call));
+    return record(std::move(call), m_inner.Send(board, address, data, count, eotMode));
 }
 
-void TracingDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                            int termination)
+DriverStatus TracingDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                                    int termination)
 {
-    m_inner.Receive(board, address, buffer, count, termination);
-    record(BusCall::receive(board, address, count, termination), buffer);
+    const DriverStatus status = m_inner.Receive(board, address, buffer, count, termination);
+    return record(BusCall::receive(board, address, count, termination), status, buffer);
 }
 
-void TracingDriver::SendCmds(int board, const std::uint8_t* commands, long count)
+DriverStatus TracingDriver::SendCmds(int board, const std::uint8_t* commands, long count)
 {
     BusCall call = BusCall::sendCmds(board, commands, count);
-    m_inner.SendCmds(board, commands, count);
-    record(std::move(call));
+    return record(std::move(call), m_inner.SendCmds(board, commands, count));
 }
 
-int TracingDriver::ibonl(int ud, int v)
+DriverStatus TracingDriver::ibonl(int ud, int v)
 {
-    const int result = m_inner.ibonl(ud, v);
-    record(BusCall::ibonl(ud, v));
-    return result;
+    return record(BusCall::ibonl(ud, v), m_inner.ibonl(ud, v));
 }
 
-int TracingDriver::ibsre(int ud, int v)
+DriverStatus TracingDriver::ibsre(int ud, int v)
 {
-    const int result = m_inner.ibsre(ud, v);
-    record(BusCall::ibsre(ud, v));
-    return result;
+    return record(BusCall::ibsre(ud, v), m_inner.ibsre(ud, v));
 }
 
-int TracingDriver::ibtmo(int ud, int v)
+DriverStatus TracingDriver::ibtmo(int ud, int v)
 {
-    const int result = m_inner.ibtmo(ud, v);
-    record(BusCall::ibtmo(ud, v));
-    return result;
+    return record(BusCall::ibtmo(ud, v), m_inner.ibtmo(ud, v));
 }
 
-void TracingDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+DriverStatus TracingDriver::FindLstn(int board, const Addr4882* primaries, Addr4882* found,
+                                     long limit)
 {
     BusCall call = BusCall::findLstn(board, primaries, limit);
-    m_inner.FindLstn(board, primaries, found, limit);
-    call.completeFind(m_inner.ThreadIbsta(), m_inner.ThreadIberr(), m_inner.ThreadIbcntl(), found);
+    const DriverStatus status = m_inner.FindLstn(board, primaries, found, limit);
+    call.completeFind(status.ibsta, status.iberr, status.ibcntl, found);
     if (m_sink)
         m_sink(call);
+    return status;
 }
 
 } // namespace gpibconfig

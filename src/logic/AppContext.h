@@ -68,14 +68,15 @@ struct AppContext {
     // Set where the operator can choose another controller (gpibconfig, not the bench).
     ControllerSwitch* controllers = nullptr;
 
-    // Reports the failed call whose status is current under `title` the usual way, with what the
-    // driver can add in plain words and whether that is news to the operator in this run.
-    FailureReport reportFailure(const QString& title)
+    // How the window reports a failed call: the usual report, what the driver can add in plain
+    // words and whether that is news to the operator in this run. Nothing goes on the bus; the
+    // caller takes the board offline after it (UnitSession::takeBoardOffline).
+    FailureReport reportFailure(const BusFailure& failed)
     {
-        const GpibStatus failed = state.status;
         FailureReport failure;
-        failure.report = ReportGpibError(gpib, title);
-        failure.hint = gpib.driver().explainFailure(failed.ibsta, failed.iberr, failed.ibcntl);
+        failure.report = statusReport(failed);
+        const GpibStatus& s = failed.status;
+        failure.hint = gpib.driver().explainFailure(s.ibsta, s.iberr, s.ibcntl);
         if (!failure.hint.isEmpty() && !state.hintsShown.contains(failure.hint)) {
             state.hintsShown.insert(failure.hint);
             failure.newHint = true;

@@ -40,7 +40,7 @@ void ChannelLogic::channelEdited()
 
 void ChannelLogic::acceptChannel()
 {
-    double& channel = m_app.state.unit.ChannelNumber;
+    double& channel = m_app.state.unit.channel;
     channel = readNumber(m_screen.txtChNum.text());
     if (channel > 4 || !(channel > 0)) {
         m_screen.txtErrMsg.setText(QStringLiteral("Number out of range, Re-enter"));

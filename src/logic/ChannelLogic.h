@@ -14,7 +14,7 @@ public:
 };
 
 // frmChannels: which channel of the four-channel unit to configure. Its only output is the
-// state's ChannelNumber.
+// state's unit.channel.
 class ChannelLogic {
 public:
     ChannelLogic(AppContext& app, ChannelScreen& screen, ChannelHost& host);

@@ -52,7 +52,7 @@ QString ConfigLogic::trimReply(const QString& reply) { return UnitSession::trimR
 void ConfigLogic::reset()
 {
     m_screen.txtTitle.setVisible(true);
-    m_screen.txtTitle.setText(titleFor(m_app.state.ModelCode));
+    m_screen.txtTitle.setText(titleFor(m_app.state.modelCode));
     m_screen.txtErrMsg.setVisible(false);
     m_screen.txtAddr.setText(QString());
     m_screen.txtAddr.setEnabled(true);
@@ -69,12 +69,21 @@ void ConfigLogic::reset()
     m_screen.txtAddr.setFocus();
 }
 
-void ConfigLogic::report(const QString& title)
+void ConfigLogic::report(const BusFailure& failed)
 {
-    const FailureReport failure = m_app.reportFailure(title);
+    const FailureReport failure = m_app.reportFailure(failed);
+    UnitSession::takeBoardOffline(m_app.gpib, m_app.state.board);
     showStatusLine(failure.report, failure.hint);
     if (failure.newHint)
         m_host.showHint(failure.hint, hintNextSteps(m_app.controllers != nullptr));
+}
+
+bool ConfigLogic::reportIfTheWindowDoes(const UnitSession::Failure& failure)
+{
+    if (!failure || !failure->windowReports)
+        return false;
+    report(*failure);
+    return true;
 }
 
 void ConfigLogic::showStatusLine(const QString& line, const QString& hint)
@@ -87,7 +96,7 @@ void ConfigLogic::showStatusLine(const QString& line, const QString& hint)
 UnitSession ConfigLogic::session()
 {
     ProgramState& st = m_app.state;
-    return UnitSession(m_app.gpib, m_app.clock, *m_model, st.BoardIndex, st.unit);
+    return UnitSession(m_app.gpib, m_app.clock, *m_model, st.board, st.unit);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -115,32 +124,30 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
     // known: a channel dialog closed without Continue leaves the run talking to the unit it was
     // talking to.
     UnitAddress next = unit;
-    next.PrimaryAddress = typed->primary;
+    next.primary = typed->primary;
     if (typed->secondary)
-        next.SecondaryAddress = *typed->secondary;
-    next.DeviceAddress = typed->word;
+        next.secondary = *typed->secondary;
+    next.word = typed->word;
 
-    const Model* model = modelForEntry(st.ModelNumber);
+    const Model* model = modelForEntry(st.modelEntry);
     if (model && model->multiChannel()) {
         // The dialog hands its channel back through the program state, also when the operator
         // typed a bad one and then closed it.
-        const double before = unit.ChannelNumber;
+        const double before = unit.channel;
         const bool chosen = m_host.askChannel();
-        const double channel = unit.ChannelNumber;
-        unit.ChannelNumber = before;
+        const double channel = unit.channel;
+        unit.channel = before;
         if (!chosen)
             return AddressOutcome::Cancelled;
         // The dialog only accepts 0 < channel <= 4, so the secondary address is 10..14.
-        next.ChannelNumber = channel;
-        next.SecondaryAddress = toInt16(channel + 10).value_or(0);
-        next.DeviceAddress = UnitAddress::word(next.PrimaryAddress, next.SecondaryAddress);
+        next.channel = channel;
+        next.secondary = toInt16(channel + 10).value_or(0);
+        next.word = UnitAddress::wordOf(next.primary, next.secondary);
     }
     unit = next;
 
-    if (!UnitSession::clearDevice(m_app.gpib, st.BoardIndex, unit.DeviceAddress)) {
-        report(QStringLiteral("DevClear Error"));
+    if (reportIfTheWindowDoes(UnitSession::clearDevice(m_app.gpib, st.board, unit.word)))
         return AddressOutcome::Failed;
-    }
 
     m_screen.cmdEnter.setEnabled(true);
     m_screen.cmdRedo.setEnabled(true);
@@ -170,11 +177,12 @@ void ConfigLogic::startMenu(const Model& model)
         m_screen.cmdNextCh.setVisible(false);
     } else {
         // The menu talks to the primary address alone, whatever secondary was typed.
-        st.unit.DeviceAddress = st.unit.PrimaryAddress;
+        st.unit.word = st.unit.primary;
     }
-    // The notice may have taken a while to read; the bus is cleared again after it.
+    // The notice may have taken a while to read; the bus is cleared again after it. The window
+    // does not look at that call's status.
     if (model.hasNotice())
-        session().clearBus();
+        (void)session().clearBus();
 
     m_function = 1;
     m_scrollCount = 0;
@@ -235,13 +243,13 @@ void ConfigLogic::queryStep()
 {
     const int i = m_function;
     UnitSession unit = session();
+    // The window does not look at the status of the start actions.
     if (i == 1)
-        unit.startActions();
+        (void)unit.startActions();
     const auto reading = unit.query(i);
     if (!reading)
         return;
-    if (reading->failed)
-        report(QStringLiteral("Receive Error"));
+    reportIfTheWindowDoes(reading->failure);
 
     if (i > kVisibleFunctions) {
         if (m_screen.lstFunction.removeLine(0))
@@ -254,6 +262,8 @@ void ConfigLogic::queryStep()
 
 void ConfigLogic::setStep(const QString& choice)
 {
+    // The line shows what the unit made of the setting; the window does not look at the status
+    // of the setting's calls (setting->failure), the command line does.
     const auto setting = session().set(m_function, choice);
     if (!setting)
         return;
@@ -278,7 +288,7 @@ void ConfigLogic::endOfMenu()
     if (m_model->multiChannel()) {
         // Compare the channel actually addressed: a fractional entry such as 3.5 addresses
         // channel 4.
-        if (st.unit.SecondaryAddress - 10 != m_model->channelCount) {
+        if (st.unit.secondary - 10 != m_model->channelCount) {
             m_screen.cmdNextCh.setVisible(true);
             m_screen.cmdNextCh.setEnabled(true);
             m_screen.cmdEnter.setEnabled(false);
@@ -315,17 +325,11 @@ void ConfigLogic::saveConfiguration()
 
 bool ConfigLogic::finish(const UnitSession::Verdict& verdict)
 {
-    switch (verdict.kind) {
-    case UnitSession::Verdict::Kind::Confirmed:
-        return true;
-    case UnitSession::Verdict::Kind::BusFailed:
-        report(verdict.title);
-        break;
-    case UnitSession::Verdict::Kind::NotConfirmed:
-        showStatusLine(verdict.text);
-        break;
-    }
-    return false;
+    if (verdict.failure)
+        report(*verdict.failure);
+    else if (!verdict.confirmed())
+        showStatusLine(verdict.refusal);
+    return verdict.confirmed();
 }
 
 void ConfigLogic::keepEnablesAtPowerOn()
@@ -392,7 +396,7 @@ void ConfigLogic::nextChannel()
         wasEnabled[k] = buttons[k]->enabled();
 
     m_screen.lstFunction.clearLines();
-    m_screen.txtAddr.setText(decimalText(static_cast<int>(m_app.state.unit.PrimaryAddress)));
+    m_screen.txtAddr.setText(decimalText(static_cast<int>(m_app.state.unit.primary)));
     m_screen.txtAddr.setEnabled(true);
     m_screen.cmdSet.setEnabled(true);
     m_screen.cmdEnter.setEnabled(true);

@@ -85,7 +85,10 @@ private:
     // The conversation with the unit of the running menu.
     UnitSession session();
     void showLine(int position, const QString& value, bool replace);
-    void report(const QString& title);
+    // Reports a failed call and takes the board offline.
+    void report(const BusFailure& failed);
+    // The same for a step's failure the window reports; true when there was one.
+    bool reportIfTheWindowDoes(const UnitSession::Failure& failure);
     // Shows what a finishing command came to; true when the unit confirmed it.
     bool finish(const UnitSession::Verdict& verdict);
     // `hint` explains the line when the operator points at the box; empty for none.

@@ -22,7 +22,7 @@ QString MainLogic::revisionCaption()
 
 void MainLogic::reset()
 {
-    m_app.state.BoardIndex = 0;
+    m_app.state.board = 0;
     m_lineBreak = QStringLiteral("\r\n");
     m_screen.labelRev.setText(revisionCaption());
     m_screen.listUnit.setLines(modelEntries());
@@ -47,10 +47,11 @@ void MainLogic::showMessage(const QString& text, const QString& hint)
     m_screen.txtGPIBErr.setVisible(true);
 }
 
-void MainLogic::reportFailure(const QString& title)
+void MainLogic::reportFailure(const BusFailure& failed)
 {
     // The report keeps the box to itself; the driver's explanation would only fit below its edge.
-    const FailureReport failure = m_app.reportFailure(title);
+    const FailureReport failure = m_app.reportFailure(failed);
+    UnitSession::takeBoardOffline(m_app.gpib, m_app.state.board);
     showMessage(failure.report, failure.hint);
     if (failure.newHint)
         m_host.showHint(failure.hint, hintNextSteps(m_app.controllers != nullptr));
@@ -66,8 +67,8 @@ void MainLogic::configure()
     const QString entry = (row >= 0 && row < entries.size()) ? entries.at(row) : QString();
 
     const auto code = modelCodeOf(entry);
-    st.ModelCode = code.value_or(0);
-    st.ModelNumber = entry;
+    st.modelCode = code.value_or(0);
+    st.modelEntry = entry;
     if (!code || *code > kHighestModelCode || *code < kLowestModelCode) {
         showMessage(QStringLiteral("Model number") + entry +
                     QStringLiteral("wrong, reselect model number"));
@@ -98,8 +99,8 @@ bool MainLogic::prepareBoard()
         m_busy = false;
         return ok;
     };
-    if (!UnitSession::prepareBoard(m_app.gpib, st.status, st.BoardIndex)) {
-        reportFailure(QStringLiteral("SendIFC Error"));
+    if (const auto failure = UnitSession::prepareBoard(m_app.gpib, st.board)) {
+        reportFailure(*failure);
         return done(false);
     }
     return done(true);

@@ -44,7 +44,8 @@ public:
 private:
     // `hint` explains the message when the operator points at the box; empty for none.
     void showMessage(const QString& text, const QString& hint = {});
-    void reportFailure(const QString& title);
+    // Reports a failed call and takes the board offline.
+    void reportFailure(const BusFailure& failed);
     // Interface clear, remote enable and the one-second time-out; false after a reported failure.
     bool prepareBoard();
 

@@ -1,39 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "gpib/GpibStatus.h"
-
 #include <QSet>
 #include <QString>
 #include <cstdint>
 
 namespace gpibconfig {
 
-// The unit being configured. DeviceAddress is the driver's address word: primary address in the
-// low byte, 0x60 + secondary address in the high byte.
+// The unit being configured: where it sits, and the address word the run talks to it at (primary
+// address in the low byte, 0x60 + secondary address in the high byte).
 struct UnitAddress {
-    std::int16_t PrimaryAddress = 0;
-    std::int16_t SecondaryAddress = 0;
-    std::int16_t DeviceAddress = 0;
-    double ChannelNumber = 0; // 0 until the channel dialog stored a value
+    std::int16_t primary = 0;
+    std::int16_t secondary = 0;
+    std::int16_t word = 0;
+    double channel = 0; // 0 until the channel dialog stored a value
 
     // The address word of a primary address with a secondary one (0..31).
-    static std::int16_t word(std::int16_t primary, std::int16_t secondary)
+    static std::int16_t wordOf(std::int16_t primary, std::int16_t secondary)
     {
         return static_cast<std::int16_t>(primary + (0x60 + secondary) * 256);
     }
 };
 
-// What the windows share: the model chosen in the main window, the bus board and its status, and
-// the unit the configuration window talks to (the channel dialog hands its channel back here).
-// One instance, owned by the application and handed to each window by reference; later runs
-// overwrite it and nothing of it is stored anywhere.
+// What the windows share: the model chosen in the main window, the bus board of the run, and the
+// unit the configuration window talks to (the channel dialog hands its channel back here). One
+// instance, owned by the application and handed to each window by reference; later runs
+// overwrite it and nothing of it is stored anywhere. A call's status is not kept here: each call
+// returns its own, and a failure travels as a value to where it is reported.
 struct ProgramState {
-    std::int16_t BoardIndex = 0;
-    QString ModelNumber;
-    std::int16_t ModelCode = 0;
+    std::int16_t board = 0;
+    QString modelEntry;         // the list entry chosen, e.g. "7374A"
+    std::int16_t modelCode = 0; // its model code, 7374 (0 for an entry that names none)
 
-    GpibStatus status;
     UnitAddress unit;
 
     // The drivers' plain-words hints the operator has had in a message box in this run, so that

@@ -49,7 +49,7 @@ std::optional<TypedAddress> readTypedAddress(const QString& typed)
     }
     address.primary = static_cast<std::int16_t>(*n / 100);
     address.secondary = static_cast<std::int16_t>(*n % 100);
-    address.word = UnitAddress::word(address.primary, *address.secondary);
+    address.word = UnitAddress::wordOf(address.primary, *address.secondary);
     return address;
 }
 
@@ -104,89 +104,103 @@ QString UnitSession::readBackAddress(const QString& reply)
                                         : decimalText(v) + QStringLiteral("\n"));
 }
 
-void UnitSession::note(const GpibStatus& status, const QString& title)
+namespace {
+
+// Notes a failed call of a step: the step hands back the first one the window reports, or else
+// the first one.
+void keep(UnitSession::Failure& kept, const GpibStatus& status, const QString& title,
+          bool windowReports = false)
 {
-    if (status.failed() && !m_unchecked)
-        m_unchecked = BusFailure{title, status};
+    if (status.failed() && (!kept || (windowReports && !kept->windowReports)))
+        kept = BusFailure{title, status, windowReports};
 }
+
+} // namespace
 
 GpibStatus UnitSession::send(const QString& text)
 {
-    return m_gpib.Send(m_board, m_unit.DeviceAddress, text, 1);
+    return m_gpib.Send(m_board, m_unit.word, text, 1);
 }
 
-void UnitSession::sendUnchecked(const QString& text, const QString& title)
+UnitSession::Reply UnitSession::receive()
 {
-    note(send(text), title);
-}
-
-QString UnitSession::receive(QString* value, const QString& uncheckedTitle)
-{
-    QString reply = blanks();
-    const GpibStatus status = m_gpib.Receive(m_board, m_unit.DeviceAddress, reply, 0);
-    if (!uncheckedTitle.isEmpty())
-        note(status, uncheckedTitle);
-    if (value) {
-        // What arrived is the start of the buffer; a driver's count is not trusted beyond it.
-        const qsizetype arrived =
-            std::clamp<qsizetype>(static_cast<qsizetype>(status.ibcntl), 0, reply.size());
-        *value = reply.left(arrived);
-        const qsizetype lf = value->indexOf(QLatin1Char('\n'));
-        if (lf >= 0)
-            value->truncate(lf);
-    }
+    Reply reply{blanks(), {}};
+    reply.status = m_gpib.Receive(m_board, m_unit.word, reply.text, 0);
     return reply;
+}
+
+QString UnitSession::Reply::value() const
+{
+    // What arrived is the start of the buffer; a driver's count is not trusted beyond it.
+    const qsizetype arrived =
+        std::clamp<qsizetype>(static_cast<qsizetype>(status.ibcntl), 0, text.size());
+    QString value = text.left(arrived);
+    const qsizetype lf = value.indexOf(QLatin1Char('\n'));
+    if (lf >= 0)
+        value.truncate(lf);
+    return value;
 }
 
 void UnitSession::pause() { m_clock.pause(kPauseSeconds); }
 
-bool UnitSession::prepareBoard(GPIB32& gpib, GpibStatus& status, std::int16_t board)
+UnitSession::Failure UnitSession::prepareBoard(GPIB32& gpib, std::int16_t board)
 {
-    if (gpib.SendIFC(board).failed())
-        return false;
-    (void)gpib.ibsre(board, 1);
-    const GpibStatus afterRemoteEnable = status;
-    (void)gpib.ibtmo(board, 11);
+    const QString title = QStringLiteral("SendIFC Error");
+    if (const GpibStatus clear = gpib.SendIFC(board); clear.failed())
+        return BusFailure{title, clear};
+    const GpibStatus remoteEnable = gpib.ibsre(board, 1);
+    const GpibStatus timeout = gpib.ibtmo(board, 11);
+    if (timeout.failed())
+        return BusFailure{title, timeout};
     // Both calls go out back to back; a refused remote enable must not pass unnoticed just because
     // the time-out call after it succeeded, so its own status is reported then.
-    if (!status.failed() && afterRemoteEnable.failed())
-        status = afterRemoteEnable;
-    return !status.failed();
+    if (remoteEnable.failed())
+        return BusFailure{title, remoteEnable};
+    return std::nullopt;
 }
 
-bool UnitSession::clearDevice(GPIB32& gpib, std::int16_t board, std::int16_t word,
-                              std::optional<BusFailure>* unchecked)
+UnitSession::Failure UnitSession::clearDevice(GPIB32& gpib, std::int16_t board, std::int16_t word)
 {
-    const GpibStatus ifc = gpib.SendIFC(board);
-    if (unchecked && ifc.failed() && !*unchecked)
-        *unchecked = BusFailure{QStringLiteral("SendIFC Error"), ifc};
-    return !gpib.DevClear(board, word).failed();
+    Failure failure;
+    const GpibStatus interfaceClear = gpib.SendIFC(board);
+    keep(failure, gpib.DevClear(board, word), QStringLiteral("DevClear Error"), true);
+    keep(failure, interfaceClear, QStringLiteral("SendIFC Error"));
+    return failure;
 }
 
-bool UnitSession::clearDevice()
+UnitSession::Failure UnitSession::clearDevice()
 {
-    return clearDevice(m_gpib, m_board, m_unit.DeviceAddress, &m_unchecked);
+    return clearDevice(m_gpib, m_board, m_unit.word);
 }
 
-void UnitSession::clearBus() { note(m_gpib.SendIFC(m_board), QStringLiteral("SendIFC Error")); }
-
-void UnitSession::startActions()
+UnitSession::Failure UnitSession::clearBus()
 {
+    Failure failure;
+    keep(failure, m_gpib.SendIFC(m_board), QStringLiteral("SendIFC Error"));
+    return failure;
+}
+
+void UnitSession::takeBoardOffline(GPIB32& gpib, std::int16_t board) { (void)gpib.ibonl(board, 0); }
+
+UnitSession::Failure UnitSession::startActions()
+{
+    Failure failure;
     if (m_model.triggerAtStart) {
-        const int listen = 0x20 + m_unit.DeviceAddress;
+        const int listen = 0x20 + m_unit.word;
         const QChar unl(0x3F);
         const QChar lad(listen);
         const QChar get(0x08);
         for (const QString& commands :
              {QString(unl), QString(lad), QString(unl), QString(lad) + get}) {
-            note(m_gpib.SendCmds(m_board, commands), QStringLiteral("SendCmds Error"));
+            keep(failure, m_gpib.SendCmds(m_board, commands), QStringLiteral("SendCmds Error"));
             pause();
         }
     }
     if (m_model.lockable) {
-        sendUnchecked(QStringLiteral("CAL:LOCK 0"), QStringLiteral("Send LOCK Error"));
-        sendUnchecked(QStringLiteral("*CLS"), QStringLiteral("Send CLS Error"));
+        keep(failure, send(QStringLiteral("CAL:LOCK 0")), QStringLiteral("Send LOCK Error"));
+        keep(failure, send(QStringLiteral("*CLS")), QStringLiteral("Send CLS Error"));
     }
+    return failure;
 }
 
 std::optional<UnitSession::Reading> UnitSession::query(int number)
@@ -194,16 +208,18 @@ std::optional<UnitSession::Reading> UnitSession::query(int number)
     const auto function = m_model.menu->function(number);
     if (!function)
         return std::nullopt;
-    sendUnchecked(m_model.busHeader(*function) + QLatin1Char('?'), QStringLiteral("Send Error"));
     Reading reading;
-    QString reply = receive(&reading.value);
-    reading.failed = m_gpib.status().failed();
-    if (!reading.failed) {
-        reply = trimReply(reply);
+    keep(reading.failure, send(m_model.busHeader(*function) + QLatin1Char('?')),
+         QStringLiteral("Send Error"));
+    const Reply reply = receive();
+    keep(reading.failure, reply.status, QStringLiteral("Receive Error"), true);
+    reading.value = reply.value();
+    reading.shown = reply.text;
+    if (!reply.status.failed()) {
+        reading.shown = trimReply(reading.shown);
         if (number == m_model.menu->addressFunction)
-            reply = queriedAddress(reply);
+            reading.shown = queriedAddress(reading.shown);
     }
-    reading.shown = reply;
     return reading;
 }
 
@@ -215,22 +231,23 @@ std::optional<UnitSession::Setting> UnitSession::set(int number, const QString& 
     const bool addressFunction = number == m_model.menu->addressFunction;
     const QString header = m_model.busHeader(*function);
 
-    sendUnchecked(header + QLatin1Char(' ') + value, QStringLiteral("Send Error"));
+    Setting setting;
+    keep(setting.failure, send(header + QLatin1Char(' ') + value), QStringLiteral("Send Error"));
     if (addressFunction) {
         // Follow the unit to its new address only when it can have one; 31 (back to the switch
         // address) and anything that is not a bus address keep the address we talk to.
         if (const auto n = busAddress(value)) {
-            m_unit.PrimaryAddress = *n;
-            m_unit.DeviceAddress =
-                m_model.multiChannel() ? UnitAddress::word(*n, m_unit.SecondaryAddress) : *n;
+            m_unit.primary = *n;
+            m_unit.word = m_model.multiChannel() ? UnitAddress::wordOf(*n, m_unit.secondary) : *n;
         }
         pause();
     }
     pause();
 
-    sendUnchecked(QStringLiteral("*ESR?"), QStringLiteral("Send ESR Error"));
-    Setting setting;
-    setting.status = EventStatus::read(receive(nullptr, QStringLiteral("Receive ESR Error")));
+    keep(setting.failure, send(QStringLiteral("*ESR?")), QStringLiteral("Send ESR Error"));
+    const Reply esr = receive();
+    keep(setting.failure, esr.status, QStringLiteral("Receive ESR Error"));
+    setting.status = EventStatus::read(esr.text);
     if (setting.status.kind == EventStatus::Kind::NoAnswer) {
         setting.outcome = Setting::Outcome::NoResponse;
         setting.shown = QStringLiteral("No response");
@@ -241,8 +258,11 @@ std::optional<UnitSession::Setting> UnitSession::set(int number, const QString& 
         setting.shown = QStringLiteral("Error - retry");
     } else {
         setting.outcome = Setting::Outcome::Taken;
-        sendUnchecked(header + QLatin1Char('?'), QStringLiteral("Send Error"));
-        setting.shown = trimReply(receive(&setting.value, QStringLiteral("Receive Error")));
+        keep(setting.failure, send(header + QLatin1Char('?')), QStringLiteral("Send Error"));
+        const Reply readBack = receive();
+        keep(setting.failure, readBack.status, QStringLiteral("Receive Error"));
+        setting.value = readBack.value();
+        setting.shown = trimReply(readBack.text);
         if (addressFunction)
             setting.shown = readBackAddress(setting.shown);
     }
@@ -251,10 +271,10 @@ std::optional<UnitSession::Setting> UnitSession::set(int number, const QString& 
 
 bool UnitSession::sendChecked(const QString& text, const QString& title, Verdict& verdict)
 {
-    if (!send(text).failed())
+    const GpibStatus status = send(text);
+    if (!status.failed())
         return true;
-    verdict.kind = Verdict::Kind::BusFailed;
-    verdict.title = title;
+    verdict.failure = BusFailure{title, status};
     return false;
 }
 
@@ -263,27 +283,25 @@ UnitSession::Verdict UnitSession::confirmSave(const QString& what)
     Verdict verdict;
     if (!sendChecked(QStringLiteral("*ESR?"), QStringLiteral("Send ESR Error"), verdict))
         return verdict;
-    const QString reply = receive();
-    if (m_gpib.status().failed()) {
-        verdict.kind = Verdict::Kind::BusFailed;
-        verdict.title = QStringLiteral("Receive ESR Error");
+    const Reply reply = receive();
+    if (reply.status.failed()) {
+        verdict.failure = BusFailure{QStringLiteral("Receive ESR Error"), reply.status};
         return verdict;
     }
-    verdict.status = EventStatus::read(reply);
+    verdict.status = EventStatus::read(reply.text);
     if (verdict.status.confirms(kSaveRefusedBits))
         return verdict;
-    verdict.kind = Verdict::Kind::NotConfirmed;
     switch (verdict.status.kind) {
     case EventStatus::Kind::NoAnswer:
-        verdict.text = what + QStringLiteral(" not confirmed by the unit: no answer to *ESR?");
+        verdict.refusal = what + QStringLiteral(" not confirmed by the unit: no answer to *ESR?");
         break;
     case EventStatus::Kind::NoNumber:
-        verdict.text =
+        verdict.refusal =
             what + QStringLiteral(" not confirmed by the unit: no number in its answer to *ESR?");
         break;
     case EventStatus::Kind::Value:
-        verdict.text = what + QStringLiteral(" refused by the unit: ESR = ") +
-                       QString::number(verdict.status.value);
+        verdict.refusal = what + QStringLiteral(" refused by the unit: ESR = ") +
+                          QString::number(verdict.status.value);
         break;
     }
     return verdict;

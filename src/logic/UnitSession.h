@@ -47,51 +47,56 @@ inline constexpr std::int64_t kRefusedBits = 4 | 16 | 32;
 // memory was not written.
 inline constexpr std::int64_t kSaveRefusedBits = 4 | 8 | 16 | 32;
 
-// A driver call that failed, with the title its status report carries.
-struct BusFailure {
-    QString title;
-    GpibStatus status;
-};
-
 // The conversation with one unit, as the configuration window holds it: the start actions of
 // its model, the query and the setting of one menu function, and the finishing commands with
 // their checks. The window and the command-line tool both talk to units only through this, so
 // the bus sees the same calls, pauses and checks from either.
 //
-// Failures: where the window reports a failed call (the device clear, a query's reply, each step
-// of a finishing command) the result says so and the failed call's status is still current, so
-// the caller reports it at once. Calls whose status the window does not look at (the interface
-// clear, the start actions, the calls of a setting) are made all the same; the first of them
-// that failed is kept in uncheckedFailure() for callers that must not go on after any failure.
+// Failures travel as values, never as state: every step hands back the failed call it met (a
+// `Failure`; the results of a query, a setting and a finishing command carry one), and nothing of
+// it stays in the session, the access layer or the program state. A step goes on where the
+// window goes on, so it may meet more than one failed call; it hands back the first one the
+// window reports (the device clear, a query's reply, each call of a finishing command), else the
+// first one. The window reports those whose `windowReports` is set and lets the others pass; the
+// command line stops at any. After a report the caller takes the run's board offline
+// (takeBoardOffline), the one step both make.
 class UnitSession {
 public:
     static constexpr int kReplyLength = 18;
     static constexpr double kPauseSeconds = 0.2;
+
+    // A step's failed call, if it met one.
+    using Failure = std::optional<BusFailure>;
 
     // `unit` is the run's address, which a setting of the address function moves.
     UnitSession(GPIB32& gpib, Clock& clock, const Model& model, std::int16_t board,
                 UnitAddress& unit);
 
     // What Configure does to the board before a run: interface clear, remote enable and the
-    // one-second time-out. False when one of them failed (report it as "SendIFC Error"); the
-    // failed call's status is then in `status`, the access layer's status.
-    static bool prepareBoard(GPIB32& gpib, GpibStatus& status, std::int16_t board);
+    // one-second time-out. A failure of any is reported as "SendIFC Error".
+    [[nodiscard]] static Failure prepareBoard(GPIB32& gpib, std::int16_t board);
 
-    // Set Address on the bus: interface clear, then a device clear at `word`. False when the
-    // device clear failed (report it as "DevClear Error").
-    static bool clearDevice(GPIB32& gpib, std::int16_t board, std::int16_t word,
-                            std::optional<BusFailure>* unchecked = nullptr);
-    bool clearDevice();
+    // Set Address on the bus: interface clear (its failure not reported by the window), then a
+    // device clear at `word` ("DevClear Error").
+    [[nodiscard]] static Failure clearDevice(GPIB32& gpib, std::int16_t board, std::int16_t word);
+    [[nodiscard]] Failure clearDevice();
     // The interface clear after the notice: reading it may have taken a while.
-    void clearBus();
+    [[nodiscard]] Failure clearBus();
     // What the model needs before function 1 is queried: the trigger sequence with its pauses,
     // or the unlock and status clear.
-    void startActions();
+    [[nodiscard]] Failure startActions();
+
+    // After a failure was reported: the run's board is taken offline (ibonl 0), so that the next
+    // call starts from a board the driver brings back with the program's settings. The status of
+    // this call is not looked at; the report is about the failure before it.
+    static void takeBoardOffline(GPIB32& gpib, std::int16_t board);
 
     struct Reading {
-        QString shown;       // what the function's line shows
-        QString value;       // the bytes that arrived, up to their first line feed (not included)
-        bool failed = false; // the reply could not be received: report "Receive Error"
+        QString shown; // what the function's line shows
+        QString value; // the bytes that arrived, up to their first line feed (not included)
+        // Set when the reply could not be received ("Receive Error", reported by the window;
+        // the line then shows the buffer as it is) or the query could not be sent.
+        Failure failure;
     };
     // Asks the unit for function `number` (1-based; nullopt outside the menu).
     std::optional<Reading> query(int number);
@@ -102,20 +107,20 @@ public:
         EventStatus status; // the unit's answer to *ESR? after the setting
         QString shown;      // the line's text: the setting read back, or the window's verdict
         QString value;      // Taken: the read-back reply as Reading::value
+        Failure failure;    // a call of the setting failed (the window does not report these)
     };
     // Sends `value` for function `number`, waits, asks *ESR? and, when the unit took it, reads
     // the setting back. A setting of the address function to a bus address follows the unit
     // there. nullopt for a number outside the menu.
     std::optional<Setting> set(int number, const QString& value);
 
-    // The outcome of a finishing command.
+    // What a finishing command came to: a failed call (nothing after it was sent), or the unit's
+    // answer to *ESR?, which confirms it or not.
     struct Verdict {
-        enum class Kind { Confirmed, BusFailed, NotConfirmed };
-        Kind kind = Kind::Confirmed;
-        QString title; // BusFailed: the report's title; the failed call's status is current
-        QString text;  // NotConfirmed: what the status box says
+        Failure failure;
         EventStatus status;
-        bool confirmed() const { return kind == Kind::Confirmed; }
+        QString refusal; // not confirmed by the unit: what the status box says
+        bool confirmed() const { return !failure && refusal.isEmpty(); }
     };
     // *CLS, *SAV 0, then *ESR? must show none of the save's error bits.
     Verdict save();
@@ -133,19 +138,20 @@ public:
     static QString queriedAddress(const QString& reply);
     static QString readBackAddress(const QString& reply);
 
-    const std::optional<BusFailure>& uncheckedFailure() const { return m_unchecked; }
-
     const Model& model() const { return m_model; }
     const UnitAddress& unit() const { return m_unit; }
 
 private:
+    // A Receive into a buffer of blanks: the buffer after it and the call's status.
+    struct Reply {
+        QString text;
+        GpibStatus status;
+        // The bytes that arrived, up to their first line feed (not included).
+        QString value() const;
+    };
+
     [[nodiscard]] GpibStatus send(const QString& text);
-    // Sends and records a failure the window does not report.
-    void sendUnchecked(const QString& text, const QString& title);
-    // Receives into a buffer of blanks and returns it; `value` gets the bytes that arrived, up
-    // to their first line feed.
-    QString receive(QString* value = nullptr, const QString& uncheckedTitle = {});
-    void note(const GpibStatus& status, const QString& title);
+    Reply receive();
     void pause();
     bool sendChecked(const QString& text, const QString& title, Verdict& verdict);
     Verdict confirmSave(const QString& what);
@@ -155,7 +161,6 @@ private:
     const Model& m_model;
     std::int16_t m_board;
     UnitAddress& m_unit;
-    std::optional<BusFailure> m_unchecked;
 };
 
 } // namespace gpibconfig

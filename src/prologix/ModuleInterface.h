@@ -6,7 +6,8 @@
 // start-up does not load Qt Network, Qt Serial Port and the libraries behind them.
 //
 // Module and programs come from one build: the interface number only guards against a stale
-// module left from another version.
+// module left from another version. It goes up whenever what crosses here changes shape, the
+// Driver class (its virtual calls) included: 3 since every Driver call returns its status.
 
 #include <QList>
 #include <QString>
@@ -18,7 +19,7 @@ class Driver;
 
 namespace gpibconfig::prologix {
 
-inline constexpr int kModuleInterface = 2;
+inline constexpr int kModuleInterface = 3;
 inline constexpr char kModuleName[] = "gpibconfig-prologix";
 
 inline constexpr char kInterfaceSymbol[] = "gpibconfig_prologix_interface";

@@ -551,7 +551,7 @@ void PrologixDriver::discardLateBytes()
 // ---------------------------------------------------------------------------------------------
 // The calls
 
-void PrologixDriver::SendIFC(int board)
+void PrologixDriver::sendIfc(int board)
 {
     if (!beginCall(board))
         return;
@@ -563,7 +563,7 @@ void PrologixDriver::SendIFC(int board)
     succeed(0);
 }
 
-void PrologixDriver::DevClear(int board, Addr4882 address)
+void PrologixDriver::devClear(int board, Addr4882 address)
 {
     if (!beginCall(board))
         return;
@@ -586,7 +586,7 @@ void PrologixDriver::DevClear(int board, Addr4882 address)
     succeed(0);
 }
 
-void PrologixDriver::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+void PrologixDriver::send(int board, Addr4882 address, const std::uint8_t* data, long count,
                           int eotMode)
 {
     if (!beginCall(board))
@@ -610,7 +610,7 @@ void PrologixDriver::Send(int board, Addr4882 address, const std::uint8_t* data,
     succeed(static_cast<long>(payload.size()));
 }
 
-void PrologixDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+void PrologixDriver::receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
                              int termination)
 {
     if (!beginCall(board))
@@ -710,7 +710,7 @@ void PrologixDriver::Receive(int board, Addr4882 address, std::uint8_t* buffer, 
     succeed(n, out.endedWithEoi ? sta::END : 0);
 }
 
-void PrologixDriver::SendCmds(int board, const std::uint8_t* commands, long count)
+void PrologixDriver::sendCmds(int board, const std::uint8_t* commands, long count)
 {
     if (!beginCall(board))
         return;
@@ -817,21 +817,20 @@ bool PrologixDriver::checkTriggers(const std::vector<std::vector<std::pair<int, 
     return true;
 }
 
-int PrologixDriver::ibonl(int ud, int v)
+void PrologixDriver::setOnline(int ud, int v)
 {
     (void)v;
     if (ud != 0) {
         fail(err::EDVR);
-        return static_cast<int>(m_ibsta);
+        return;
     }
     // Nothing to take offline: the controller keeps the bus, and the next call goes on with
     // the same settings. The last failure stays for explainFailure().
     m_ibsta = sta::CMPL | stateBits();
     m_ibcntl = 0;
-    return static_cast<int>(m_ibsta);
 }
 
-int PrologixDriver::ibsre(int ud, int v)
+void PrologixDriver::setRemoteEnable(int ud, int v)
 {
     m_problem = Problem::None;
     if (ud != 0) {
@@ -845,20 +844,19 @@ int PrologixDriver::ibsre(int ud, int v)
     } else {
         succeed(0);
     }
-    return static_cast<int>(m_ibsta);
 }
 
-int PrologixDriver::ibtmo(int ud, int v)
+void PrologixDriver::setTimeout(int ud, int v)
 {
     m_problem = Problem::None;
     if (ud != 0) {
         fail(err::EDVR);
-        return static_cast<int>(m_ibsta);
+        return;
     }
     const auto ms = readTimeoutFor(v);
     if (!ms) {
         fail(err::EARG);
-        return static_cast<int>(m_ibsta);
+        return;
     }
     const long long asked = kTimeoutMicros[static_cast<std::size_t>(v)];
     if ((asked == 0 || asked > kMaxReadTimeoutMs * 1000LL) && !m_capReported) {
@@ -880,7 +878,6 @@ int PrologixDriver::ibtmo(int ud, int v)
         m_readTimeoutSent = *ms;
         succeed(0);
     }
-    return static_cast<int>(m_ibsta);
 }
 
 // ---------------------------------------------------------------------------------------------

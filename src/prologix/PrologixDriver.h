@@ -78,20 +78,49 @@ public:
     static std::unique_ptr<PrologixDriver> tcp(const QString& host, quint16 port = kDefaultTcpPort,
                                                Timing timing = {});
 
-    void SendIFC(int board) override;
-    void DevClear(int board, Addr4882 address) override;
-    void Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-              int eotMode) override;
-    void Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                 int termination) override;
-    void SendCmds(int board, const std::uint8_t* commands, long count) override;
-    int ibonl(int ud, int v) override;
-    int ibsre(int ud, int v) override;
-    int ibtmo(int ud, int v) override;
-    long ThreadIbsta() override { return m_ibsta; }
-    long ThreadIberr() override { return m_iberr; }
-    long ThreadIbcnt() override { return m_ibcntl; }
-    long ThreadIbcntl() override { return m_ibcntl; }
+    // Each call returns the status the protocol let it make (see above).
+    DriverStatus SendIFC(int board) override
+    {
+        sendIfc(board);
+        return status();
+    }
+    DriverStatus DevClear(int board, Addr4882 address) override
+    {
+        devClear(board, address);
+        return status();
+    }
+    DriverStatus Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                      int eotMode) override
+    {
+        send(board, address, data, count, eotMode);
+        return status();
+    }
+    DriverStatus Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                         int termination) override
+    {
+        receive(board, address, buffer, count, termination);
+        return status();
+    }
+    DriverStatus SendCmds(int board, const std::uint8_t* commands, long count) override
+    {
+        sendCmds(board, commands, count);
+        return status();
+    }
+    DriverStatus ibonl(int ud, int v) override
+    {
+        setOnline(ud, v);
+        return status();
+    }
+    DriverStatus ibsre(int ud, int v) override
+    {
+        setRemoteEnable(ud, v);
+        return status();
+    }
+    DriverStatus ibtmo(int ud, int v) override
+    {
+        setTimeout(ud, v);
+        return status();
+    }
 
     QString explainFailure(int ibsta, int iberr, long ibcntl) const override;
 
@@ -131,6 +160,18 @@ private:
         AddressRefused // EARG: an address the controller cannot reach (m_problemText)
     };
     static bool isLinkProblem(Problem problem);
+
+    // The twelve calls; each leaves its status in m_ibsta, m_iberr and m_ibcntl.
+    void sendIfc(int board);
+    void devClear(int board, Addr4882 address);
+    void send(int board, Addr4882 address, const std::uint8_t* data, long count, int eotMode);
+    void receive(int board, Addr4882 address, std::uint8_t* buffer, long count, int termination);
+    void sendCmds(int board, const std::uint8_t* commands, long count);
+    void setOnline(int ud, int v);
+    void setRemoteEnable(int ud, int v);
+    void setTimeout(int ud, int v);
+    // The status the call just made left.
+    DriverStatus status() const { return {m_ibsta, m_iberr, m_ibcntl}; }
 
     bool beginCall(int board);
     bool ensureController();

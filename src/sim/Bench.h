@@ -29,7 +29,7 @@ class Unit;
 // Typical use:
 //
 //   auto bench = makeDefaultBench();              // the 27 units, entry n at address n
-//   GPIB32 gpib(bench->driver(), status);         // the program talks to the board
+//   GPIB32 gpib(bench->driver());                 // the program talks to the board
 //   ... run the program with bench->clock() as its clock ...
 //   bench->trace().records();                     // what went over the bus
 //   bench->unit(bench->unitId("7321")).channels[0].settings;
@@ -127,8 +127,8 @@ public:
     void setReplyDelay(UnitId id, double seconds);
     void setGarbage(UnitId id, std::optional<std::string> bytes);
     void setEsrReply(UnitId id, std::optional<std::string> text);
-    // The driver call at `position` (counted from 1 since resetCallCount(); the four status
-    // reads do not count) fails with `iberr` and does nothing else. EABO comes with TIMO.
+    // The driver call at `position` (counted from 1 since resetCallCount()) fails with `iberr`
+    // and does nothing else. EABO comes with TIMO.
     void failCallAt(long position, int iberr);
     // The next driver call of that kind (Call::Any: the next call) fails the same way. Several
     // may be queued; each is used once.

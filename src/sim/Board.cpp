@@ -67,12 +67,15 @@ void Board::fail(int iberr, long count)
     m_ibcntl = count;
 }
 
-void Board::record(BusCall call, const std::uint8_t* buffer)
+DriverStatus Board::record(BusCall call, const std::uint8_t* buffer)
 {
     call.complete(m_ibsta, m_iberr, m_ibcntl, buffer);
     m_trace.add(std::move(call));
+    // Taken before the bench's own reaction to the call, which makes no driver call.
+    const DriverStatus status{m_ibsta, m_iberr, m_ibcntl};
     if (m_afterCall)
         m_afterCall();
+    return status;
 }
 
 // Counts the call, applies an injected failure, refuses other boards and brings the board back
@@ -160,7 +163,7 @@ void Board::address(Addressed role, BusAddress where)
 // ---------------------------------------------------------------------------------------------
 // Driver calls
 
-void Board::SendIFC(int board)
+DriverStatus Board::SendIFC(int board)
 {
     if (begin(Call::SendIFC, board)) {
         // Interface clear: every unit drops its addressing; the board takes control.
@@ -171,10 +174,10 @@ void Board::SendIFC(int board)
         m_lacs = false;
         finish(0, 0);
     }
-    record(BusCall::sendIfc(board));
+    return record(BusCall::sendIfc(board));
 }
 
-void Board::DevClear(int board, Addr4882 address)
+DriverStatus Board::DevClear(int board, Addr4882 address)
 {
     const auto act = [&] {
         const auto where = decode(address);
@@ -197,10 +200,11 @@ void Board::DevClear(int board, Addr4882 address)
     };
     if (begin(Call::DevClear, board))
         act();
-    record(BusCall::devClear(board, address));
+    return record(BusCall::devClear(board, address));
 }
 
-void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long count, int eotMode)
+DriverStatus Board::Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                         int eotMode)
 {
     const std::span<const std::uint8_t> bytes =
         data && count > 0 ? std::span(data, static_cast<std::size_t>(count))
@@ -238,15 +242,16 @@ void Board::Send(int board, Addr4882 address, const std::uint8_t* data, long cou
     };
     if (begin(Call::Send, board))
         act();
-    record(BusCall::send(board, address, data, count, eotMode));
+    return record(BusCall::send(board, address, data, count, eotMode));
 }
 
-void Board::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count, int termination)
+DriverStatus Board::Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                            int termination)
 {
     if (begin(Call::Receive, board))
         doReceive(address, buffer, count, termination);
     // What arrived is the start of the caller's buffer.
-    record(BusCall::receive(board, address, count, termination), buffer);
+    return record(BusCall::receive(board, address, count, termination), buffer);
 }
 
 void Board::doReceive(Addr4882 address, std::uint8_t* buffer, long count, int termination)
@@ -299,7 +304,7 @@ void Board::doReceive(Addr4882 address, std::uint8_t* buffer, long count, int te
     }
 }
 
-void Board::SendCmds(int board, const std::uint8_t* commands, long count)
+DriverStatus Board::SendCmds(int board, const std::uint8_t* commands, long count)
 {
     const std::span<const std::uint8_t> bytes =
         commands && count > 0 ? std::span(commands, static_cast<std::size_t>(count))
@@ -318,18 +323,20 @@ void Board::SendCmds(int board, const std::uint8_t* commands, long count)
     };
     if (begin(Call::SendCmds, board))
         act();
-    record(BusCall::sendCmds(board, commands, count));
+    return record(BusCall::sendCmds(board, commands, count));
 }
 
-void Board::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
+DriverStatus Board::FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit)
 {
     BusCall call = BusCall::findLstn(board, primaries, limit);
     if (begin(Call::FindLstn, board))
         findListeners(primaries, found, limit);
     call.completeFind(m_ibsta, m_iberr, m_ibcntl, found);
     m_trace.add(std::move(call));
+    const DriverStatus status{m_ibsta, m_iberr, m_ibcntl};
     if (m_afterCall)
         m_afterCall();
+    return status;
 }
 
 void Board::findListeners(const Addr4882* primaries, Addr4882* found, long limit)
@@ -388,7 +395,7 @@ void Board::findListeners(const Addr4882* primaries, Addr4882* found, long limit
     finish(0, count);
 }
 
-int Board::ibonl(int ud, int v)
+DriverStatus Board::ibonl(int ud, int v)
 {
     if (begin(Call::ibonl, ud)) {
         if (v == 0) {
@@ -400,21 +407,19 @@ int Board::ibonl(int ud, int v)
         }
         finish(0, 0);
     }
-    record(BusCall::ibonl(ud, v));
-    return static_cast<int>(m_ibsta);
+    return record(BusCall::ibonl(ud, v));
 }
 
-int Board::ibsre(int ud, int v)
+DriverStatus Board::ibsre(int ud, int v)
 {
     if (begin(Call::ibsre, ud)) {
         m_ren = v != 0;
         finish(0, 0);
     }
-    record(BusCall::ibsre(ud, v));
-    return static_cast<int>(m_ibsta);
+    return record(BusCall::ibsre(ud, v));
 }
 
-int Board::ibtmo(int ud, int v)
+DriverStatus Board::ibtmo(int ud, int v)
 {
     if (begin(Call::ibtmo, ud)) {
         if (v < 0 || v >= static_cast<int>(kTimeouts.size()))
@@ -424,8 +429,7 @@ int Board::ibtmo(int ud, int v)
             finish(0, 0);
         }
     }
-    record(BusCall::ibtmo(ud, v));
-    return static_cast<int>(m_ibsta);
+    return record(BusCall::ibtmo(ud, v));
 }
 
 } // namespace gpibconfig::sim

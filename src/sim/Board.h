@@ -32,7 +32,7 @@ class Unit;
 //   or LACS while it is addressed to talk or listen, END when the data of the call ended with
 //   EOI or the end-of-string byte.
 // - iberr keeps the code of the last failure until the next failure, as NI-488.2 does; it is
-//   meaningful only when ERR is set. ibcnt and ibcntl both give the byte count of the last call.
+//   meaningful only when ERR is set. ibcntl gives the byte count of the call.
 // - Errors: ENEB for a board other than 0, EDVR for ibonl/ibsre/ibtmo on a descriptor other
 //   than 0, EARG for a bad address word (primary above 30, high byte neither 0 nor 0x60-0x7E),
 //   a negative count, an unknown end-of-transmission mode or termination, an ibtmo code outside
@@ -77,26 +77,22 @@ public:
     // `afterCall` runs after every driver call, once its trace line is written.
     Board(const Units& units, BenchClock& clock, Trace& trace, std::function<void()> afterCall);
 
-    void SendIFC(int board) override;
-    void DevClear(int board, Addr4882 address) override;
-    void Send(int board, Addr4882 address, const std::uint8_t* data, long count,
-              int eotMode) override;
-    void Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
-                 int termination) override;
-    void SendCmds(int board, const std::uint8_t* commands, long count) override;
-    int ibonl(int ud, int v) override;
-    int ibsre(int ud, int v) override;
-    int ibtmo(int ud, int v) override;
+    DriverStatus SendIFC(int board) override;
+    DriverStatus DevClear(int board, Addr4882 address) override;
+    DriverStatus Send(int board, Addr4882 address, const std::uint8_t* data, long count,
+                      int eotMode) override;
+    DriverStatus Receive(int board, Addr4882 address, std::uint8_t* buffer, long count,
+                         int termination) override;
+    DriverStatus SendCmds(int board, const std::uint8_t* commands, long count) override;
+    DriverStatus ibonl(int ud, int v) override;
+    DriverStatus ibsre(int ud, int v) override;
+    DriverStatus ibtmo(int ud, int v) override;
     bool canFindListeners() const override { return true; }
-    void FindLstn(int board, const Addr4882* primaries, Addr4882* found, long limit) override;
-    long ThreadIbsta() override { return m_ibsta; }
-    long ThreadIberr() override { return m_iberr; }
-    long ThreadIbcnt() override { return m_ibcntl; }
-    long ThreadIbcntl() override { return m_ibcntl; }
+    DriverStatus FindLstn(int board, const Addr4882* primaries, Addr4882* found,
+                          long limit) override;
 
     // Injected failures: the call does nothing but fail with `iberr` (plus TIMO for EABO).
-    // Positions count driver calls (not the four status reads) from 1 since the last
-    // resetCallCount().
+    // Positions count driver calls from 1 since the last resetCallCount().
     void failCallAt(long position, int iberr);
     void failNext(Call kind, int iberr);
     void clearCallFailures();
@@ -108,6 +104,9 @@ public:
     bool controllerInCharge() const { return m_cic; }
     bool remoteEnable() const { return m_ren; }
     int timeoutCode() const { return m_timeoutCode; }
+    // Addressed to talk or to listen (TACS, LACS of the status word).
+    bool talkerActive() const { return (stateBits() & sta::TACS) != 0; }
+    bool listenerActive() const { return (stateBits() & sta::LACS) != 0; }
     // Seconds of a time-out code 0-17 (0: none); 0 for codes outside.
     static double timeoutSeconds(int code);
 
@@ -125,8 +124,9 @@ private:
     bool begin(Call kind, int board);
     void finish(long extraStatus, long count);
     void fail(int iberr, long count = 0);
-    // Writes the call with the status it left; a Receive's bytes are the start of `buffer`.
-    void record(BusCall call, const std::uint8_t* buffer = nullptr);
+    // Writes the call with the status it left and returns that status; a Receive's bytes are the
+    // start of `buffer`.
+    DriverStatus record(BusCall call, const std::uint8_t* buffer = nullptr);
     long stateBits() const;
     static std::optional<BusAddress> decode(Addr4882 address);
 

@@ -14,7 +14,7 @@ void QtNotifier::beep() { QApplication::beep(); }
 int runGpibConfig(Driver& driver, Clock& clock, const std::function<void(MainWindow&)>& onShown)
 {
     ProgramState state;
-    GPIB32 gpib(driver, state.status);
+    GPIB32 gpib(driver);
     QtNotifier notifier;
     AppContext app{state, gpib, clock, notifier};
 

@@ -742,6 +742,19 @@ TEST(BusFault, TheDriversPlainWordsFollowTheReport)
     EXPECT_EQ(lines[1], QStringLiteral("No GPIB driver library was found."));
 }
 
+TEST(BusFault, TheBoardTheRunUsesIsTakenOfflineAfterTheReport)
+{
+    // The bench has board 0 alone: on board 1 the interface clear fails with ENEB.
+    BenchCli r;
+    const std::size_t start = r.bench->trace().size();
+    EXPECT_EQ(r.run(args({"--board", "1", "show", "7321", "5"})), 2);
+    EXPECT_TRUE(r.cli.err.startsWith(QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL "
+                                                    ">iberr =  7 ENEB")))
+        << r.cli.err.toStdString();
+    EXPECT_EQ(test::requests(driverCalls(r.bench->trace().records(start))),
+              (std::vector{BusCall::sendIfc(1), BusCall::ibonl(1, 0)}));
+}
+
 // ----- backup, restore, diff --------------------------------------------------------------------
 
 struct RoundTripCase {
@@ -1426,21 +1439,22 @@ public:
     {
     }
     bool canFindListeners() const override { return true; }
-    void FindLstn(int b, const Addr4882* primaries, Addr4882* found, long limit) override
+    DriverStatus FindLstn(int b, const Addr4882* primaries, Addr4882* found, long limit) override
     {
-        m_inner.FindLstn(b, primaries, found, limit);
-        for (long i = 0; i < std::min(m_inner.ThreadIbcntl(), limit); ++i)
+        const DriverStatus status = m_inner.FindLstn(b, primaries, found, limit);
+        for (long i = 0; i < std::min(status.ibcntl, limit); ++i)
             for (const auto& [bench, seen] : m_seen)
                 if (found[i] == bench)
                     found[i] = seen;
+        return status;
     }
-    void Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
+    DriverStatus Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
     {
-        m_inner.Send(b, benchWord(a), d, n, e);
+        return m_inner.Send(b, benchWord(a), d, n, e);
     }
-    void Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
+    DriverStatus Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
     {
-        m_inner.Receive(b, benchWord(a), d, n, t);
+        return m_inner.Receive(b, benchWord(a), d, n, t);
     }
 
 private:

@@ -333,7 +333,7 @@ private slots:
                 run.enter();
             QCOMPARE(run.c<QLineEdit>(ctl::txtAddr)->text(), QStringLiteral("25")); // as typed
             run.click(ctl::cmdNextCh);
-            QCOMPARE(h.state.unit.DeviceAddress, 0x6D00 + 28);
+            QCOMPARE(h.state.unit.word, 0x6D00 + 28);
         });
         const QStringList msgs = h.messages(moved);
         QCOMPARE(msgs.at(0), QStringLiteral("0x6C19 SYST:COMM:GPIB:ADDR 28"));

@@ -378,8 +378,8 @@ private slots:
     void unknownModelIsRefused()
     {
         Harness h;
-        h.state.ModelCode = 7301;
-        h.state.ModelNumber = QStringLiteral("7301");
+        h.state.modelCode = 7301;
+        h.state.modelEntry = QStringLiteral("7301");
         ConfigWindow window(h.app);
         window.show();
         Run run{window};
@@ -398,7 +398,7 @@ private slots:
             Run run{window};
             start = h.bench->trace().size();
             run.setAddress(QStringLiteral("25"));
-            QCOMPARE(h.state.unit.ChannelNumber, 2.0);
+            QCOMPARE(h.state.unit.channel, 2.0);
             QCOMPARE(run.lines().size(), 1);
         });
         QCOMPARE(h.notifier.beeps, 3);

@@ -78,7 +78,7 @@ class AccessibilityTest : public QObject {
         if (which == QLatin1String("main")) {
             window = std::make_unique<MainWindow>(ctx->app);
         } else if (which == QLatin1String("config")) {
-            ctx->state.ModelCode = 7374;
+            ctx->state.modelCode = 7374;
             window = std::make_unique<ConfigWindow>(ctx->app);
         } else if (which == QLatin1String("channel")) {
             window = std::make_unique<ChannelDialog>(ctx->app);

@@ -34,8 +34,8 @@ private slots:
     {
         driver = std::make_unique<test::FakeDriver>();
         ctx = std::make_unique<test::TestContext>(*driver);
-        ctx->state.ModelCode = 7374;
-        ctx->state.ModelNumber = QStringLiteral("7374A");
+        ctx->state.modelCode = 7374;
+        ctx->state.modelEntry = QStringLiteral("7374A");
         window = std::make_unique<ConfigWindow>(ctx->app);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));

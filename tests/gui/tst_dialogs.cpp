@@ -74,7 +74,7 @@ private slots:
         if (!typed.isEmpty())
             QCOMPARE(QApplication::focusWidget(), child<QPushButton>(&dialog, ctl::cmdChSel));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QCOMPARE(ctx->state.unit.ChannelNumber, channel);
+        QCOMPARE(ctx->state.unit.channel, channel);
         if (accepted) {
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
             QVERIFY(!dialog.isVisible());
@@ -91,7 +91,7 @@ private slots:
             QTest::keyClicks(edit, QStringLiteral("2"));
             QTest::mouseClick(child<QPushButton>(&dialog, ctl::cmdChSel), Qt::LeftButton);
             QVERIFY(!dialog.isVisible());
-            QCOMPARE(ctx->state.unit.ChannelNumber, 2.0);
+            QCOMPARE(ctx->state.unit.channel, 2.0);
         }
     }
 
@@ -115,8 +115,8 @@ private slots:
 
     void returnKeysDriveTheConfigurationWindow()
     {
-        ctx->state.ModelCode = 7357;
-        ctx->state.ModelNumber = QStringLiteral("7357");
+        ctx->state.modelCode = 7357;
+        ctx->state.modelEntry = QStringLiteral("7357");
         ConfigWindow window(ctx->app);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -135,8 +135,8 @@ private slots:
 
     void closingTheChannelDialogLeavesTheAddressStage()
     {
-        ctx->state.ModelCode = 7379;
-        ctx->state.ModelNumber = QStringLiteral("7379");
+        ctx->state.modelCode = 7379;
+        ctx->state.modelEntry = QStringLiteral("7379");
         ConfigWindow window(ctx->app);
         window.setChannelDialogHook([](ChannelDialog& dialog) {
             QTimer::singleShot(0, &dialog, [&dialog] { dialog.close(); });

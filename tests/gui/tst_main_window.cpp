@@ -175,7 +175,7 @@ private slots:
         QVERIFY(!list()->selectedItems().isEmpty());
         QVERIFY(button(ctl::cmdConfig)->isEnabled());
         QTest::mouseClick(button(ctl::cmdConfig), Qt::LeftButton);
-        QCOMPARE(ctx->state.ModelNumber, list()->selectedItems().front()->text());
+        QCOMPARE(ctx->state.modelEntry, list()->selectedItems().front()->text());
     }
 
     void typingTheStartOfAModelNumberSelectsIt()
@@ -239,7 +239,7 @@ private slots:
         QTest::mouseClick(button(ctl::cmdContinue), Qt::LeftButton);
         QCOMPARE(modelsSeenByConfigWindow,
                  QStringList({QStringLiteral(" 7374  CONFIGURATION ROUTINE")}));
-        QCOMPARE(ctx->state.ModelNumber, QStringLiteral("7374B"));
+        QCOMPARE(ctx->state.modelEntry, QStringLiteral("7374B"));
         QVERIFY(!button(ctl::cmdContinue)->isEnabled());
         QVERIFY(!messageShown());
         QCOMPARE(driver->calls.size(), 3u);

@@ -400,7 +400,7 @@ private slots:
             QCOMPARE(sent.value(0).section(QLatin1Char(' '), 0, 0), QStringLiteral("0x0005"));
             QCOMPARE(sent.value(1), hexWord(talksTo) + QStringLiteral(" *ESR?"));
             QCOMPARE(h.bench->unit(unit).primary, unitAt);
-            QCOMPARE(h.state.unit.DeviceAddress, static_cast<std::int16_t>(talksTo));
+            QCOMPARE(h.state.unit.word, static_cast<std::int16_t>(talksTo));
             QCOMPARE(run.lines().last(), listLine(kAddressPrompt, shown));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             finishAfresh(h, run, QString::number(unitAt));
@@ -498,7 +498,7 @@ private slots:
             h.channelAnswers = {QStringLiteral("1")};
             run.setAddress(QStringLiteral("25"));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-            QCOMPARE(h.state.unit.DeviceAddress, static_cast<std::int16_t>(0x6B19));
+            QCOMPARE(h.state.unit.word, static_cast<std::int16_t>(0x6B19));
             QCOMPARE(run.lines().last(), listLine(kAddressPrompt, QStringLiteral("25")));
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);

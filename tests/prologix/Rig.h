@@ -6,6 +6,7 @@
 #include "prologix/PrologixDriver.h"
 #include "sim/Bench.h"
 #include "sim/prologix/SimulatedPrologix.h"
+#include "support/KeptStatus.h"
 
 #include <QDeadlineTimer>
 #include <QString>
@@ -44,7 +45,9 @@ struct PrologixRig {
     sim::SimulatedPrologix controller;
     prologix::PrologixDriver* prologix = nullptr;
     std::unique_ptr<ThreadedDriver> driver;
+    // The status of the last call made through `gpib`.
     GpibStatus status;
+    std::unique_ptr<KeptStatus> keeper;
     std::unique_ptr<GPIB32> gpib;
 
     using Firmware = sim::SimulatedPrologix::Firmware;
@@ -59,7 +62,8 @@ struct PrologixRig {
                                                          controller.serveTcp(), timing);
         prologix = inner.get();
         driver = std::make_unique<ThreadedDriver>(std::move(inner));
-        gpib = std::make_unique<GPIB32>(*driver, status);
+        keeper = std::make_unique<KeptStatus>(*driver, status);
+        gpib = std::make_unique<GPIB32>(*keeper);
     }
 
     // What the program does at Configure: interface clear, remote enable, a time-out. False

@@ -798,10 +798,9 @@ private slots:
             inner = PrologixDriver::serial(spec, fastTiming());
         }
         ThreadedDriver driver(std::move(inner));
-        GpibStatus status;
-        GPIB32 gpib(driver, status);
+        GPIB32 gpib(driver);
         for (int attempt = 0; attempt < 2; ++attempt) {
-            (void)gpib.SendIFC(0);
+            const GpibStatus status = gpib.SendIFC(0);
             QCOMPARE(status.ibsta & 0xFFFF, sta::ERR);
             QCOMPARE(status.iberr, err::EDVR);
             (void)gpib.ibonl(0, 0);
@@ -886,7 +885,7 @@ private slots:
         PrologixRig rig(Link::Pty);
         QVERIFY(rig.prepare());
         const std::size_t from = rig.bench->trace().size();
-        QCOMPARE(rig.gpib->ibsre(0, 1) & 0xFFFF, kOk);
+        QCOMPARE(rig.gpib->ibsre(0, 1).ibsta & 0xFFFF, kOk);
         QCOMPARE(rig.ibsta(), kOk);
         (void)rig.gpib->ibonl(0, 0);
         QCOMPARE(rig.ibsta(), kOk);

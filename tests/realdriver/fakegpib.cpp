@@ -41,46 +41,56 @@ int fromLinuxEot(int mode)
 
 std::string g_text;
 
+// The library's status of the last call, kept per thread as linux-gpib keeps it.
+thread_local gpibconfig::DriverStatus g_last;
+
+int keep(const gpibconfig::DriverStatus& status)
+{
+    g_last = status;
+    return static_cast<int>(status.ibsta);
+}
+
 } // namespace
 
-FAKEGPIB_EXPORT void SendIFC(int boardIndex) { board().SendIFC(boardIndex); }
+FAKEGPIB_EXPORT void SendIFC(int boardIndex) { keep(board().SendIFC(boardIndex)); }
 
 FAKEGPIB_EXPORT void DevClear(int boardIndex, std::uint16_t address)
 {
-    board().DevClear(boardIndex, address);
+    keep(board().DevClear(boardIndex, address));
 }
 
 FAKEGPIB_EXPORT void Send(int boardIndex, std::uint16_t address, const void* buffer, long count,
                           int eotMode)
 {
-    board().Send(boardIndex, address, static_cast<const std::uint8_t*>(buffer), count,
-                 fromLinuxEot(eotMode));
+    keep(board().Send(boardIndex, address, static_cast<const std::uint8_t*>(buffer), count,
+                      fromLinuxEot(eotMode)));
 }
 
 FAKEGPIB_EXPORT void Receive(int boardIndex, std::uint16_t address, void* buffer, long count,
                              int termination)
 {
-    board().Receive(boardIndex, address, static_cast<std::uint8_t*>(buffer), count, termination);
+    keep(board().Receive(boardIndex, address, static_cast<std::uint8_t*>(buffer), count,
+                         termination));
 }
 
 FAKEGPIB_EXPORT void SendCmds(int boardIndex, const void* commands, long count)
 {
-    board().SendCmds(boardIndex, static_cast<const std::uint8_t*>(commands), count);
+    keep(board().SendCmds(boardIndex, static_cast<const std::uint8_t*>(commands), count));
 }
 
 FAKEGPIB_EXPORT void FindLstn(int boardIndex, const std::uint16_t* padList,
                               std::uint16_t* resultList, int maxNumResults)
 {
-    board().FindLstn(boardIndex, padList, resultList, maxNumResults);
+    keep(board().FindLstn(boardIndex, padList, resultList, maxNumResults));
 }
 
-FAKEGPIB_EXPORT int ibonl(int ud, int v) { return board().ibonl(ud, v); }
-FAKEGPIB_EXPORT int ibsre(int ud, int v) { return board().ibsre(ud, v); }
-FAKEGPIB_EXPORT int ibtmo(int ud, int v) { return board().ibtmo(ud, v); }
-FAKEGPIB_EXPORT int ThreadIbsta() { return static_cast<int>(board().ThreadIbsta()); }
-FAKEGPIB_EXPORT int ThreadIberr() { return static_cast<int>(board().ThreadIberr()); }
-FAKEGPIB_EXPORT int ThreadIbcnt() { return static_cast<int>(board().ThreadIbcnt()); }
-FAKEGPIB_EXPORT long ThreadIbcntl() { return board().ThreadIbcntl(); }
+FAKEGPIB_EXPORT int ibonl(int ud, int v) { return keep(board().ibonl(ud, v)); }
+FAKEGPIB_EXPORT int ibsre(int ud, int v) { return keep(board().ibsre(ud, v)); }
+FAKEGPIB_EXPORT int ibtmo(int ud, int v) { return keep(board().ibtmo(ud, v)); }
+FAKEGPIB_EXPORT int ThreadIbsta() { return static_cast<int>(g_last.ibsta); }
+FAKEGPIB_EXPORT int ThreadIberr() { return static_cast<int>(g_last.iberr); }
+FAKEGPIB_EXPORT int ThreadIbcnt() { return static_cast<int>(g_last.ibcntl); }
+FAKEGPIB_EXPORT long ThreadIbcntl() { return g_last.ibcntl; }
 
 // For the test that loads this library: the bench's trace, and a power cycle of a unit.
 FAKEGPIB_EXPORT const char* fakegpib_trace()

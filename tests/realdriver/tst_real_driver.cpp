@@ -40,7 +40,7 @@ struct Fixture {
         QVERIFY2(system->usable(), qPrintable(system->missingSymbols().join(QLatin1Char(','))));
         QCOMPARE(system->flavour(), DriverFlavour::LinuxGpib);
         driver = std::make_unique<ThreadedDriver>(std::move(system));
-        gpib = std::make_unique<GPIB32>(*driver, state.status);
+        gpib = std::make_unique<GPIB32>(*driver);
         app = std::make_unique<AppContext>(AppContext{state, *gpib, clock, notifier});
         QVERIFY(side.load());
         trace = reinterpret_cast<const char* (*)()>(side.resolve("fakegpib_trace"));

@@ -44,26 +44,29 @@ protected:
 
     long send(Addr4882 address, std::string_view text, int eot = eot::NLend)
     {
-        driver().Send(0, address, reinterpret_cast<const std::uint8_t*>(text.data()),
-                      static_cast<long>(text.size()), eot);
-        return driver().ThreadIbsta();
+        return sendCall(address, text, eot).ibsta;
+    }
+    // The same with the whole status.
+    DriverStatus sendCall(Addr4882 address, std::string_view text, int eot = eot::NLend)
+    {
+        return driver().Send(0, address, reinterpret_cast<const std::uint8_t*>(text.data()),
+                             static_cast<long>(text.size()), eot);
     }
 
     long commands(std::vector<std::uint8_t> bytes)
     {
-        driver().SendCmds(0, bytes.data(), static_cast<long>(bytes.size()));
-        return driver().ThreadIbsta();
+        return driver().SendCmds(0, bytes.data(), static_cast<long>(bytes.size())).ibsta;
     }
 
     Received receive(Addr4882 address, long count = 18, int termination = 0)
     {
         std::string buffer(static_cast<std::size_t>(count), ' ');
-        driver().Receive(0, address, reinterpret_cast<std::uint8_t*>(buffer.data()), count,
-                         termination);
+        const DriverStatus status = driver().Receive(
+            0, address, reinterpret_cast<std::uint8_t*>(buffer.data()), count, termination);
         Received r;
-        r.ibsta = driver().ThreadIbsta();
-        r.iberr = driver().ThreadIberr();
-        r.ibcntl = driver().ThreadIbcntl();
+        r.ibsta = status.ibsta;
+        r.iberr = status.iberr;
+        r.ibcntl = status.ibcntl;
         r.buffer = buffer;
         r.data = buffer.substr(0, static_cast<std::size_t>(std::max(r.ibcntl, 0L)));
         return r;

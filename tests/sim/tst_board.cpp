@@ -42,21 +42,21 @@ TEST_F(BenchTest, ProgramSequenceGivesTheDocumentedStatusWordsAndTrace)
 
 TEST_F(BenchTest, CallsThatNeedControlFailWithEcicBeforeInterfaceClear)
 {
-    EXPECT_EQ(driver().ibsre(0, 1), sta::CMPL);
-    EXPECT_EQ(driver().ibtmo(0, 11), sta::CMPL);
+    EXPECT_EQ(driver().ibsre(0, 1).ibsta, sta::CMPL);
+    EXPECT_EQ(driver().ibtmo(0, 11).ibsta, sta::CMPL);
 
     const std::uint8_t get = 0x08;
     std::uint8_t buffer[18] = {};
-    const std::vector<std::function<void()>> calls = {
-        [&] { driver().DevClear(0, at(5)); },
-        [&] { send(at(5), "*CLS"); },
-        [&] { driver().Receive(0, at(5), buffer, 18, 0); },
-        [&] { driver().SendCmds(0, &get, 1); },
+    const std::vector<std::function<DriverStatus()>> calls = {
+        [&] { return driver().DevClear(0, at(5)); },
+        [&] { return sendCall(at(5), "*CLS"); },
+        [&] { return driver().Receive(0, at(5), buffer, 18, 0); },
+        [&] { return driver().SendCmds(0, &get, 1); },
     };
     for (const auto& call : calls) {
-        call();
-        EXPECT_EQ(driver().ThreadIbsta() & (sta::ERR | sta::CIC), sta::ERR);
-        EXPECT_EQ(driver().ThreadIberr(), err::ECIC);
+        const DriverStatus status = call();
+        EXPECT_EQ(status.ibsta & (sta::ERR | sta::CIC), sta::ERR);
+        EXPECT_EQ(status.iberr, err::ECIC);
     }
     // Nothing reached the unit: its power-on bit is still unread and nothing else is set.
     prepare();
@@ -68,15 +68,18 @@ TEST_F(BenchTest, CallsThatNeedControlFailWithEcicBeforeInterfaceClear)
 TEST_F(BenchTest, AtAnAddressWithoutUnitCommandsPassDataFindsNoListenerAndReceiveTimesOut)
 {
     prepare();
-    driver().DevClear(0, at(28));
-    EXPECT_EQ(driver().ThreadIbsta(), kIdle);
-    EXPECT_EQ(driver().ThreadIbcntl(), 0);
-    EXPECT_EQ(commands({0x3F, 0x20 + 28, 0x08}), kIdle); // a trigger no one hears
-    EXPECT_EQ(driver().ThreadIbcntl(), 3);
+    const DriverStatus cleared = driver().DevClear(0, at(28));
+    EXPECT_EQ(cleared.ibsta, kIdle);
+    EXPECT_EQ(cleared.ibcntl, 0);
+    const std::uint8_t trigger[] = {0x3F, 0x20 + 28, 0x08}; // a trigger no one hears
+    const DriverStatus triggered = driver().SendCmds(0, trigger, 3);
+    EXPECT_EQ(triggered.ibsta, kIdle);
+    EXPECT_EQ(triggered.ibcntl, 3);
 
-    EXPECT_EQ(send(at(28), "*CLS"), sta::ERR | sta::CMPL | sta::CIC | sta::TACS);
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
-    EXPECT_EQ(driver().ThreadIbcntl(), 0);
+    const DriverStatus sent = sendCall(at(28), "*CLS");
+    EXPECT_EQ(sent.ibsta, sta::ERR | sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(sent.iberr, err::ENOL);
+    EXPECT_EQ(sent.ibcntl, 0);
 
     const double before = bench->clock().now();
     const Received r = receive(at(28));
@@ -108,34 +111,32 @@ TEST(EmptyBus, CommandBytesFailWithNoListenerWhenNoUnitIsOnTheBus)
         SCOPED_TRACE(c.name);
         const auto bench = c.make();
         Driver& driver = bench->driver();
-        driver.SendIFC(0);
-        EXPECT_EQ(driver.ThreadIbsta(), kIdle);
+        EXPECT_EQ(driver.SendIFC(0).ibsta, kIdle);
         driver.ibtmo(0, 11);
 
         const std::uint8_t unlisten = 0x3F;
         const std::string text = "*CLS";
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
         std::uint8_t buffer[18] = {};
-        const std::vector<std::pair<const char*, std::function<void()>>> calls = {
-            {"DevClear 28", [&] { driver.DevClear(0, at(28)); }},
-            {"DevClear 5", [&] { driver.DevClear(0, at(5)); }},
-            {"DevClear NOADDR", [&] { driver.DevClear(0, 0xFFFF); }},
-            {"SendCmds UNL", [&] { driver.SendCmds(0, &unlisten, 1); }},
-            {"Send 5", [&] { driver.Send(0, at(5), bytes, 4, eot::NLend); }},
-            {"Receive 5", [&] { driver.Receive(0, at(5), buffer, 18, 0); }},
+        const std::vector<std::pair<const char*, std::function<DriverStatus()>>> calls = {
+            {"DevClear 28", [&] { return driver.DevClear(0, at(28)); }},
+            {"DevClear 5", [&] { return driver.DevClear(0, at(5)); }},
+            {"DevClear NOADDR", [&] { return driver.DevClear(0, 0xFFFF); }},
+            {"SendCmds UNL", [&] { return driver.SendCmds(0, &unlisten, 1); }},
+            {"Send 5", [&] { return driver.Send(0, at(5), bytes, 4, eot::NLend); }},
+            {"Receive 5", [&] { return driver.Receive(0, at(5), buffer, 18, 0); }},
         };
         for (const auto& [name, call] : calls) {
             SCOPED_TRACE(name);
             const double before = bench->clock().now();
-            call();
-            EXPECT_EQ(driver.ThreadIbsta(), sta::ERR | kIdle);
-            EXPECT_EQ(driver.ThreadIberr(), err::ENOL);
-            EXPECT_EQ(driver.ThreadIbcntl(), 0);
+            const DriverStatus status = call();
+            EXPECT_EQ(status.ibsta, sta::ERR | kIdle);
+            EXPECT_EQ(status.iberr, err::ENOL);
+            EXPECT_EQ(status.ibcntl, 0);
             EXPECT_EQ(bench->clock().now(), before);
         }
         // No command byte, nothing to refuse.
-        driver.SendCmds(0, &unlisten, 0);
-        EXPECT_EQ(driver.ThreadIbsta(), kIdle);
+        EXPECT_EQ(driver.SendCmds(0, &unlisten, 0).ibsta, kIdle);
     }
 }
 
@@ -151,13 +152,10 @@ TEST_F(BenchTest, ASwitchedOffUnitIsNotOnTheBus)
     bench->setPower(id, false);
     EXPECT_FALSE(bench->unit(id).poweredOn);
 
-    driver().DevClear(0, at(5));
-    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
-    send(at(5), "*ESE 1");
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_FALSE(driver().DevClear(0, at(5)).failed());
+    EXPECT_EQ(sendCall(at(5), "*ESE 1").iberr, err::ENOL);
     EXPECT_EQ(receive(at(5)).iberr, err::EABO);
-    driver().DevClear(0, 0xFFFF);
-    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+    EXPECT_FALSE(driver().DevClear(0, 0xFFFF).failed());
 
     bench->setPower(id, false); // already off: nothing happens
     bench->setPower(id, true);
@@ -226,30 +224,29 @@ TEST_F(BenchTest, InvalidArgumentsFailWithEarg)
     };
     for (const Addr4882 address : badAddresses) {
         SCOPED_TRACE(address);
-        send(address, "*CLS");
-        EXPECT_EQ(driver().ThreadIberr(), err::EARG);
-        EXPECT_TRUE(driver().ThreadIbsta() & sta::ERR);
+        const DriverStatus sent = sendCall(address, "*CLS");
+        EXPECT_EQ(sent.iberr, err::EARG);
+        EXPECT_TRUE(sent.failed());
         EXPECT_EQ(receive(address).iberr, err::EARG);
-        driver().DevClear(0, address);
-        EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+        EXPECT_EQ(driver().DevClear(0, address).iberr, err::EARG);
     }
-    send(at(5), "*CLS", 3);
-    EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+    EXPECT_EQ(sendCall(at(5), "*CLS", 3).iberr, err::EARG);
     EXPECT_EQ(receive(at(5), 18, 0x0200).iberr, err::EARG);
 
     for (const int code : {-1, 18, 100}) {
-        EXPECT_TRUE(driver().ibtmo(0, code) & sta::ERR);
-        EXPECT_EQ(driver().ThreadIberr(), err::EARG);
+        const DriverStatus status = driver().ibtmo(0, code);
+        EXPECT_TRUE(status.failed());
+        EXPECT_EQ(status.iberr, err::EARG);
     }
     EXPECT_EQ(bench->board().timeoutCode(), 11);
 }
 
 TEST_F(BenchTest, OtherBoardsAndDescriptorsDoNotExist)
 {
-    driver().SendIFC(1);
-    EXPECT_EQ(driver().ThreadIberr(), err::ENEB);
-    EXPECT_TRUE(driver().ibtmo(3, 11) & sta::ERR);
-    EXPECT_EQ(driver().ThreadIberr(), err::EDVR);
+    EXPECT_EQ(driver().SendIFC(1).iberr, err::ENEB);
+    const DriverStatus timeout = driver().ibtmo(3, 11);
+    EXPECT_TRUE(timeout.failed());
+    EXPECT_EQ(timeout.iberr, err::EDVR);
     EXPECT_FALSE(bench->board().controllerInCharge());
 }
 
@@ -257,7 +254,7 @@ TEST_F(BenchTest, OfflineBoardComesBackWithItsSettingsOnTheNextCall)
 {
     prepare();
     driver().ibsre(0, 1);
-    EXPECT_EQ(driver().ibonl(0, 0), sta::CMPL);
+    EXPECT_EQ(driver().ibonl(0, 0).ibsta, sta::CMPL);
     EXPECT_FALSE(bench->board().online());
 
     // Still controller in charge, still one second.
@@ -273,12 +270,11 @@ TEST_F(BenchTest, OfflineBoardComesBackWithItsSettingsOnTheNextCall)
 TEST_F(BenchTest, IberrKeepsTheLastErrorUntilTheNextFailure)
 {
     prepare();
-    send(at(29), "*CLS");
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
-    EXPECT_FALSE(send(at(5), "*CLS") & sta::ERR);
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
-    receive(at(29));
-    EXPECT_EQ(driver().ThreadIberr(), err::EABO);
+    EXPECT_EQ(sendCall(at(29), "*CLS").iberr, err::ENOL);
+    const DriverStatus sent = sendCall(at(5), "*CLS");
+    EXPECT_FALSE(sent.failed());
+    EXPECT_EQ(sent.iberr, err::ENOL);
+    EXPECT_EQ(receive(at(29)).iberr, err::EABO);
 }
 
 TEST_F(BenchTest, EndOfTransmissionModesDecideWhenTheUnitTakesTheMessage)
@@ -287,19 +283,20 @@ TEST_F(BenchTest, EndOfTransmissionModesDecideWhenTheUnitTakesTheMessage)
     esr(at(5)); // the power-on bit
 
     // Without END or line feed the unit keeps waiting for the rest of the message.
-    EXPECT_EQ(send(at(5), "SYST:COMM:GPIB:ADDR", eot::NULLend), sta::CMPL | sta::CIC | sta::TACS);
-    EXPECT_EQ(driver().ThreadIbcntl(), 19);
+    const DriverStatus part = sendCall(at(5), "SYST:COMM:GPIB:ADDR", eot::NULLend);
+    EXPECT_EQ(part.ibsta, sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(part.ibcntl, 19);
     EXPECT_EQ(receive(at(5)).iberr, err::EABO);
     // END with the last byte ends it: the two parts form one query.
-    EXPECT_EQ(send(at(5), "?", eot::DABend), sta::END | sta::CMPL | sta::CIC | sta::TACS);
-    EXPECT_EQ(driver().ThreadIbcntl(), 1);
+    const DriverStatus end = sendCall(at(5), "?", eot::DABend);
+    EXPECT_EQ(end.ibsta, sta::END | sta::CMPL | sta::CIC | sta::TACS);
+    EXPECT_EQ(end.ibcntl, 1);
     EXPECT_EQ(receive(at(5)).data, "5\n");
     // The time-out above was the unit being talked to with nothing to say.
     EXPECT_EQ(esr(at(5)), 4);
 
     // Mode 1 appends the line feed, counted in ibcntl.
-    send(at(5), "*ESE 12");
-    EXPECT_EQ(driver().ThreadIbcntl(), 8);
+    EXPECT_EQ(sendCall(at(5), "*ESE 12").ibcntl, 8);
     EXPECT_EQ(query(at(5), "*ESE?"), "12\n");
 }
 
@@ -351,12 +348,15 @@ TEST_F(BenchTest, UnreadReplyBytesWaitForTheNextReceive)
 TEST_F(BenchTest, SendCmdsCountsBytesAndTracksTheBoardsOwnAddressing)
 {
     prepare();
-    EXPECT_EQ(commands({0x3F, 0x20}), kIdle | sta::LACS); // the board's own listen address
-    EXPECT_EQ(driver().ThreadIbcntl(), 2);
+    const std::uint8_t ownListen[] = {0x3F, 0x20}; // the board's own listen address
+    const DriverStatus listening = driver().SendCmds(0, ownListen, 2);
+    EXPECT_EQ(listening.ibsta, kIdle | sta::LACS);
+    EXPECT_EQ(listening.ibcntl, 2);
     EXPECT_EQ(commands({0x40}), kIdle | sta::LACS | sta::TACS);
     EXPECT_EQ(commands({0x3F, 0x5F}), kIdle);
-    EXPECT_EQ(commands({}), kIdle);
-    EXPECT_EQ(driver().ThreadIbcntl(), 0);
+    const DriverStatus none = driver().SendCmds(0, nullptr, 0);
+    EXPECT_EQ(none.ibsta, kIdle);
+    EXPECT_EQ(none.ibcntl, 0);
 }
 
 TEST_F(BenchTest, DeviceClearEmptiesTheUnitsOutputAndNoaddrClearsEveryUnit)
@@ -368,8 +368,7 @@ TEST_F(BenchTest, DeviceClearEmptiesTheUnitsOutputAndNoaddrClearsEveryUnit)
 
     send(at(1), "*ESE?");
     send(at(2), "*ESE?");
-    driver().DevClear(0, 0xFFFF);
-    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+    EXPECT_FALSE(driver().DevClear(0, 0xFFFF).failed());
     EXPECT_EQ(receive(at(1)).iberr, err::EABO);
     EXPECT_EQ(receive(at(2)).iberr, err::EABO);
 }
@@ -378,8 +377,7 @@ TEST_F(BenchTest, AnAddressWithASecondaryReachesAUnitWithoutSecondaries)
 {
     prepare();
     // 512 typed as an address: the device clear goes to 5 with secondary 12.
-    driver().DevClear(0, at(5, 12));
-    EXPECT_FALSE(driver().ThreadIbsta() & sta::ERR);
+    EXPECT_FALSE(driver().DevClear(0, at(5, 12)).failed());
     EXPECT_EQ(query(at(5, 12), "SYST:COMM:GPIB:ADDR?"), "5\n");
 }
 
@@ -425,14 +423,13 @@ TEST_P(FindListeners, SeesWhoHoldsNdacAsABoardOnTheBusDoes)
     std::vector<Addr4882> list = c.primaries;
     list.push_back(kNoAddress);
     std::vector<Addr4882> results(static_cast<std::size_t>(std::max(c.limit, 0L)), 0xAAAA);
-    driver().FindLstn(c.board, list.data(), results.data(), c.limit);
-    const long ibsta = driver().ThreadIbsta();
-    const long count = driver().ThreadIbcntl();
+    const DriverStatus status = driver().FindLstn(c.board, list.data(), results.data(), c.limit);
+    const long count = status.ibcntl;
     if (c.iberr < 0) {
-        EXPECT_EQ(ibsta, kIdle);
+        EXPECT_EQ(status.ibsta, kIdle);
     } else {
-        EXPECT_EQ(ibsta & sta::ERR, sta::ERR);
-        EXPECT_EQ(driver().ThreadIberr(), c.iberr);
+        EXPECT_EQ(status.ibsta & sta::ERR, sta::ERR);
+        EXPECT_EQ(status.iberr, c.iberr);
     }
     if (c.iberr < 0 || c.iberr == err::ETAB) {
         ASSERT_EQ(count, static_cast<long>(c.found.size()));
@@ -496,9 +493,9 @@ TEST_F(BenchTest, FindingListenersNeedsControlOfTheBus)
 {
     const Addr4882 list[] = {5, kNoAddress};
     Addr4882 found[4] = {};
-    driver().FindLstn(0, list, found, 4);
-    EXPECT_EQ(driver().ThreadIberr(), err::ECIC);
-    EXPECT_EQ(driver().ThreadIbsta() & sta::ERR, sta::ERR);
+    const DriverStatus status = driver().FindLstn(0, list, found, 4);
+    EXPECT_EQ(status.iberr, err::ECIC);
+    EXPECT_EQ(status.ibsta & sta::ERR, sta::ERR);
 }
 
 } // namespace

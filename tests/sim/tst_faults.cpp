@@ -14,11 +14,11 @@ TEST_F(BenchTest, CallAtAPositionFailsWithTheChosenErrorAndDoesNothing)
     bench->resetCallCount();
     const std::size_t mark = bench->trace().size();
     bench->failCallAt(2, err::ENOL);
-    send(at(5), "*ESE 1"); // 1
-    send(at(5), "*ESE 2"); // 2: fails, the unit never sees it
-    EXPECT_EQ(driver().ThreadIbsta() & (sta::ERR | sta::TIMO), sta::ERR);
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
-    EXPECT_EQ(driver().ThreadIbcntl(), 0);
+    send(at(5), "*ESE 1");                                 // 1
+    const DriverStatus failed = sendCall(at(5), "*ESE 2"); // 2: fails, the unit never sees it
+    EXPECT_EQ(failed.ibsta & (sta::ERR | sta::TIMO), sta::ERR);
+    EXPECT_EQ(failed.iberr, err::ENOL);
+    EXPECT_EQ(failed.ibcntl, 0);
     EXPECT_EQ(query(at(5), "*ESE?"), "1\n"); // 3 and 4 work again
     EXPECT_EQ(bench->callCount(), 4);
     const std::vector<BusCall> calls = bench->trace().records(mark);
@@ -40,8 +40,7 @@ TEST_F(BenchTest, NextCallOfAKindFailsOnceAndAbortsComeWithTimeout)
     EXPECT_EQ(receive(at(5)).data, "0\n");
 
     bench->failNext(Call::Any, err::EBUS);
-    driver().ibsre(0, 1);
-    EXPECT_EQ(driver().ThreadIberr(), err::EBUS);
+    EXPECT_EQ(driver().ibsre(0, 1).iberr, err::EBUS);
     EXPECT_FALSE(bench->board().remoteEnable());
 
     bench->failNext(Call::SendCmds, err::ENOL);

@@ -264,8 +264,7 @@ TEST_F(BenchTest, AddressSettingMovesTheUnitAtOnceAnd31ReturnsToTheSwitches)
     send(at(5), "SYST:COMM:GPIB:ADDR 7");
     EXPECT_EQ(query(at(7), "*ESR?"), "0\n");
     EXPECT_EQ(query(at(7), "SYST:COMM:GPIB:ADDR?"), "7\n");
-    send(at(5), "*CLS");
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_EQ(sendCall(at(5), "*CLS").iberr, err::ENOL);
 
     send(at(7), "SYST:COMM:GPIB:ADDR 31");
     EXPECT_EQ(query(at(5), "SYST:COMM:GPIB:ADDR?"), "37\n");
@@ -374,11 +373,9 @@ TEST_F(BenchTest, FourChannelUnitAnswersPerChannelAtItsSecondaryAddresses)
     EXPECT_EQ(bench->setting(id, "SYST:COMM:SER:BAUD", 2), "4800");
 
     // Neither the primary alone nor a fifth channel answers.
-    send(at(25), "*ESR?");
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_EQ(sendCall(at(25), "*ESR?").iberr, err::ENOL);
     EXPECT_EQ(receive(at(25)).iberr, err::EABO);
-    send(at(25, 15), "*ESR?");
-    EXPECT_EQ(driver().ThreadIberr(), err::ENOL);
+    EXPECT_EQ(sendCall(at(25, 15), "*ESR?").iberr, err::ENOL);
 
     // The bus address belongs to the whole unit.
     send(at(25, 12), "SYST:COMM:GPIB:ADDR 29");

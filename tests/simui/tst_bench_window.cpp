@@ -509,7 +509,7 @@ private slots:
     {
         test::CountingNotifier notifier;
         ProgramState state;
-        GPIB32 gpib(bench->driver(), state.status);
+        GPIB32 gpib(bench->driver());
         AppContext app{state, gpib, bench->clock(), notifier};
         MainWindow main(app);
         main.show();

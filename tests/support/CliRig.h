@@ -27,24 +27,23 @@ public:
         : m_inner(inner)
     {
     }
-    void SendIFC(int b) override { m_inner.SendIFC(b); }
-    void DevClear(int b, Addr4882 a) override { m_inner.DevClear(b, a); }
-    void Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
+    DriverStatus SendIFC(int b) override { return m_inner.SendIFC(b); }
+    DriverStatus DevClear(int b, Addr4882 a) override { return m_inner.DevClear(b, a); }
+    DriverStatus Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
     {
-        m_inner.Send(b, a, d, n, e);
+        return m_inner.Send(b, a, d, n, e);
     }
-    void Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
+    DriverStatus Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
     {
-        m_inner.Receive(b, a, d, n, t);
+        return m_inner.Receive(b, a, d, n, t);
     }
-    void SendCmds(int b, const std::uint8_t* c, long n) override { m_inner.SendCmds(b, c, n); }
-    int ibonl(int u, int v) override { return m_inner.ibonl(u, v); }
-    int ibsre(int u, int v) override { return m_inner.ibsre(u, v); }
-    int ibtmo(int u, int v) override { return m_inner.ibtmo(u, v); }
-    long ThreadIbsta() override { return m_inner.ThreadIbsta(); }
-    long ThreadIberr() override { return m_inner.ThreadIberr(); }
-    long ThreadIbcnt() override { return m_inner.ThreadIbcnt(); }
-    long ThreadIbcntl() override { return m_inner.ThreadIbcntl(); }
+    DriverStatus SendCmds(int b, const std::uint8_t* c, long n) override
+    {
+        return m_inner.SendCmds(b, c, n);
+    }
+    DriverStatus ibonl(int u, int v) override { return m_inner.ibonl(u, v); }
+    DriverStatus ibsre(int u, int v) override { return m_inner.ibsre(u, v); }
+    DriverStatus ibtmo(int u, int v) override { return m_inner.ibtmo(u, v); }
 
 protected:
     Driver& m_inner;

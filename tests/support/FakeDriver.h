@@ -18,10 +18,10 @@ namespace gpibconfig::test {
 // values. Receive copies the next scripted reply into the buffer (at most `count` bytes).
 class FakeDriver : public Driver {
 public:
+    // A call's status; by default a success.
     struct Status {
         long ibsta = sta::CMPL;
         long iberr = 0;
-        long ibcnt = 0;
         long ibcntl = 0;
     };
 
@@ -29,51 +29,41 @@ public:
     std::deque<QByteArray> replies;
     // Status each call leaves; by default CMPL with the byte count of the call.
     std::function<Status(const BusCall& call)> statusFor;
-    Status last;
 
-    void SendIFC(int board) override { record(BusCall::sendIfc(board), 0); }
-    void DevClear(int board, Addr4882 a) override { record(BusCall::devClear(board, a), 0); }
-    void Send(int board, Addr4882 a, const std::uint8_t* data, long count, int eotMode) override
+    DriverStatus SendIFC(int board) override { return record(BusCall::sendIfc(board), 0); }
+    DriverStatus DevClear(int board, Addr4882 a) override
     {
-        record(BusCall::send(board, a, data, count, eotMode), count);
+        return record(BusCall::devClear(board, a), 0);
     }
-    void Receive(int board, Addr4882 a, std::uint8_t* buffer, long count, int term) override
+    DriverStatus Send(int board, Addr4882 a, const std::uint8_t* data, long count,
+                      int eotMode) override
+    {
+        return record(BusCall::send(board, a, data, count, eotMode), count);
+    }
+    DriverStatus Receive(int board, Addr4882 a, std::uint8_t* buffer, long count, int term) override
     {
         QByteArray reply = replies.empty() ? QByteArray() : replies.front();
         if (!replies.empty())
             replies.pop_front();
         const long n = std::clamp<long>(static_cast<long>(reply.size()), 0, std::max(count, 0L));
         std::copy_n(reply.constData(), n, reinterpret_cast<char*>(buffer));
-        record(BusCall::receive(board, a, count, term), n, buffer);
+        return record(BusCall::receive(board, a, count, term), n, buffer);
     }
-    void SendCmds(int board, const std::uint8_t* cmds, long count) override
+    DriverStatus SendCmds(int board, const std::uint8_t* cmds, long count) override
     {
-        record(BusCall::sendCmds(board, cmds, count), count);
+        return record(BusCall::sendCmds(board, cmds, count), count);
     }
-    int ibonl(int ud, int v) override { return setting(BusCall::ibonl(ud, v)); }
-    int ibsre(int ud, int v) override { return setting(BusCall::ibsre(ud, v)); }
-    int ibtmo(int ud, int v) override { return setting(BusCall::ibtmo(ud, v)); }
-    long ThreadIbsta() override { return last.ibsta; }
-    long ThreadIberr() override { return last.iberr; }
-    long ThreadIbcnt() override { return last.ibcnt; }
-    long ThreadIbcntl() override { return last.ibcntl; }
+    DriverStatus ibonl(int ud, int v) override { return record(BusCall::ibonl(ud, v), 0); }
+    DriverStatus ibsre(int ud, int v) override { return record(BusCall::ibsre(ud, v), 0); }
+    DriverStatus ibtmo(int ud, int v) override { return record(BusCall::ibtmo(ud, v), 0); }
 
 private:
-    int setting(BusCall call)
+    DriverStatus record(BusCall call, long count, const std::uint8_t* buffer = nullptr)
     {
-        record(std::move(call), 0);
-        return static_cast<int>(last.ibsta);
-    }
-    void record(BusCall call, long count, const std::uint8_t* buffer = nullptr)
-    {
-        if (statusFor) {
-            last = statusFor(call);
-        } else {
-            last = Status{};
-            last.ibcnt = last.ibcntl = count;
-        }
-        call.complete(last.ibsta, last.iberr, last.ibcntl, buffer);
+        const Status status = statusFor ? statusFor(call) : Status{sta::CMPL, 0, count};
+        call.complete(status.ibsta, status.iberr, status.ibcntl, buffer);
         calls.push_back(std::move(call));
+        return {status.ibsta, status.iberr, status.ibcntl};
     }
 };
 
@@ -96,7 +86,7 @@ inline std::function<FakeDriver::Status(const BusCall&)> failing(CallFilter whic
                                                                  long ibsta = sta::ERR | sta::CMPL)
 {
     return [which = std::move(which), iberr, ibsta](const BusCall& call) {
-        return which(call) ? FakeDriver::Status{ibsta, iberr, 0, 0} : FakeDriver::Status{};
+        return which(call) ? FakeDriver::Status{ibsta, iberr, 0} : FakeDriver::Status{};
     };
 }
 inline std::function<FakeDriver::Status(const BusCall&)> failing(BusCall::Kind kind, int iberr,

@@ -25,7 +25,7 @@ namespace gpibconfig::test {
 struct Harness {
     std::unique_ptr<sim::Bench> bench = sim::makeDefaultBench();
     ProgramState state;
-    GPIB32 gpib{bench->driver(), state.status};
+    GPIB32 gpib{bench->driver()};
     CountingNotifier notifier;
     AppContext app{state, gpib, bench->clock(), notifier};
     std::unique_ptr<MainWindow> main;

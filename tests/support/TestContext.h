@@ -31,7 +31,7 @@ public:
 
 // A program context around any driver, for logic tests without widgets.
 struct TestContext {
-    explicit TestContext(Driver& driver) : gpib(driver, state.status) {}
+    explicit TestContext(Driver& driver) : gpib(driver) {}
     ProgramState state;
     GPIB32 gpib;
     ManualClock clock;

@@ -24,7 +24,7 @@ struct WindowOnDriver {
     std::function<void(const QString& entry)> powerCycle;
 
     WindowOnDriver(Driver& driver, Clock& clock, std::function<void(const QString&)> cycle)
-        : gpib(driver, state.status)
+        : gpib(driver)
         , app{state, gpib, clock, notifier}
         , powerCycle(std::move(cycle))
     {

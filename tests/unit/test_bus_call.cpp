@@ -149,10 +149,10 @@ TEST(TracingDriverTest, RecordsEveryCallWithItsStatusAndChangesNothing)
     inner.replies = {"5\n"};
     inner.statusFor = [](const BusCall& call) {
         if (call.kind == BusCall::Kind::DevClear)
-            return test::FakeDriver::Status{sta::ERR | sta::CMPL, err::ENOL, 0, 0};
+            return test::FakeDriver::Status{sta::ERR | sta::CMPL, err::ENOL, 0};
         if (call.kind == BusCall::Kind::Receive) // a driver that claims more than it had room for
-            return test::FakeDriver::Status{sta::END | sta::CMPL, 0, 30, 30};
-        return test::FakeDriver::Status{sta::CMPL, 0, 7, 7};
+            return test::FakeDriver::Status{sta::END | sta::CMPL, 0, 30};
+        return test::FakeDriver::Status{sta::CMPL, 0, 7};
     };
     std::vector<BusCall> traced;
     TracingDriver driver(inner, [&](const BusCall& call) { traced.push_back(call); });
@@ -161,14 +161,13 @@ TEST(TracingDriverTest, RecordsEveryCallWithItsStatusAndChangesNothing)
     const std::uint8_t commands[] = {0x3F, 0x25};
     std::array<std::uint8_t, 18> buffer{};
     driver.SendIFC(0);
-    EXPECT_EQ(driver.ibsre(0, 1), sta::CMPL);
+    EXPECT_EQ(driver.ibsre(0, 1).ibsta, sta::CMPL);
     driver.ibtmo(0, 11);
-    driver.DevClear(0, 0x0005);
-    EXPECT_EQ(driver.ThreadIberr(), err::ENOL);
+    EXPECT_EQ(driver.DevClear(0, 0x0005).iberr, err::ENOL);
     driver.Send(0, 0x0005, message, 5, eot::NLend);
-    driver.Receive(0, 0x0005, buffer.data(), 18, 0);
+    const DriverStatus received = driver.Receive(0, 0x0005, buffer.data(), 18, 0);
     driver.SendCmds(0, commands, 2);
-    driver.ibonl(0, 0);
+    const DriverStatus last = driver.ibonl(0, 0);
 
     EXPECT_EQ(traced, inner.calls) << "the same records as the driver underneath saw";
     EXPECT_EQ(test::requests(traced),
@@ -182,8 +181,9 @@ TEST(TracingDriverTest, RecordsEveryCallWithItsStatusAndChangesNothing)
     EXPECT_EQ(traced[5].bytes, std::string("5\n") + std::string(16, '\0'))
         << "never past the buffer";
     EXPECT_EQ(buffer[0], '5');
-    EXPECT_EQ(driver.ThreadIbsta(), sta::CMPL);
-    EXPECT_EQ(driver.ThreadIbcntl(), 7);
+    EXPECT_EQ(received, (DriverStatus{sta::END | sta::CMPL, 0, 30}))
+        << "the status goes back as the driver underneath returned it";
+    EXPECT_EQ(last, (DriverStatus{sta::CMPL, 0, 7}));
 }
 
 } // namespace

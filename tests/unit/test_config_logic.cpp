@@ -33,7 +33,7 @@ struct Host final : ConfigHost {
     {
         if (!channel)
             return false;
-        state->unit.ChannelNumber = *channel;
+        state->unit.channel = *channel;
         return true;
     }
     void showNotice(const QString& notice) override
@@ -66,8 +66,8 @@ struct ConfigLogicTest : ::testing::Test {
     }
     void open(const QString& model)
     {
-        ctx.state.ModelNumber = model;
-        ctx.state.ModelCode = modelCodeOf(model).value_or(0);
+        ctx.state.modelEntry = model;
+        ctx.state.modelCode = modelCodeOf(model).value_or(0);
         logic.reset();
     }
     void setAddress(const QString& text)
@@ -148,7 +148,7 @@ TEST_F(ConfigLogicTest, SecondaryAddressReachesTheDeviceClearOnlyThenTheMenuUses
     driver.replies = {"5\n"};
     setAddress(QStringLiteral("512"));
     EXPECT_EQ(driver.calls.at(1).request(), BusCall::devClear(0, 0x6C05));
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 5);
+    EXPECT_EQ(ctx.state.unit.word, 5);
     for (std::size_t i = 2; i < driver.calls.size(); ++i) {
         const BusCall& c = driver.calls[i];
         if (c.kind == BusCall::Kind::Send || c.kind == BusCall::Kind::Receive) {
@@ -196,8 +196,8 @@ TEST_F(ConfigLogicTest, ExplainedFailuresComeUpOnceARunAcrossBothWindows)
 
 TEST_F(ConfigLogicTest, UnknownModelIsRefusedAfterThePauseAndTheWindowCloses)
 {
-    ctx.state.ModelCode = 7301;
-    ctx.state.ModelNumber = QStringLiteral("7301");
+    ctx.state.modelCode = 7301;
+    ctx.state.modelEntry = QStringLiteral("7301");
     logic.reset();
     setAddress(QStringLiteral("5"));
     EXPECT_EQ(screen.txtErrMsg.text(), QStringLiteral("Bad Model Number, Configuration halted"));
@@ -215,7 +215,7 @@ TEST_F(ConfigLogicTest, ChannelDialogSetsTheSecondaryAddressOfTheFourChannelUnit
     driver.replies = {"5\n"};
     setAddress(QStringLiteral("512"));
     EXPECT_EQ(driver.calls.at(1).request(), BusCall::devClear(0, 0x6E05));
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6E05) << "the channel address stays for the menu";
+    EXPECT_EQ(ctx.state.unit.word, 0x6E05) << "the channel address stays for the menu";
     EXPECT_EQ(driver.calls.at(2).request(),
               BusCall::send(0, 0x6E05, "SYST:COMM:GPIB:ADDR?", eot::NLend));
 }
@@ -225,7 +225,7 @@ TEST_F(ConfigLogicTest, FractionalChannelsRoundHalfToEven)
     open(QStringLiteral("7379"));
     host.channel = 2.5;
     setAddress(QStringLiteral("5"));
-    EXPECT_EQ(ctx.state.unit.SecondaryAddress, 12);
+    EXPECT_EQ(ctx.state.unit.secondary, 12);
 }
 
 TEST_F(ConfigLogicTest, ClosingTheChannelDialogCancelsTheSetAddress)
@@ -249,13 +249,13 @@ TEST_F(ConfigLogicTest, ClosingTheChannelDialogMidMenuKeepsTheRunAsItWas)
     const int index = logic.currentFunction();
 
     host.channel.reset();
-    ctx.state.unit.ChannelNumber = 7; // what a bad entry leaves before the dialog is closed
+    ctx.state.unit.channel = 7; // what a bad entry leaves before the dialog is closed
     host.channel.reset();
     setAddress(QStringLiteral("7"));
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6B19);
-    EXPECT_EQ(ctx.state.unit.PrimaryAddress, 25);
-    EXPECT_EQ(ctx.state.unit.SecondaryAddress, 11);
-    EXPECT_EQ(ctx.state.unit.ChannelNumber, 7) << "the channel is what it was before the dialog";
+    EXPECT_EQ(ctx.state.unit.word, 0x6B19);
+    EXPECT_EQ(ctx.state.unit.primary, 25);
+    EXPECT_EQ(ctx.state.unit.secondary, 11);
+    EXPECT_EQ(ctx.state.unit.channel, 7) << "the channel is what it was before the dialog";
     EXPECT_EQ(logic.currentFunction(), index);
     EXPECT_EQ(screen.lstFunction.lines(), lines);
 
@@ -479,7 +479,7 @@ TEST_F(ConfigLogicTest, ReceiveErrorIsReportedAndTheLineStillShown)
     open(QStringLiteral("7357"));
     driver.statusFor = [](const BusCall& call) {
         if (call.kind == BusCall::Kind::Receive)
-            return test::FakeDriver::Status{sta::ERR | sta::TIMO | sta::CMPL, err::EABO, 0, 0};
+            return test::FakeDriver::Status{sta::ERR | sta::TIMO | sta::CMPL, err::EABO, 0};
         return test::FakeDriver::Status{};
     };
     setAddress(QStringLiteral("5"));
@@ -541,7 +541,7 @@ TEST_F(ConfigLogicTest, SettingTheAddressFunctionFollowsTheUnitExceptFor31)
     driver.replies = {"0\n", "7\n"};
     enter(QStringLiteral("7"));
     EXPECT_EQ(ctx.clock.pauses, QList<double>({0.2, 0.2})) << "0.4 s for the address function";
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 7);
+    EXPECT_EQ(ctx.state.unit.word, 7);
     ASSERT_GE(driver.calls.size(), 4u);
     EXPECT_EQ(driver.calls.at(driver.calls.size() - 4).request(),
               BusCall::send(0, 0x0007, "*ESR?", eot::NLend));
@@ -549,7 +549,7 @@ TEST_F(ConfigLogicTest, SettingTheAddressFunctionFollowsTheUnitExceptFor31)
 
     driver.replies = {"0\n", "39\n"};
     enter(QStringLiteral("31"));
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 7) << "31 keeps talking to the old address";
+    EXPECT_EQ(ctx.state.unit.word, 7) << "31 keeps talking to the old address";
     EXPECT_EQ(valueOf(lastLine()), QStringLiteral("7/31"));
 }
 
@@ -563,7 +563,7 @@ TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
                               "&H1C", "28abc", "7 7", "000000000000000000007"}) {
         driver.replies = {"16\n"};
         enter(QString::fromLatin1(typed));
-        EXPECT_EQ(ctx.state.unit.DeviceAddress, 5) << typed;
+        EXPECT_EQ(ctx.state.unit.word, 5) << typed;
         EXPECT_TRUE(
             sends().contains(QStringLiteral("SYST:COMM:GPIB:ADDR ") + QLatin1String(typed)));
     }
@@ -571,7 +571,7 @@ TEST_F(ConfigLogicTest, OnlyPlainDigitsForTheAddressFunctionAreFollowed)
          {std::pair{" 07 ", 7}, std::pair{"\t30", 30}, std::pair{"0", 0}}) {
         driver.replies = {"0\n", "0\n"};
         enter(QString::fromLatin1(typed));
-        EXPECT_EQ(ctx.state.unit.DeviceAddress, followed) << typed;
+        EXPECT_EQ(ctx.state.unit.word, followed) << typed;
     }
 }
 
@@ -595,7 +595,7 @@ TEST_F(ConfigLogicTest, FourChannelUnitKeepsItsSecondaryWhenTheAddressMoves)
     setAddress(QStringLiteral("5"));
     driver.replies = {"0\n", "9\n"};
     enter(QStringLiteral("9"));
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6C09);
+    EXPECT_EQ(ctx.state.unit.word, 0x6C09);
 }
 
 TEST_F(ConfigLogicTest, TwentyOneFunctionsScrollAfterFourteenLines)
@@ -901,7 +901,7 @@ TEST_F(FinishTest, FourChannelUnitOffersNextChannelUntilChannelFour)
             logic.nextChannel();
         }
         EXPECT_FALSE(screen.cmdNextCh.visible());
-        EXPECT_EQ(ctx.state.unit.DeviceAddress, 25 + (0x60 + 10 + channel) * 256);
+        EXPECT_EQ(ctx.state.unit.word, 25 + (0x60 + 10 + channel) * 256);
         for (int f = 0; f < 14; ++f)
             enter();
         EXPECT_FALSE(screen.cmdEnter.enabled());
@@ -953,7 +953,7 @@ TEST_F(FinishTest, ClosingTheChannelDialogAfterNextChannelKeepsTheEndOfTheMenu)
     for (std::size_t k = 0; k < controls.size(); ++k)
         EXPECT_EQ(controls[k]->enabled(), enabled[k]) << controls[k]->name().toStdString();
     EXPECT_TRUE(screen.cmdNextCh.visible());
-    EXPECT_EQ(ctx.state.unit.DeviceAddress, 0x6B19);
+    EXPECT_EQ(ctx.state.unit.word, 0x6B19);
 }
 
 } // namespace

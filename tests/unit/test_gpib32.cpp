@@ -3,6 +3,7 @@
 #include "support/BusRecords.h"
 #include "support/FakeDriver.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace gpibconfig;
@@ -11,8 +12,7 @@ namespace {
 
 struct Fixture : ::testing::Test {
     test::FakeDriver driver;
-    GpibStatus status;
-    GPIB32 gpib{driver, status};
+    GPIB32 gpib{driver};
 };
 
 TEST_F(Fixture, PassesArgumentsAsTheDriverExpects)
@@ -48,7 +48,7 @@ TEST_F(Fixture, ReceiveOverwritesTheStartOfTheBufferAndKeepsItsLength)
 {
     QString buffer(18, QLatin1Char(' '));
     driver.replies.push_back("5\r\n");
-    (void)gpib.Receive(0, 5, buffer, 0);
+    const GpibStatus status = gpib.Receive(0, 5, buffer, 0);
     EXPECT_EQ(buffer, QStringLiteral("5\r\n") + QString(15, QLatin1Char(' ')));
     EXPECT_EQ(buffer.size(), 18);
     EXPECT_EQ(status.ibcntl, 3);
@@ -86,29 +86,50 @@ TEST_F(Fixture, CharactersWithoutAnEightBitFormBecomeQuestionMarksAndKeepTheCoun
     EXPECT_EQ(text, before) << "a Send leaves the caller's text alone";
 }
 
-TEST_F(Fixture, StatusIsCopiedAfterEveryCallAndCutToSixteenBits)
+TEST_F(Fixture, EveryCallReturnsItsStatusCutToSixteenBits)
 {
     driver.statusFor = [](const BusCall&) {
-        return test::FakeDriver::Status{0x18100, 0x10007, 0x12345, 0x12345};
+        return test::FakeDriver::Status{0x18100, 0x10007, 0x12345};
     };
-    (void)gpib.SendIFC(0);
-    EXPECT_EQ(static_cast<std::uint16_t>(status.ibsta), 0x8100);
-    EXPECT_TRUE(status.failed());
-    EXPECT_EQ(status.iberr, 7);
-    EXPECT_EQ(status.ibcnt, 0x2345);
-    EXPECT_EQ(status.ibcntl, 0x12345);
+    QString buffer(4, QLatin1Char(' '));
+    const std::vector<std::pair<const char*, std::function<GpibStatus()>>> calls = {
+        {"SendIFC", [&] { return gpib.SendIFC(0); }},
+        {"DevClear", [&] { return gpib.DevClear(0, 5); }},
+        {"Send", [&] { return gpib.Send(0, 5, QStringLiteral("*CLS"), 1); }},
+        {"Receive", [&] { return gpib.Receive(0, 5, buffer, 0); }},
+        {"SendCmds", [&] { return gpib.SendCmds(0, QStringLiteral("?")); }},
+        {"ibonl", [&] { return gpib.ibonl(0, 0); }},
+        {"ibsre", [&] { return gpib.ibsre(0, 1); }},
+        {"ibtmo", [&] { return gpib.ibtmo(0, 11); }},
+    };
+    for (const auto& [name, call] : calls) {
+        SCOPED_TRACE(name);
+        const GpibStatus status = call();
+        EXPECT_EQ(static_cast<std::uint16_t>(status.ibsta), 0x8100);
+        EXPECT_TRUE(status.failed());
+        EXPECT_EQ(status.iberr, 7);
+        EXPECT_EQ(status.ibcntl, 0x12345);
+    }
 }
 
-TEST_F(Fixture, AFailureStaysInTheStatusUntilTheNextCall)
+TEST_F(Fixture, AFailureBelongsToItsCallAlone)
 {
     driver.statusFor = test::failing(BusCall::Kind::DevClear, err::ENOL);
-    (void)gpib.DevClear(0, 5);
+    const GpibStatus cleared = gpib.DevClear(0, 5);
+    EXPECT_TRUE(cleared.failed());
+    EXPECT_EQ(cleared.iberr, err::ENOL);
+    EXPECT_FALSE(gpib.SendIFC(0).failed());
+}
+
+TEST_F(Fixture, WithoutTheDriversSearchForListenersNothingIsCalledAndTheStatusSaysEcap)
+{
+    std::vector<std::int16_t> found{7};
+    const std::int16_t primaries[] = {5, 6};
+    const GpibStatus status = gpib.FindLstn(0, primaries, found, 4);
     EXPECT_TRUE(status.failed());
-    EXPECT_EQ(status.iberr, err::ENOL);
-    gpib.RefreshStatus();
-    EXPECT_TRUE(status.failed()) << "refreshing reads the same driver status";
-    (void)gpib.SendIFC(0);
-    EXPECT_FALSE(status.failed());
+    EXPECT_EQ(status.iberr, err::ECAP);
+    EXPECT_TRUE(found.empty());
+    EXPECT_TRUE(driver.calls.empty());
 }
 
 TEST_F(Fixture, SendCmdsPassesTheBytes)
@@ -117,9 +138,8 @@ TEST_F(Fixture, SendCmdsPassesTheBytes)
     cmds += QChar(0x3F);
     cmds += QChar(0x25);
     cmds += QChar(0x08);
-    (void)gpib.SendCmds(0, cmds);
+    EXPECT_EQ(gpib.SendCmds(0, cmds).ibcntl, 3);
     EXPECT_EQ(driver.calls.back().request(), BusCall::sendCmds(0, "\x3F\x25\x08"));
-    EXPECT_EQ(status.ibcntl, 3);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ struct Host final : MainHost {
     void openConfigWindow() override
     {
         ++opened;
-        modelWhenOpened = state->ModelNumber;
+        modelWhenOpened = state->modelEntry;
     }
     void closeMainWindow() override { ++closed; }
     QStringList hints;
@@ -79,8 +79,8 @@ TEST_F(MainLogicTest, ConfigurePreparesTheBoardAndOpensTheWindow)
     EXPECT_EQ(test::requests(driver.calls),
               (std::vector{BusCall::sendIfc(0), BusCall::ibsre(0, 1), BusCall::ibtmo(0, 11)}));
     EXPECT_EQ(host.opened, 1);
-    EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7352A"));
-    EXPECT_EQ(ctx.state.ModelCode, 7352);
+    EXPECT_EQ(ctx.state.modelEntry, QStringLiteral("7352A"));
+    EXPECT_EQ(ctx.state.modelCode, 7352);
 }
 
 class PowerCyclePath : public MainLogicTest, public ::testing::WithParamInterface<const char*> {};
@@ -113,7 +113,7 @@ TEST_F(MainLogicTest, ContinueUsesTheModelOfTheLastConfigureNotTheNewSelection)
     select(QStringLiteral("7311"));
     logic.continueAfterPowerCycle();
     EXPECT_EQ(host.modelWhenOpened, QStringLiteral("7374A"));
-    EXPECT_EQ(ctx.state.ModelCode, 7374);
+    EXPECT_EQ(ctx.state.modelCode, 7374);
 }
 
 TEST_F(MainLogicTest, EveryOtherEntryOpensTheWindowDirectly)
@@ -151,6 +151,45 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
     logic.configure();
     EXPECT_FALSE(screen.txtGPIBErr.visible());
     EXPECT_EQ(host.opened, 1);
+}
+
+// A driver whose plain words describe its state, which taking the board offline changes.
+struct ForgettingDriver final : test::FakeDriver {
+    QString explanation;
+    DriverStatus ibonl(int ud, int v) override
+    {
+        explanation.clear();
+        return FakeDriver::ibonl(ud, v);
+    }
+    QString explainFailure(int, int, long) const override { return explanation; }
+};
+
+// The report is made of the failed call alone: the driver explains that call before the run's
+// board (whichever it is) is taken offline.
+TEST(MainLogicReport, TakesTheRunsBoardOfflineAfterTheDriverExplainedTheFailure)
+{
+    for (const std::int16_t board : {std::int16_t{0}, std::int16_t{2}}) {
+        SCOPED_TRACE(board);
+        ForgettingDriver driver;
+        driver.explanation = QStringLiteral("No GPIB board is configured for the driver.");
+        driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::EARG);
+        test::TestContext ctx(driver);
+        MainScreen screen;
+        Host host;
+        host.state = &ctx.state;
+        MainLogic logic(ctx.app, screen, host);
+        logic.reset();
+        ctx.state.board = board;
+        screen.listUnit.userSelectedLine(
+            static_cast<int>(screen.listUnit.lines().indexOf(QStringLiteral("7321"))));
+        logic.configure();
+        EXPECT_EQ(test::requests(driver.calls),
+                  (std::vector{BusCall::sendIfc(board), BusCall::ibonl(board, 0)}));
+        EXPECT_EQ(host.hints,
+                  QStringList{QStringLiteral("No GPIB board is configured for the driver.")});
+        EXPECT_TRUE(
+            screen.txtGPIBErr.text().startsWith(QStringLiteral("SendIFC Error ibsta = &H8100")));
+    }
 }
 
 TEST_F(MainLogicTest, EachExplainedCauseComesUpInABoxOnceAndStaysInTheToolTip)
@@ -247,7 +286,7 @@ TEST_F(MainLogicTest, DoubleClickSelectsAndConfigures)
     logic.pickAndConfigure();
     EXPECT_TRUE(screen.cmdConfig.enabled());
     EXPECT_EQ(host.opened, 1);
-    EXPECT_EQ(ctx.state.ModelNumber, QStringLiteral("7385A"));
+    EXPECT_EQ(ctx.state.modelEntry, QStringLiteral("7385A"));
 }
 
 TEST_F(MainLogicTest, ExitClosesWithoutBusCalls)
@@ -285,7 +324,7 @@ TEST_F(MainLogicTest, AControllerChosenMeanwhileTakesOverAtConfigureBeforeItsFir
     controllers.bus = &driver;
     ctx.app.controllers = &controllers;
     select(QStringLiteral("7374A"));
-    logic.configure(); // 3 calls, then the power cycle
+    logic.configure();               // 3 calls, then the power cycle
     logic.continueAfterPowerCycle(); // still the unit's run: no change of controller
     screen.listUnit.userSelectedLine(-1);
     logic.configure(); // no model: nothing goes to the bus

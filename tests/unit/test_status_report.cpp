@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "gpib/Gpib32.h"
+#include "gpib/Driver.h"
+#include "gpib/GpibStatus.h"
 #include "gpib/StatusReport.h"
 #include "logic/MenuLine.h"
-#include "support/BusRecords.h"
-#include "support/FakeDriver.h"
 #include "support/ParamNames.h"
 
 #include <gtest/gtest.h>
@@ -95,21 +94,17 @@ TEST(StatusReport, NegativeNumbersCarryAMinusInsteadOfTheBlank)
                     .endsWith(QStringLiteral(">iberr = -3ibcnt = -70000")));
 }
 
-TEST(ReportGpibError, ReturnsTheReportAndTakesTheBoardOffline)
+TEST(StatusReport, OfAFailureIsItsTitleAndStatusAlone)
 {
-    test::FakeDriver driver;
-    GpibStatus status;
-    GPIB32 gpib(driver, status);
-    driver.statusFor = test::failing(BusCall::Kind::SendIFC, err::ENEB);
-    (void)gpib.SendIFC(0);
-    driver.statusFor = nullptr;
-
-    const QString expected = QStringLiteral(
-        "SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB board>ibcnt =  0");
-    EXPECT_EQ(ReportGpibError(gpib, QStringLiteral("SendIFC Error")), expected);
-    EXPECT_EQ(driver.calls.back().request(), BusCall::ibonl(0, 0));
-    // Afterwards the status describes the ibonl call.
-    EXPECT_FALSE(status.failed());
+    const BusFailure failure{QStringLiteral("SendIFC Error"),
+                             GpibStatus{static_cast<std::int16_t>(0x8100), err::ENEB, 0}};
+    EXPECT_EQ(statusReport(failure),
+              QStringLiteral("SendIFC Error ibsta = &H8100 <   ERR CMPL >iberr =  7 ENEB <No GPIB "
+                             "board>ibcnt =  0"));
+    // Whether the window reports it is no part of the text.
+    BusFailure passed = failure;
+    passed.windowReports = false;
+    EXPECT_EQ(statusReport(passed), statusReport(failure));
 }
 
 TEST(FormatMenuLine, PadsPromptsToColumn36)

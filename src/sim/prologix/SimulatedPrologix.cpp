@@ -812,10 +812,11 @@ void SimulatedPrologix::readFromDevice(int mode, int character)
     bool sawEoi = false;
     std::array<std::uint8_t, 256> chunk{};
     while (out.size() < 65536) {
-        board.Receive(0, address, chunk.data(), static_cast<long>(chunk.size()),
-                      mode == 2 ? character : 0x0100);
-        const long status = board.ThreadIbsta();
-        const long count = std::clamp(board.ThreadIbcntl(), 0L, static_cast<long>(chunk.size()));
+        const DriverStatus received =
+            board.Receive(0, address, chunk.data(), static_cast<long>(chunk.size()),
+                          mode == 2 ? character : 0x0100);
+        const long status = received.ibsta;
+        const long count = std::clamp(received.ibcntl, 0L, static_cast<long>(chunk.size()));
         out.append(reinterpret_cast<const char*>(chunk.data()), static_cast<qsizetype>(count));
         if (status & sta::ERR)
             break; // the time-out ran out, or nobody talks

@@ -565,10 +565,11 @@ QByteArray SimulatedGateway::addressToListen(const Device& device) const
 std::optional<int> SimulatedGateway::sendCommands(const QByteArray& bytes)
 {
     Driver& board = m_bench.driver();
-    board.SendCmds(0, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                   static_cast<long>(bytes.size()));
-    if (board.ThreadIbsta() & sta::ERR)
-        return static_cast<int>(board.ThreadIberr());
+    const DriverStatus status =
+        board.SendCmds(0, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                       static_cast<long>(bytes.size()));
+    if (status.failed())
+        return static_cast<int>(status.iberr);
     return std::nullopt;
 }
 
@@ -593,16 +594,17 @@ void SimulatedGateway::deviceWrite(const IncomingCall& call)
     if (static_cast<quint64>(data.size()) > m_maxRecvSize)
         return replyError(call, kParameter);
     Driver& board = m_bench.driver();
-    board.Send(0, wordOf(device.primary, device.secondary),
-               reinterpret_cast<const std::uint8_t*>(data.constData()),
-               static_cast<long>(data.size()), (flags & kEndFlag) ? eot::DABend : eot::NULLend);
-    if (board.ThreadIbsta() & sta::ERR) {
+    const DriverStatus sent =
+        board.Send(0, wordOf(device.primary, device.secondary),
+                   reinterpret_cast<const std::uint8_t*>(data.constData()),
+                   static_cast<long>(data.size()), (flags & kEndFlag) ? eot::DABend : eot::NULLend);
+    if (sent.failed()) {
         // Nobody listening at that address is not the gateway's concern (see the class comment);
         // a bus with no unit on it at all is.
         const auto units = m_bench.units();
         const bool anyOn =
             std::any_of(units.begin(), units.end(), [](const UnitView& u) { return u.poweredOn; });
-        if (board.ThreadIberr() != err::ENOL || !anyOn)
+        if (sent.iberr != err::ENOL || !anyOn)
             return replyError(call, kIoError);
     }
     reply(call, ResultWriter().integer(kNoError).word(static_cast<quint32>(data.size())).take());
@@ -645,13 +647,14 @@ void SimulatedGateway::deviceRead(const IncomingCall& call)
         if (m_bench.board().timeoutCode() != code)
             board.ibtmo(0, code);
         room.assign(wanted - static_cast<quint32>(data.size()), 0);
-        board.Receive(0, wordOf(device.primary, device.secondary), room.data(),
-                      static_cast<long>(room.size()), termination);
-        const long status = board.ThreadIbsta();
-        const long count = std::clamp(board.ThreadIbcntl(), 0L, static_cast<long>(room.size()));
+        const DriverStatus received =
+            board.Receive(0, wordOf(device.primary, device.secondary), room.data(),
+                          static_cast<long>(room.size()), termination);
+        const long status = received.ibsta;
+        const long count = std::clamp(received.ibcntl, 0L, static_cast<long>(room.size()));
         data.append(reinterpret_cast<const char*>(room.data()), static_cast<qsizetype>(count));
         if (status & sta::ERR) {
-            if (board.ThreadIberr() != err::EABO)
+            if (received.iberr != err::EABO)
                 return answer(kIoError, 0, data);
             // What is left of the time-out is waited in the board's coarser steps down to 10 ms,
             // the gateway's own resolution here.
@@ -698,12 +701,13 @@ void SimulatedGateway::generic(const IncomingCall& call)
         failed =
             sendCommands(device.isInterface ? QByteArray(1, kGET) : addressToListen(device) + kGET);
         break;
-    case DeviceClear:
-        board.DevClear(0,
-                       device.isInterface ? kNoAddress : wordOf(device.primary, device.secondary));
-        if (board.ThreadIbsta() & sta::ERR)
-            failed = static_cast<int>(board.ThreadIberr());
+    case DeviceClear: {
+        const DriverStatus cleared = board.DevClear(
+            0, device.isInterface ? kNoAddress : wordOf(device.primary, device.secondary));
+        if (cleared.failed())
+            failed = static_cast<int>(cleared.iberr);
         break;
+    }
     case DeviceRemote:
         board.ibsre(0, 1);
         if (!device.isInterface)
@@ -779,7 +783,6 @@ void SimulatedGateway::deviceDocmd(const IncomingCall& call)
         const auto which = valueIn(2);
         if (!which)
             return answer(kParameter, {});
-        const long state = board.ThreadIbsta();
         quint32 value = 0;
         switch (*which) {
         case 1:
@@ -798,10 +801,10 @@ void SimulatedGateway::deviceDocmd(const IncomingCall& call)
             value = m_bench.board().controllerInCharge();
             break;
         case 6:
-            value = (state & sta::TACS) ? 1 : 0;
+            value = m_bench.board().talkerActive() ? 1 : 0;
             break;
         case 7:
-            value = (state & sta::LACS) ? 1 : 0;
+            value = m_bench.board().listenerActive() ? 1 : 0;
             break;
         case 8:
             value = static_cast<quint32>(m_busAddress);
