@@ -245,11 +245,11 @@ TEST_P(Driver, OverTheGateway)
     GetParam().run(rig);
 }
 
-INSTANTIATE_TEST_SUITE_P(Vxi11, Driver, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(vxi11, Driver, testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The rows of the error table in docs/architecture.md.
-TEST(Vxi11Errors, BecomeTheCodesTheArchitectureTableGives)
+TEST(vxi11Errors, BecomeTheCodesTheArchitectureTableGives)
 {
     const struct {
         Operation operation;
