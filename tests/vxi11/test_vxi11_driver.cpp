@@ -104,6 +104,12 @@ const Case kCases[] = {
          r.send(15, "*IDN?\n");
          EXPECT_EQ(r.receive(15, 3), std::make_pair(DriverStatus{kDone, 0, 3}, QByteArray("ZEB")));
      }},
+    {"reply_handed_in_parts",
+     [](Rig& r) {
+         r.gateway.withGateway([](auto& g) { g.setReadLimit(4); });
+         r.expectIdentity(15, "7352A,24015,");
+         EXPECT_GE(r.procedureCount(proc::DeviceRead), 5);
+     }},
     {"line_feed_appended_with_end",
      [](Rig& r) {
          EXPECT_EQ(r.send(15, "*IDN?", eot::NLend), (DriverStatus{kDone, 0, 6}));
@@ -191,6 +197,8 @@ const Case kCases[] = {
          Rig other(r.gateway.corePort(), QStringLiteral("hpib7"));
          const DriverStatus s = other.driver->SendIFC(0);
          EXPECT_TRUE(other.words(s).contains(QStringLiteral("another name than hpib7")));
+         const DriverStatus device = other.send(15, "*IDN?\n");
+         EXPECT_TRUE(other.words(device).contains(QStringLiteral("no device hpib7,15")));
      }},
     {"gateway_out_of_links",
      [](Rig& r) {
@@ -221,6 +229,18 @@ const Case kCases[] = {
          EXPECT_TRUE(r.words(s).contains(QStringLiteral("the next bus call connects again")));
          r.expectIdentity(15, "7352A,");
          EXPECT_EQ(r.procedureCount(proc::CreateLink), 2);
+     }},
+    {"link_the_gateway_no_longer_knows",
+     [](Rig& r) {
+         r.expectIdentity(15, "7352A,");
+         // Another program ends it, as a gateway that restarted would have.
+         RpcClient other;
+         ASSERT_TRUE(other.connectTo(QStringLiteral("127.0.0.1"), r.gateway.corePort(), 2000).ok());
+         EXPECT_EQ(CoreChannel(other).destroyLink(1).value, error::None);
+         const DriverStatus s = r.send(15, "*IDN?\n");
+         EXPECT_EQ(s, kNoGateway);
+         EXPECT_TRUE(r.words(s).contains(QStringLiteral("no longer knows this program's link")));
+         r.expectIdentity(15, "7352A,");
      }},
     {"links_kept_at_most_eight_and_ended_with_the_driver",
      [](Rig& r) {
