@@ -173,9 +173,12 @@ template <typename T> DriverStatus Vxi11Driver::callFailed(const Outcome<T>& out
     case CallError::ConnectFailed:
         return fail(err::EDVR, count,
                     QStringLiteral("No VXI-11 gateway answers at %1 (%2). Check that it is "
-                                   "switched on and that %1 is its address, and that no firewall "
+                                   "switched on, that %3 is its address and that no firewall "
                                    "blocks the port.")
-                        .arg(where(), outcome.detail));
+                        .arg(where(), outcome.detail,
+                             m_host.contains(QLatin1Char(':'))
+                                 ? QLatin1Char('[') + m_host + QLatin1Char(']')
+                                 : m_host));
     case CallError::NotConnected:
     case CallError::TimedOut:
     case CallError::ConnectionLost:
