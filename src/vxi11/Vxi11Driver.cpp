@@ -29,6 +29,12 @@ QString hexWord(unsigned value)
     return QString::number(value, 16).rightJustified(4, QLatin1Char('0')).toUpper();
 }
 
+QString hexByte(std::uint8_t value)
+{
+    return QStringLiteral("0x") +
+           QString::number(value, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+}
+
 } // namespace
 
 int iberrForError(Operation operation, qint32 error)
@@ -394,11 +400,61 @@ DriverStatus Vxi11Driver::SendCmds(int board, const std::uint8_t* commands, long
         return fail(err::EARG, 0, {});
     if (count == 0)
         return succeed(0);
-    // VXI-11.2's send command puts the bytes on the bus with ATN as they are: a group execute
-    // trigger after listen addresses reaches every addressed listener at once, as meant.
-    return docmd(docmd::SendCommand,
-                 QByteArray(reinterpret_cast<const char*>(commands), static_cast<qsizetype>(count)),
-                 1, count, QStringLiteral("the command bytes"));
+    if (m_sendsCommands) {
+        // VXI-11.2's send command puts the bytes on the bus with ATN as they are: a group execute
+        // trigger after listen addresses reaches every addressed listener at once, as meant.
+        const DriverStatus sent =
+            docmd(docmd::SendCommand,
+                  QByteArray(reinterpret_cast<const char*>(commands), static_cast<qsizetype>(count)),
+                  1, count, QStringLiteral("the command bytes"));
+        if (!sent.failed() || sent.iberr != err::ECAP)
+            return sent;
+        // Some gateways take the interface's IFC and REN controls but not send command.
+        m_sendsCommands = false;
+        m_listeners.clear();
+    }
+    return commandsAsCalls(commands, count);
+}
+
+DriverStatus Vxi11Driver::commandsAsCalls(const std::uint8_t* commands, long count)
+{
+    constexpr std::uint8_t kGET = 0x08, kUNL = 0x3F;
+    bool afterListenAddress = false; // a secondary address belongs to the listener before it
+    for (long i = 0; i < count; ++i) {
+        const std::uint8_t byte = commands[i];
+        const bool secondary = byte >= 0x60 && byte <= 0x7E;
+        if (byte == kUNL) {
+            m_listeners.clear();
+        } else if (byte >= 0x20 && byte < kUNL) {
+            if (std::find(m_listeners.begin(), m_listeners.end(), byte - 0x20) == m_listeners.end())
+                m_listeners.push_back(byte - 0x20);
+        } else if (secondary && afterListenAddress) {
+            m_listeners.back() = static_cast<Addr4882>((m_listeners.back() & 0xFF) | byte << 8);
+        } else if (byte == kGET) {
+            for (const Addr4882 listener : m_listeners) {
+                const Linked linked = deviceLink(listener);
+                if (const auto* failed = std::get_if<DriverStatus>(&linked))
+                    return {failed->ibsta, failed->iberr, i};
+                const Link& link = std::get<Link>(linked);
+                const auto done =
+                    m_core.deviceTrigger({link.id, flag::WaitLock, m_ioTimeoutMs, m_ioTimeoutMs});
+                if (!done.ok())
+                    return callFailed(done, i);
+                if (done.value != error::None)
+                    return deviceError(Operation::Command, done.value, link.device,
+                                       QStringLiteral("device_trigger"), i);
+            }
+        } else if (!(byte >= 0x40 && byte <= 0x5F) && !secondary) {
+            // Talk addresses and their secondaries address no listener: nothing to do for them.
+            return fail(err::ECAP, i,
+                        QStringLiteral("The gateway at %1 has no send command (it answered "
+                                       "\"operation not supported\"), and the command byte %2 "
+                                       "has no call of its own.")
+                            .arg(where(), hexByte(byte)));
+        }
+        afterListenAddress = (byte >= 0x20 && byte < kUNL) || (secondary && afterListenAddress);
+    }
+    return succeed(count);
 }
 
 DriverStatus Vxi11Driver::DevClear(int board, Addr4882 address)

@@ -47,6 +47,8 @@ int iberrForError(Operation operation, qint32 error);
 //   more is needed, as a gateway has few to give); the interface link "gpib0" for interface
 //   clear (device_docmd IFC control), remote enable (REN control), command bytes (send command)
 //   and a device clear of the whole bus. The links are destroyed when the driver ends.
+// - A gateway without send command (it answers 8 to it): the listen addresses in the command
+//   bytes are kept, and a group execute trigger becomes device_trigger on each listener's link.
 // - Send is device_write in blocks of at most the link's maxRecvSize, END on the last block
 //   unless the end mode says none. Receive is device_read asking for the whole rest of the
 //   buffer, again until END (or the termination character) or the count: a gateway may hand a
@@ -109,7 +111,7 @@ private:
     void forgetLinks();
     DriverStatus docmd(qint32 command, const QByteArray& data, qint32 dataSize, long count,
                        const QString& what);
-    DriverStatus genericCall(Addr4882 address, bool clear);
+    DriverStatus commandsAsCalls(const std::uint8_t* commands, long count);
 
     DriverStatus succeed(long count, long extra = 0);
     DriverStatus fail(int iberr, long count, QString words);
@@ -129,6 +131,11 @@ private:
     std::optional<Link> m_interfaceLink;
     std::vector<Link> m_links; // device links, the least recently used first
     quint32 m_ioTimeoutMs = 10000; // NI-488.2's default, T10s
+
+    // False once the gateway answered "operation not supported" to send command: command bytes
+    // are then made into calls, and m_listeners holds what their listen addresses addressed.
+    bool m_sendsCommands = true;
+    std::vector<Addr4882> m_listeners;
 
     // The last failure's plain words and the code they came with: explainFailure() gives them
     // for a status with that code.

@@ -143,6 +143,27 @@ const Case kCases[] = {
              EXPECT_TRUE(calls.contains(QString::fromLatin1(expected))) << expected;
          r.gateway.withBench([](sim::Bench& b) { EXPECT_TRUE(b.unit(b.unitId("7314A")).triggered); });
      }},
+    {"trigger_through_device_trigger_without_send_command",
+     [](Rig& r) {
+         r.gateway.withGateway([](auto& g) { g.refuseCommand(docmd::SendCommand); });
+         // The bytes as the program triggers a unit, then the 7379's channel at 25,11 with a
+         // talker in between, whose secondary address addresses no listener.
+         const std::vector<std::vector<std::uint8_t>> sequence = {
+             {0x3F}, {0x22}, {0x3F}, {0x22, 0x08}, {0x3F, 0x39, 0x6B, 0x45, 0x61, 0x08}};
+         for (const auto& bytes : sequence)
+             EXPECT_EQ(r.driver->SendCmds(0, bytes.data(), long(bytes.size())),
+                       (DriverStatus{kDone, 0, long(bytes.size())}));
+         EXPECT_EQ(r.procedureCount(proc::DeviceDocmd), 1); // asked once, then no more
+         // 2, then 25,11 alone: the unlisten let 2 go.
+         EXPECT_EQ(r.procedureCount(proc::DeviceTrigger), 2);
+         EXPECT_EQ(r.calls().filter(QStringLiteral("SendCmds(")),
+                   (QStringList{"SendCmds(0, 3F 22 08)", "SendCmds(0, 3F 39 6B 08)"}));
+         const std::uint8_t clearAll = 0x14; // DCL has no call of its own on a device link
+         const DriverStatus s = r.driver->SendCmds(0, &clearAll, 1);
+         EXPECT_EQ(s, (DriverStatus{sta::ERR | kDone, err::ECAP, 0}));
+         EXPECT_TRUE(r.words(s).contains(QStringLiteral("no send command")));
+         EXPECT_TRUE(r.words(s).contains(QStringLiteral("0x14")));
+     }},
     {"message_in_blocks_of_the_links_size",
      [](Rig& r) {
          r.gateway.withGateway([](auto& g) { g.setMaxRecvSize(1024); });

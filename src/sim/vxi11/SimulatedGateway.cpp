@@ -742,7 +742,7 @@ void SimulatedGateway::deviceDocmd(const IncomingCall& call)
     const Device device = it->second.device;
     if (!mayProceed(call, link, device, flags, lockTimeout))
         return;
-    if (!device.isInterface)
+    if (!device.isInterface || m_refusedCommands.contains(cmd))
         return replyError(call, kUnsupported);
 
     const auto answer = [&](qint32 error, const QByteArray& out) {

@@ -91,6 +91,8 @@ public:
     // The connection a call of `procedure` arrives on is closed before the call is acted on,
     // once (a gateway rebooting or a cable pulled in the middle of a conversation).
     void dropOnProcedure(quint32 procedure) { m_dropOn = procedure; }
+    // device_docmd with `command` fails with 8, as on a gateway that does not have it.
+    void refuseCommand(qint32 command) { m_refusedCommands.push_back(command); }
 
     // Links open now.
     int linkCount() const { return static_cast<int>(m_links.size()); }
@@ -164,6 +166,7 @@ private:
     quint32 m_readLimit = 1024 * 1024;
     qint32 m_refuseLinks = 0;
     std::optional<quint32> m_dropOn;
+    QList<qint32> m_refusedCommands;
 
     std::map<qint32, Link> m_links;
     qint32 m_nextLink = 1;
