@@ -25,10 +25,7 @@ const QStringList kEntries = {"7311",  "7314A", "7314B", "7317", "7321",  "7322"
 struct WindowRig : PrologixRig, WindowOnDriver {
     explicit WindowRig(Link link, Firmware firmware = Firmware::Prologix)
         : PrologixRig(link, fastTiming(), firmware)
-        , WindowOnDriver(
-              *driver, bench->clock(),
-              [this](const QString& entry) { bench->powerCycle(bench->unitId(entry.toStdString())); },
-              [this] { return bench->trace().size(); })
+        , WindowOnDriver(*driver, *bench)
     {
     }
 
@@ -100,15 +97,13 @@ private slots:
         QString boxText;
         QStringList afterRecovery;
         bool errorAfterRecovery = true;
-        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        rig.runAt("7321", "5", [&](Run& run) {
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             rig.controller.dropOn("++read");
             run.enter(); // asks for the event status enable register
             report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
             explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
-            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+            if (auto* box = run.w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
                 boxText = box->text();
             run.setAddress(QStringLiteral("5"));
             errorAfterRecovery = run.visible(ctl::txtGPIBErr);
@@ -144,14 +139,12 @@ private slots:
         QString report;
         QString boxText;
         std::size_t from = 0;
-        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        rig.runAt("7321", "5", [&](Run& run) {
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             from = rig.bench->trace().size();
             run.setAddress(QStringLiteral("0"));
             report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
-            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+            if (auto* box = run.w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
                 boxText = box->text();
         });
         QVERIFY2(report.startsWith(QStringLiteral("DevClear Error")) &&

@@ -19,10 +19,7 @@ struct BenchOfItsOwn {
 // and what the bench recorded.
 struct Harness : BenchOfItsOwn, WindowOnDriver {
     Harness()
-        : WindowOnDriver(
-              bench->driver(), bench->clock(),
-              [this](const QString& entry) { bench->powerCycle(bench->unitId(entry.toStdString())); },
-              [this] { return bench->trace().size(); })
+        : WindowOnDriver(bench->driver(), *bench)
     {
     }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "logic/Controls.h"
+#include "sim/Bench.h"
 #include "sim/BenchTypes.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
@@ -146,7 +147,7 @@ inline void checkAnalogWalk(const QStringList& messages, const QString& unit,
 // bench, the real controller firmware), driven through its real widgets in virtual time where
 // the clock allows it. `powerCycle` switches the unit of an entry off and on where the window
 // asks for it; `position` says where the record of the bus stands (the bench's trace length, the
-// number of messages an oracle has seen), 0 when there is none.
+// number of messages an oracle has seen).
 struct WindowOnDriver {
     CountingNotifier notifier;
     ProgramState state;
@@ -164,14 +165,23 @@ struct WindowOnDriver {
     std::function<std::size_t()> position;
 
     WindowOnDriver(Driver& driver, Clock& clock, std::function<void(const QString&)> cycle,
-                   std::function<std::size_t()> where = {})
+                   std::function<std::size_t()> where)
         : gpib(driver)
         , app{state, gpib, clock, notifier}
         , powerCycle(std::move(cycle))
-        , position(where ? std::move(where) : [] { return std::size_t{0}; })
+        , position(std::move(where))
     {
         main = std::make_unique<MainWindow>(app);
         main->show();
+    }
+    // On `driver` in front of `bench` (the bench's board or a controller before it), in the
+    // bench's time: the power cycle done on the bench, its trace the record of the bus.
+    WindowOnDriver(Driver& driver, sim::Bench& bench)
+        : WindowOnDriver(
+              driver, bench.clock(),
+              [&bench](const QString& entry) { bench.powerCycle(bench.unitId(entry.toStdString())); },
+              [&bench] { return bench.trace().size(); })
+    {
     }
     ~WindowOnDriver() { main.reset(); }
     WindowOnDriver(const WindowOnDriver&) = delete;
@@ -279,31 +289,24 @@ struct WindowOnDriver {
     }
 
     // The first thing every configuration does: Set Address (channel 1 of a multi-channel unit),
-    // and what the window shows then. `opened` runs as the window opens, before the address.
+    // and what the window shows then.
     struct FirstQuery {
         QString firstLine; // the function list's first line
         QString gpibError; // the status report; empty when none is shown
         QString explained; // the driver's plain words that come with it
         std::size_t start = 0; // where the record of the bus stood as the window opened
     };
-    FirstQuery firstQuery(const QString& entry, int address,
-                          const std::function<void()>& opened = {})
+    FirstQuery firstQuery(const QString& entry, int address)
     {
         FirstQuery result;
         channelAnswers = {QStringLiteral("1")};
-        result.start = runAt(
-            entry, QString::number(address),
-            [&](Run&) {
-                if (opened)
-                    opened();
-            },
-            [&](Run& run) {
-                result.firstLine = run.lines().value(0);
-                if (run.visible(ctl::txtGPIBErr)) {
-                    result.gpibError = run.gpibError();
-                    result.explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
-                }
-            });
+        result.start = runAt(entry, QString::number(address), [&](Run& run) {
+            result.firstLine = run.lines().value(0);
+            if (run.visible(ctl::txtGPIBErr)) {
+                result.gpibError = run.gpibError();
+                result.explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
+            }
+        });
         return result;
     }
 };
