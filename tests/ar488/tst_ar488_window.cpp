@@ -111,8 +111,8 @@ private slots:
         OracleWindow window(driver, m_clock, oracle);
         const std::size_t start = window.walkAnalogUnit();
         const QString held = oracle.value(QStringLiteral("saved 7352A VOLT:OFFS"));
-        checkAnalogWalk(oracle.messages().mid(static_cast<qsizetype>(start)),
-                        analogWalk::kEntry, oracle.unit(analogWalk::kEntry),
+        checkAnalogWalk(oracle.messages().mid(static_cast<qsizetype>(start)), analogWalk::kEntry,
+                        oracle.unit(analogWalk::kEntry),
                         held == QLatin1String("?") ? std::nullopt
                                                    : std::optional(held.toStdString()));
     }

@@ -210,7 +210,8 @@ private slots:
     {
         Harness h;
         double start = 0;
-        h.runAt("7357", "28", [&](Run&) { start = h.bench->clock().now(); }, [&](Run& run) {
+        const auto clockStarts = [&](Run&) { start = h.bench->clock().now(); };
+        h.runAt("7357", "28", clockStarts, [&](Run& run) {
             const std::vector<BusCall> calls = h.calls(run.start);
             BusCall cleared = BusCall::devClear(0, 0x001C);
             cleared.complete(0x0130, 0, 0);

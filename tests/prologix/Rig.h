@@ -124,9 +124,9 @@ struct PrologixRig {
     {
         std::vector<BusCall> out;
         for (const BusCall& call : calls(from))
-            if (call.address == address && (call.kind == BusCall::Kind::DevClear ||
-                                             call.kind == BusCall::Kind::Send ||
-                                             call.kind == BusCall::Kind::Receive))
+            if (call.address == address &&
+                (call.kind == BusCall::Kind::DevClear || call.kind == BusCall::Kind::Send ||
+                 call.kind == BusCall::Kind::Receive))
                 out.push_back(call);
         return out;
     }

@@ -139,9 +139,10 @@ private slots:
         QCOMPARE(received.ibcntl, 3);
 
         // On the bus: the clear, the messages with EOI on their line feed, a read until EOI.
-        QCOMPARE(rig.calls(from),
-                 (std::vector{BusCall::devClear(0, 5), BusCall::send(0, 5, "*ESE 20\n", 2),
-                              BusCall::send(0, 5, "*ESE?\n", 2), BusCall::receive(0, 5, 256, 256)}));
+        QCOMPARE(
+            rig.calls(from),
+            (std::vector{BusCall::devClear(0, 5), BusCall::send(0, 5, "*ESE 20\n", 2),
+                         BusCall::send(0, 5, "*ESE?\n", 2), BusCall::receive(0, 5, 256, 256)}));
         QCOMPARE(rig.bench->unit(rig.bench->unitId("7321")).channels.at(0).ese, 20);
     }
 
@@ -270,12 +271,13 @@ private slots:
         QTest::addColumn<QString>("situation");
         QTest::addColumn<int>("iberr"); // -1: the last call succeeded
         QTest::addColumn<QString>("explanation");
-        QTest::addColumn<Calls>("calls");   // on the bench, from the situation's start
+        QTest::addColumn<Calls>("calls");       // on the bench, from the situation's start
         QTest::addColumn<QString>("reply");     // of the situation's last Receive
         const QString refused0 = QStringLiteral("refused GPIB address 0 (it answered \"%1\") "
                                                 "and kept address 5, so nothing was sent there.");
         const Calls sav0(2, BusCall::send(0, 0, "*SAV 0\n", 2));
-        const Calls ese{BusCall::send(0, 0x6C19, "*ESE?\n", 2), BusCall::receive(0, 0x6C19, 256, 256)};
+        const Calls ese{BusCall::send(0, 0x6C19, "*ESE?\n", 2),
+                        BusCall::receive(0, 0x6C19, 256, 256)};
         const BusCall ask5 = BusCall::send(0, 5, "*ESE?\n", 2);
         const BusCall read5 = BusCall::receive(0, 5, 256, 256);
         const Calls query5{ask5, read5};
@@ -303,8 +305,9 @@ private slots:
             << "triggers primary addresses only (++trg takes 1 to 30); it cannot trigger GPIB "
                "address 25 secondary 13."
             << Calls() << "";
-        QTest::newRow("prologix, trigger at 0") << kPrologix << "trigger at 0" << -1 << ""
-                                                << Calls{BusCall::sendCmds(0, "\x3F\x20\x08")} << "";
+        QTest::newRow("prologix, trigger at 0")
+            << kPrologix << "trigger at 0" << -1 << ""
+            << Calls{BusCall::sendCmds(0, "\x3F\x20\x08")} << "";
         QTest::newRow("ar488-0.51, trigger at 0")
             << kAr051 << "trigger at 0" << int(err::EARG)
             << "cannot trigger GPIB address 0, which it keeps for itself" << Calls() << "";
@@ -312,8 +315,12 @@ private slots:
             const char* name = firmware == kPrologix ? "prologix" : "ar488-0.53";
             QTest::newRow(qPrintable(QStringLiteral("%1, late reply").arg(name)))
                 << firmware << "late reply" << -1 << ""
-                << Calls{ask5, read5, BusCall::sendCmds(0, "\x3F\x22\x08"),
-                         BusCall::send(0, 5, "*ESE 8\n", 2), ask5, read5}
+                << Calls{ask5,
+                         read5,
+                         BusCall::sendCmds(0, "\x3F\x22\x08"),
+                         BusCall::send(0, 5, "*ESE 8\n", 2),
+                         ask5,
+                         read5}
                 << "8\n";
             QTest::newRow(qPrintable(QStringLiteral("%1, dead link").arg(name)))
                 << firmware << "dead link" << int(err::EDVR)

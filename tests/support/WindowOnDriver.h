@@ -127,7 +127,8 @@ inline void inWindow(Run& run)
 // `unit` naming the 7352A ("0x000F" in the bench's trace, "7352A" in the AR488 oracle's list);
 // the unit's state, and the offset it keeps over a power cycle.
 inline void checkAnalogWalk(const QStringList& messages, const QString& unit,
-                            const sim::UnitView& view, const std::optional<std::string>& savedOffset)
+                            const sim::UnitView& view,
+                            const std::optional<std::string>& savedOffset)
 {
     const QString u = unit + QLatin1Char(' ');
     for (const char* text : {"VOLT:SLOPe?", "VOLT:LIMit?", "VOLT?", "VOLT:LIMit 11"})
@@ -179,7 +180,9 @@ struct WindowOnDriver {
     WindowOnDriver(Driver& driver, sim::Bench& bench)
         : WindowOnDriver(
               driver, bench.clock(),
-              [&bench](const QString& entry) { bench.powerCycle(bench.unitId(entry.toStdString())); },
+              [&bench](const QString& entry) {
+                  bench.powerCycle(bench.unitId(entry.toStdString()));
+              },
               [&bench] { return bench.trace().size(); })
     {
     }
@@ -228,7 +231,8 @@ struct WindowOnDriver {
     template <typename Body>
     std::size_t runAt(const QString& entry, const QString& address, Body body)
     {
-        return runAt(entry, address, [](Run&) {}, body);
+        const auto nothingFirst = [](Run&) {};
+        return runAt(entry, address, nothingFirst, body);
     }
     template <typename Prepare, typename Body>
     std::size_t runAt(const QString& entry, const QString& address, Prepare prepare, Body body)
