@@ -82,7 +82,7 @@ class AccessibilityTest : public QObject {
             ctx->state.modelCode = 7374;
             window = std::make_unique<ConfigWindow>(ctx->app);
         } else if (which == QLatin1String("channel")) {
-            window = std::make_unique<ChannelDialog>(ctx->app);
+            window = std::make_unique<ChannelDialog>(ctx->app, *modelForEntry(QStringLiteral("7379")));
         } else {
             window = std::make_unique<NoticeDialog>(
                 QStringLiteral("    Interface only.\r\n    Set the printer on the printer."));
