@@ -368,7 +368,7 @@ QString Model::busHeader(const MenuFunction& function) const
 
 std::optional<std::int16_t> Model::secondaryOf(double channel) const
 {
-    if (!(channel > 0) || channel > channelCount)
+    if (!multiChannel() || !(channel > 0) || channel > channelCount)
         return std::nullopt;
     return toInt16(channel + secondaryBase);
 }

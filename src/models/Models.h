@@ -59,9 +59,10 @@ struct Model {
 
     constexpr bool hasNotice() const { return noticeModel != nullptr; }
     constexpr bool multiChannel() const { return channelCount > 1; }
-    // The secondary address channel `channel` answers at; nullopt for a channel the unit does not
-    // have (not 0 < channel <= channelCount). The channel dialog reads a number that may have a
-    // fraction: it is rounded as the bus takes whole addresses (3.5 addresses channel 4).
+    // The secondary address channel `channel` answers at; nullopt for a unit without channels and
+    // a channel the unit does not have (not 0 < channel <= channelCount). The channel dialog reads
+    // a number that may have a fraction: it is rounded as the bus takes whole addresses (3.5
+    // addresses channel 4).
     std::optional<std::int16_t> secondaryOf(double channel) const;
     // Whether an *IDN? answer is one of this row's units.
     bool identifiedBy(const QString& idn) const;
