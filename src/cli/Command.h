@@ -9,8 +9,8 @@
 #include <variant>
 
 // The command line as tables: one description per option and per command. The --help text (and
-// so the manual page), the option checks and the dispatch are made from them; a test holds the
-// bash completion to them.
+// so the manual page), the option checks, the bash completion and the dispatch are made from
+// them.
 namespace gpibconfig::cli {
 
 class Invocation;
