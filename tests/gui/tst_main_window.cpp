@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/Controls.h"
+#include "models/Models.h"
 #include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
@@ -92,7 +93,7 @@ private slots:
         const std::pair<WindowDef, const Screen*> windows[] = {
             {mainWindowDef(mainScreen), &mainScreen},
             {configWindowDef(configScreen), &configScreen},
-            {channelDialogDef(channelScreen), &channelScreen},
+            {channelDialogDef(channelScreen, *modelForEntry(QStringLiteral("7379"))), &channelScreen},
             {noticeDialogDef(noticeScreen), &noticeScreen},
             {controllerDialogDef(controllerScreen), &controllerScreen}};
         for (const auto& [def, screen] : windows) {
