@@ -254,12 +254,8 @@ private slots:
         // Markup in a driver's words (a device's answer may be quoted) is shown as it is.
         const QString hint = QStringLiteral("No GPIB driver library was found (tried "
                                             "libgpib.so.0). Install the <b>GPIB</b> driver.");
-        struct Missing final : test::FakeDriver {
-            QString hint;
-            QString explainFailure(int, int, long) const override { return hint; }
-        };
-        Missing missing;
-        missing.hint = hint;
+        test::FakeDriver missing;
+        missing.explanation = hint;
         missing.statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR);
         test::TestContext local(missing);
         MainWindow w(local.app);

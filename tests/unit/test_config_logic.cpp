@@ -48,14 +48,8 @@ struct Host final : ConfigHost {
     void showHint(const QString& hint, const QString&) override { hints << hint; }
 };
 
-// A driver whose failures come with the plain words the test gives it.
-struct ExplainingDriver final : test::FakeDriver {
-    QString explanation;
-    QString explainFailure(int, int, long) const override { return explanation; }
-};
-
 struct ConfigLogicTest : ::testing::Test {
-    ExplainingDriver driver;
+    test::FakeDriver driver;
     test::TestContext ctx{driver};
     ConfigScreen screen;
     Host host;
