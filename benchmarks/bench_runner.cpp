@@ -126,31 +126,7 @@ RealTime realTimeRun(bool busThread)
     Driver* driver = &bench->driver();
     if (busThread) {
         // The bench's waits then happen on the bus thread, as a real driver's do.
-        struct Borrowed final : Driver {
-            Driver& d;
-            explicit Borrowed(Driver& x)
-                : d(x)
-            {
-            }
-            DriverStatus SendIFC(int b) override { return d.SendIFC(b); }
-            DriverStatus DevClear(int b, Addr4882 a) override { return d.DevClear(b, a); }
-            DriverStatus Send(int b, Addr4882 a, const std::uint8_t* p, long n, int e) override
-            {
-                return d.Send(b, a, p, n, e);
-            }
-            DriverStatus Receive(int b, Addr4882 a, std::uint8_t* p, long n, int t) override
-            {
-                return d.Receive(b, a, p, n, t);
-            }
-            DriverStatus SendCmds(int b, const std::uint8_t* p, long n) override
-            {
-                return d.SendCmds(b, p, n);
-            }
-            DriverStatus ibonl(int u, int v) override { return d.ibonl(u, v); }
-            DriverStatus ibsre(int u, int v) override { return d.ibsre(u, v); }
-            DriverStatus ibtmo(int u, int v) override { return d.ibtmo(u, v); }
-        };
-        threaded = std::make_unique<ThreadedDriver>(std::make_unique<Borrowed>(bench->driver()));
+        threaded = std::make_unique<ThreadedDriver>(std::make_unique<PassThrough>(bench->driver()));
         driver = threaded.get();
     }
     ProgramState state;

@@ -6,8 +6,10 @@
 
 namespace gpibconfig {
 
-ChannelLogic::ChannelLogic(AppContext& app, ChannelScreen& screen, ChannelHost& host)
+ChannelLogic::ChannelLogic(AppContext& app, const Model& model, ChannelScreen& screen,
+                           ChannelHost& host)
     : m_app(app)
+    , m_model(model)
     , m_screen(screen)
     , m_host(host)
 {
@@ -42,7 +44,7 @@ void ChannelLogic::acceptChannel()
 {
     double& channel = m_app.state.unit.channel;
     channel = readNumber(m_screen.txtChNum.text());
-    if (channel > 4 || !(channel > 0)) {
+    if (channel > m_model.channelCount || !(channel > 0)) {
         m_screen.txtErrMsg.setText(QStringLiteral("Number out of range, Re-enter"));
         m_screen.txtErrMsg.setVisible(true);
         setChannelText(QString());

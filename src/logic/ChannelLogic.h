@@ -3,6 +3,7 @@
 
 #include "AppContext.h"
 #include "Screen.h"
+#include "models/Models.h"
 
 namespace gpibconfig {
 
@@ -13,23 +14,25 @@ public:
     virtual void closeChannelDialog() = 0;
 };
 
-// frmChannels: which channel of the four-channel unit to configure. Its only output is the
-// state's unit.channel.
+// frmChannels: which channel of a multi-channel unit (`model`) to configure. Its only output is
+// the state's unit.channel.
 class ChannelLogic {
 public:
-    ChannelLogic(AppContext& app, ChannelScreen& screen, ChannelHost& host);
+    ChannelLogic(AppContext& app, const Model& model, ChannelScreen& screen, ChannelHost& host);
 
     // The dialog opens: empty channel, focus in it.
     void reset();
     // The channel text changed (by the operator or the program).
     void channelEdited();
-    // Continue: a channel 1..4 closes the dialog; anything else is refused.
+    // Continue: a channel the unit has (0 < channel <= its channel count) closes the dialog;
+    // anything else is refused.
     void acceptChannel();
 
 private:
     void setChannelText(const QString& text);
 
     AppContext& m_app;
+    const Model& m_model;
     ChannelScreen& m_screen;
     ChannelHost& m_host;
     // Edits made while the dialog is being set up do not move the focus.

@@ -134,14 +134,14 @@ ConfigLogic::AddressOutcome ConfigLogic::enterAddress()
         // The dialog hands its channel back through the program state, also when the operator
         // typed a bad one and then closed it.
         const double before = unit.channel;
-        const bool chosen = m_host.askChannel();
+        const bool chosen = m_host.askChannel(*model);
         const double channel = unit.channel;
         unit.channel = before;
         if (!chosen)
             return AddressOutcome::Cancelled;
-        // The dialog only accepts 0 < channel <= 4, so the secondary address is 10..14.
+        // The dialog only accepts a channel the unit has, which has a secondary address.
         next.channel = channel;
-        next.secondary = toInt16(channel + 10).value_or(0);
+        next.secondary = model->secondaryOf(channel).value_or(0);
         next.word = UnitAddress::wordOf(next.primary, next.secondary);
     }
     unit = next;
@@ -288,7 +288,7 @@ void ConfigLogic::endOfMenu()
     if (m_model->multiChannel()) {
         // Compare the channel actually addressed: a fractional entry such as 3.5 addresses
         // channel 4.
-        if (st.unit.secondary - 10 != m_model->channelCount) {
+        if (st.unit.secondary != m_model->secondaryOf(m_model->channelCount)) {
             m_screen.cmdNextCh.setVisible(true);
             m_screen.cmdNextCh.setEnabled(true);
             m_screen.cmdEnter.setEnabled(false);

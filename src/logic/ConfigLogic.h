@@ -15,8 +15,9 @@ public:
     virtual ~ConfigHost() = default;
     // Unloads the configuration window; the main window is in front again.
     virtual void closeConfigWindow() = 0;
-    // Shows the channel dialog modally. False when it was closed without Continue.
-    virtual bool askChannel() = 0;
+    // Shows the channel dialog of a multi-channel model modally. False when it was closed without
+    // Continue.
+    virtual bool askChannel(const Model& model) = 0;
     // Shows the notice dialog modally; returns once it has closed.
     virtual void showNotice(const QString& notice) = 0;
     // Shows the driver's plain words about a failure, and what the operator can do next, where

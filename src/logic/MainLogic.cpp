@@ -62,14 +62,14 @@ void MainLogic::configure()
     ProgramState& st = m_app.state;
     const int row = m_screen.listUnit.selectedLine();
     const QStringList& entries = m_screen.listUnit.lines();
-    // With nothing selected the entry text is empty and reads as model code 0, which the range
-    // test refuses like any other unknown model.
+    // With nothing selected the entry text is empty, which names no row and is refused like any
+    // other unknown model.
     const QString entry = (row >= 0 && row < entries.size()) ? entries.at(row) : QString();
 
-    const auto code = modelCodeOf(entry);
-    st.modelCode = code.value_or(0);
+    const Model* model = modelForEntry(entry);
+    st.modelCode = model ? model->code : std::int16_t{0};
     st.modelEntry = entry;
-    if (!code || *code > kHighestModelCode || *code < kLowestModelCode) {
+    if (!model) {
         showMessage(QStringLiteral("Model number") + entry +
                     QStringLiteral("wrong, reselect model number"));
         return;
@@ -81,8 +81,7 @@ void MainLogic::configure()
     if (!prepareBoard())
         return;
 
-    const Model* model = modelForEntry(entry);
-    if (model && model->powerCycle) {
+    if (model->powerCycle) {
         showMessage(QStringLiteral("Turn unit off and back on") + m_lineBreak +
                     QStringLiteral("Press Continue when RDY LED on."));
         m_screen.cmdContinue.setEnabled(true);

@@ -320,13 +320,28 @@ constexpr std::array<Model, 27> kModels{{
     {.entry = "7385A", .code = 7385, .menu = &kSerial7385Menu, .lockable = true},
 }};
 
+// The leading number of an entry ("7374" of "7374A"); -1 for none.
+constexpr int leadingNumber(const char* entry)
+{
+    int n = -1;
+    for (; *entry >= '0' && *entry <= '9' && n < 100000; ++entry)
+        n = (n < 0 ? 0 : n * 10) + (*entry - '0');
+    return n;
+}
+
 // Every row must be one the windows can show: a menu of 1..25 functions (the list holds no more),
-// an address function inside it, at least one channel.
+// an address function inside it, at least one channel, and the channels of a multi-channel unit at
+// secondary addresses 0..30. Its code, shown in the window title, is its entry's leading number,
+// and its unit has an identification.
 constexpr bool soundRows()
 {
     for (const Model& m : kModels) {
         if (!m.menu || m.menu->count() < 1 || m.menu->count() > 25 || m.channelCount < 1 ||
             m.menu->addressFunction < 1 || m.menu->addressFunction > m.menu->count())
+            return false;
+        if (m.multiChannel() && (m.secondaryBase + 1 < 0 || m.secondaryBase + m.channelCount > 30))
+            return false;
+        if (leadingNumber(m.entry) != m.code || !m.idnMaker)
             return false;
     }
     return true;
@@ -349,6 +364,22 @@ std::optional<MenuFunction> Menu::function(int number) const
 QString Model::busHeader(const MenuFunction& function) const
 {
     return QLatin1String(headerPrefix) + QLatin1String(function.header);
+}
+
+std::optional<std::int16_t> Model::secondaryOf(double channel) const
+{
+    if (!multiChannel() || !(channel > 0) || channel > channelCount)
+        return std::nullopt;
+    return toInt16(channel + secondaryBase);
+}
+
+bool Model::identifiedBy(const QString& idn) const
+{
+    const QStringList fields = idn.split(QLatin1Char(','));
+    return fields.size() >= 2 &&
+           fields[0].trimmed().compare(QLatin1String(idnMaker), Qt::CaseInsensitive) == 0 &&
+           fields[1].trimmed().compare(QLatin1String(idnModel ? idnModel : entry),
+                                       Qt::CaseInsensitive) == 0;
 }
 
 QString Model::notice() const
@@ -383,6 +414,12 @@ QStringList modelEntries()
     return out;
 }
 
-std::optional<std::int16_t> modelCodeOf(const QString& entry) { return textToInt16(entry); }
+const Model* modelOfIdentification(const QString& idn)
+{
+    for (const Model& m : kModels)
+        if (m.identifiedBy(idn))
+            return &m;
+    return nullptr;
+}
 
 } // namespace gpibconfig

@@ -49,11 +49,23 @@ struct Model {
                              // and the power-on status buttons at the end of it
     bool triggerAtStart = false;       // in its working mode until a group execute trigger
     const char* noticeModel = nullptr; // shows the notice (naming this model) before its menu
-    int channelCount = 1;              // channels at secondary addresses 11..; 1: no secondaries
+    int channelCount = 1;              // channels, each at its secondary address; 1: none
+    std::int16_t secondaryBase = 10;   // channel N answers at secondary address secondaryBase + N
     const char* headerPrefix = "";     // put in front of every header of its menu
+    // What its unit answers to *IDN?: the maker's field and the model's (null: the entry), each
+    // compared without blanks around it and in any case: "ZEB,7352A,24015,2.05".
+    const char* idnMaker = "ZEB";
+    const char* idnModel = nullptr;
 
-    bool hasNotice() const { return noticeModel != nullptr; }
-    bool multiChannel() const { return channelCount > 1; }
+    constexpr bool hasNotice() const { return noticeModel != nullptr; }
+    constexpr bool multiChannel() const { return channelCount > 1; }
+    // The secondary address channel `channel` answers at; nullopt for a unit without channels and
+    // a channel the unit does not have (not 0 < channel <= channelCount). The channel dialog reads
+    // a number that may have a fraction: it is rounded as the bus takes whole addresses (3.5
+    // addresses channel 4).
+    std::optional<std::int16_t> secondaryOf(double channel) const;
+    // Whether an *IDN? answer is one of this row's units.
+    bool identifiedBy(const QString& idn) const;
     // The bus header of a menu function: prefix and header.
     QString busHeader(const MenuFunction& function) const;
     // The notice shown before the menu, six texts joined without anything between them.
@@ -69,12 +81,7 @@ const Model* modelForEntry(const QString& entry);
 // The entries as the main window lists them.
 QStringList modelEntries();
 
-// Lowest and highest model code the program accepts.
-inline constexpr int kLowestModelCode = 7301;
-inline constexpr int kHighestModelCode = 7385;
-
-// The model code of a list entry: its leading number (read like every number the program reads)
-// as a 16-bit integer. nullopt when the number does not fit 16 bits at all.
-std::optional<std::int16_t> modelCodeOf(const QString& entry);
+// The row whose units answer *IDN? with `idn`, or null (another maker's unit, an unknown model).
+const Model* modelOfIdentification(const QString& idn);
 
 } // namespace gpibconfig

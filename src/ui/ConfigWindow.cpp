@@ -67,9 +67,9 @@ void ConfigWindow::closeConfigWindow()
     done(QDialog::Accepted);
 }
 
-bool ConfigWindow::askChannel()
+bool ConfigWindow::askChannel(const Model& model)
 {
-    ChannelDialog dialog(m_app, this);
+    ChannelDialog dialog(m_app, model, this);
     if (m_channelHook)
         m_channelHook(dialog);
     return dialog.exec() == QDialog::Accepted;

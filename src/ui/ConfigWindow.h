@@ -47,7 +47,7 @@ protected:
 
 private:
     void closeConfigWindow() override;
-    bool askChannel() override;
+    bool askChannel(const Model& model) override;
     void showNotice(const QString& notice) override;
     void showHint(const QString& hint, const QString& nextSteps) override;
     void connectButton(const Control& button, void (ConfigLogic::*handler)());

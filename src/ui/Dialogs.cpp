@@ -8,12 +8,12 @@
 
 namespace gpibconfig {
 
-ChannelDialog::ChannelDialog(AppContext& app, QWidget* parent)
+ChannelDialog::ChannelDialog(AppContext& app, const Model& model, QWidget* parent)
     : QDialog(parent)
-    , m_logic(app, m_screen, *this)
+    , m_logic(app, model, m_screen, *this)
 {
     setObjectName(QStringLiteral("frmChannels"));
-    m_widgets = std::make_unique<WindowBuilder>(this, channelDialogDef(m_screen), m_screen);
+    m_widgets = std::make_unique<WindowBuilder>(this, channelDialogDef(m_screen, model), m_screen);
     m_widgets->labelWith(m_screen.txtChNum, m_screen.Label1);
     m_widgets->announceMessages(m_screen.txtErrMsg);
     auto* ok = m_widgets->get<QPushButton>(m_screen.cmdChSel);

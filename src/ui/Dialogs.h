@@ -14,7 +14,7 @@ namespace gpibconfig {
 class ChannelDialog final : public QDialog, private ChannelHost {
     Q_OBJECT
 public:
-    ChannelDialog(AppContext& app, QWidget* parent = nullptr);
+    ChannelDialog(AppContext& app, const Model& model, QWidget* parent = nullptr);
     ~ChannelDialog() override;
     ChannelScreen& screen() { return m_screen; }
     ChannelLogic& logic() { return m_logic; }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "WindowDefinitions.h"
 
+#include "models/Models.h"
+
 namespace gpibconfig {
 
 namespace {
@@ -241,7 +243,7 @@ WindowDef configWindowDef(ConfigScreen& s)
     };
 }
 
-WindowDef channelDialogDef(ChannelScreen& s)
+WindowDef channelDialogDef(ChannelScreen& s, const Model& model)
 {
     using K = ControlKind;
     const FontSpec regular = sans(9.75);
@@ -253,7 +255,9 @@ WindowDef channelDialogDef(ChannelScreen& s)
             {
                 {.control = &s.Label1,
                  .kind = K::Label,
-                 .caption = QStringLiteral("Enter a 7379 channel from 1 to 4 and press Continue"),
+                 .caption = QStringLiteral("Enter a %1 channel from 1 to %2 and press Continue")
+                                .arg(QLatin1String(model.entry))
+                                .arg(model.channelCount),
                  .rect = {480, 120, 3975, 375},
                  .tabIndex = 1,
                  .font = regular},

@@ -8,6 +8,8 @@
 
 namespace gpibconfig {
 
+struct Model;
+
 enum class ControlKind { Label, TextBox, MultiLineTextBox, ListBox, Button, Frame, Picture };
 
 // Colours the windows use beyond the toolkit's defaults.
@@ -51,7 +53,8 @@ struct WindowDef {
 
 WindowDef mainWindowDef(MainScreen& screen);
 WindowDef configWindowDef(ConfigScreen& screen);
-WindowDef channelDialogDef(ChannelScreen& screen);
+// The channel dialog of a multi-channel model: its caption names the model and its channels.
+WindowDef channelDialogDef(ChannelScreen& screen, const Model& model);
 WindowDef noticeDialogDef(NoticeScreen& screen);
 WindowDef controllerDialogDef(ControllerScreen& screen);
 

@@ -35,6 +35,8 @@ public:
         : m_bytes(bytes)
     {
     }
+    // The reader keeps a view: a temporary would be gone before the first read.
+    explicit XdrReader(QByteArray&&) = delete;
 
     quint32 u32();
     qint32 i32() { return static_cast<qint32>(u32()); }

@@ -61,7 +61,7 @@ public:
     QString value(const QString& command) { return ask(command).value(0); }
 
     long eepromWrites() { return value(QStringLiteral("eeprom")).toLong(); }
-    // The unit as far as the window's list shows it (see WindowOnDriver.h: shownValue).
+    // The unit as far as the window's list and the 7352A's walk show it (see WindowOnDriver.h).
     sim::UnitView unit(const QString& model)
     {
         sim::UnitView view;
@@ -82,6 +82,8 @@ public:
                 view.locked = number != 0;
             else if (name == QLatin1String("saved"))
                 view.everSaved = number != 0;
+            else if (name == QLatin1String("psc"))
+                view.powerOnClear = number != 0;
         }
         return view;
     }

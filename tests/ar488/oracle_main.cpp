@@ -135,7 +135,7 @@ private:
                           << " onswitch=" << view.onSwitchAddress
                           << " needstrigger=" << view.needsTrigger
                           << " triggered=" << view.triggered << " locked=" << view.locked
-                          << " saved=" << view.everSaved << '\n';
+                          << " saved=" << view.everSaved << " psc=" << view.powerOnClear << '\n';
             } else if (command == "setting" || command == "saved") {
                 std::size_t channel = 0;
                 in >> header >> channel;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program's window over the Prologix driver and the real AR488 firmware (both releases) in
-// front of the bench: the first query of every entry of the list, as tests/prologix sweeps it
-// over our simulated controller.
+// front of the bench: the first query of every entry of the list and the 7352A's whole menu, as
+// tests/prologix runs them over our simulated controller.
 #include "Oracle.h"
 #include "gpib/ThreadedDriver.h"
 #include "models/Models.h"
@@ -14,6 +14,18 @@
 
 using namespace gpibconfig;
 using namespace gpibconfig::test;
+
+// The window on the firmware: the technician's power cycle and the record of the bus are the
+// oracle's.
+struct OracleWindow : WindowOnDriver {
+    OracleWindow(Driver& driver, Clock& clock, Ar488Oracle& oracle)
+        : WindowOnDriver(
+              driver, clock,
+              [&oracle](const QString& model) { oracle.ask(QStringLiteral("cycle ") + model); },
+              [&oracle] { return static_cast<std::size_t>(oracle.messages().size()); })
+    {
+    }
+};
 
 class Ar488Window : public QObject {
     Q_OBJECT
@@ -56,13 +68,8 @@ private slots:
         QFETCH(int, address);
         Ar488Oracle& oracle = *m_oracles.at(release);
         ThreadedDriver driver(prologix::PrologixDriver::serial(oracle.pty()));
-        WindowOnDriver window(driver, m_clock, [&oracle](const QString& model) {
-            oracle.ask(QStringLiteral("cycle ") + model);
-        });
-        qsizetype before = 0;
-        const auto shown =
-            window.firstQuery(entry, address, [&] { before = oracle.messages().size(); });
-        QVERIFY(window.configWindowOpened);
+        OracleWindow window(driver, m_clock, oracle);
+        const auto shown = window.firstQuery(entry, address);
         if (entry == QLatin1String("7379") && release == QLatin1String("0.51.09")) {
             QVERIFY2(shown.gpibError.contains(QStringLiteral("ECAP")), qPrintable(shown.gpibError));
             QVERIFY2(shown.explained.contains(QStringLiteral("too old for secondary addresses")),
@@ -72,7 +79,7 @@ private slots:
         QVERIFY2(shown.gpibError.isEmpty(), qPrintable(shown.gpibError));
 
         QStringList texts;
-        for (const QString& message : oracle.messages().mid(before)) {
+        for (const QString& message : oracle.messages().mid(static_cast<qsizetype>(shown.start))) {
             if (message.section(QLatin1Char(' '), 0, 0).section(QLatin1Char('/'), 0, 0) == entry)
                 texts << message.section(QLatin1Char(' '), 1);
         }
@@ -87,6 +94,27 @@ private slots:
                  qPrintable(shown.firstLine + QStringLiteral(" / ") + header));
         if (view.needsTrigger)
             QVERIFY(view.triggered);
+    }
+
+    // The analog unit's whole menu through each release, as the other controllers run it.
+    void analogUnitWalk_data()
+    {
+        QTest::addColumn<QString>("release");
+        for (const QString& release : kAr488Releases)
+            QTest::newRow(qPrintable(release)) << release;
+    }
+    void analogUnitWalk()
+    {
+        QFETCH(QString, release);
+        Ar488Oracle& oracle = *m_oracles.at(release);
+        ThreadedDriver driver(prologix::PrologixDriver::serial(oracle.pty()));
+        OracleWindow window(driver, m_clock, oracle);
+        const std::size_t start = window.walkAnalogUnit();
+        const QString held = oracle.value(QStringLiteral("saved 7352A VOLT:OFFS"));
+        checkAnalogWalk(oracle.messages().mid(static_cast<qsizetype>(start)), analogWalk::kEntry,
+                        oracle.unit(analogWalk::kEntry),
+                        held == QLatin1String("?") ? std::nullopt
+                                                   : std::optional(held.toStdString()));
     }
 
     void cleanupTestCase()

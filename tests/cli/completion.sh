@@ -32,6 +32,11 @@ offers "gpibconfig-cli re" show absent
 offers "gpibconfig-cli --dr" --driver
 offers "gpibconfig-cli --driver " sim
 offers "gpibconfig-cli --driver sim sh" show
+offers "gpibconfig-cli --driver " prologix-tcp:
+offers "gpibconfig-cli --board 0 sh" show
+offers "gpibconfig-cli --psc " 1
+offers "gpibconfig-cli --channel " show absent
+offers "gpibconfig-cli --dry" --dry-run
 offers "gpibconfig-cli show 735" 7352A
 offers "gpibconfig-cli --json show 7370" 7370B
 offers "gpibconfig-cli show 7352a" 7352A

@@ -724,15 +724,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BusFault, TheDriversPlainWordsFollowTheReport)
 {
     // A driver that knows what a failure means says so, as under the window's report.
-    struct Explaining final : public WithoutFindListeners {
-        using WithoutFindListeners::WithoutFindListeners;
-        QString explainFailure(int, int, long) const override
-        {
-            return QStringLiteral("No GPIB driver library was found.");
-        }
-    };
     auto bench = sim::makeDefaultBench();
-    Explaining driver(bench->driver());
+    PassThrough driver(bench->driver());
+    driver.findsListeners = false;
+    driver.explanation = QStringLiteral("No GPIB driver library was found.");
     CliRig cli(driver, bench->clock());
     bench->failNext(sim::Call::SendIFC, err::EDVR);
     EXPECT_EQ(cli.run(args({"show", "7321", "5"})), 2);
@@ -1431,14 +1426,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The bench's units as a board finds devices that listen only at a secondary address of their
 // own: the bench word of each pair is seen, and talked to, at the other word.
-class SeenElsewhere final : public WithoutFindListeners {
+class SeenElsewhere final : public PassThrough {
 public:
     SeenElsewhere(Driver& inner, std::vector<std::pair<Addr4882, Addr4882>> seen)
-        : WithoutFindListeners(inner)
+        : PassThrough(inner)
         , m_seen(std::move(seen))
     {
     }
-    bool canFindListeners() const override { return true; }
     DriverStatus FindLstn(int b, const Addr4882* primaries, Addr4882* found, long limit) override
     {
         const DriverStatus status = m_inner.FindLstn(b, primaries, found, limit);

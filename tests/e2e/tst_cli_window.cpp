@@ -53,12 +53,9 @@ private slots:
         QStringList windowLines;
         for (int ch = 1; ch <= model->channelCount; ++ch)
             h.channelAnswers.push_back(QString::number(ch));
-        h.configure(entry, [&](ConfigWindow& window) {
-            Run run{window};
+        h.runAt(entry, QString::number(address), [&](Run& run) {
             for (int ch = 1; ch <= model->channelCount; ++ch) {
-                if (ch == 1)
-                    run.setAddress(QString::number(address));
-                else
+                if (ch > 1)
                     run.click(ctl::cmdNextCh);
                 for (int f = 1; f <= functions; ++f) {
                     if (f > 1)
@@ -69,7 +66,6 @@ private slots:
                     run.enter(); // past the last function: Next Channel
             }
         });
-        QVERIFY(h.configWindowOpened);
 
         // The same with the command line, on a bench of its own.
         BenchCli cli;

@@ -164,13 +164,9 @@ void configureThroughTheWindow(EntryRun& r)
 {
     for (int ch = 1; ch <= r.channels; ++ch)
         r.h.channelAnswers.push_back(QString::number(ch));
-    r.h.configure(r.entry, [&r](ConfigWindow& window) {
-        Run run{window};
-        r.start = r.h.bench->trace().size();
+    r.start = r.h.runAt(r.entry, QString::number(r.address), [&r](Run& run) {
         for (int ch = 1; ch <= r.channels; ++ch) {
-            if (ch == 1)
-                run.setAddress(QString::number(r.address));
-            else
+            if (ch > 1)
                 run.click(ctl::cmdNextCh);
             menuShowsWhatTheUnitHolds(r, run, ch);
             if (QTest::currentTestFailed())
@@ -182,9 +178,8 @@ void configureThroughTheWindow(EntryRun& r)
         run.click(ctl::cmdSav);
         QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
         run.click(ctl::cmdDone);
-        QVERIFY(!window.isVisible());
+        QVERIFY(!run.w.isVisible());
     });
-    QVERIFY(r.h.configWindowOpened);
 }
 
 // Each function is queried once per channel, the set function once more to read the new value
@@ -298,11 +293,7 @@ private slots:
     {
         Harness h;
         h.channelAnswers = {"3"};
-        std::size_t start = 0;
-        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(QStringLiteral("25"));
+        const std::size_t start = h.runAt("7379", "25", [&](Run& run) {
             for (int f = 2; f <= 14; ++f)
                 run.enter();
             run.enter();
@@ -321,9 +312,7 @@ private slots:
         h.channelAnswers = {"2", "3"};
         const auto unit = h.bench->unitId("7379");
         std::size_t moved = 0;
-        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("25"));
+        h.runAt("7379", "25", [&](Run& run) {
             moved = h.bench->trace().size();
             run.enter(QStringLiteral("28"));
             QCOMPARE(h.bench->unit(unit).primary, 28);
@@ -344,18 +333,14 @@ private slots:
     void threeFunctionMenuAfterATwentyOneFunctionMenu()
     {
         Harness h;
-        h.configure(QStringLiteral("7311"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("1"));
+        h.runAt("7311", "1", [&](Run& run) {
             for (int f = 2; f <= 21; ++f)
                 run.enter();
             run.enter();
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
         });
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             run.enter();
             run.enter();
             QCOMPARE(run.lines().size(), 3);
@@ -364,7 +349,7 @@ private slots:
             QVERIFY(!run.enabled(ctl::cmdEnter));
             QVERIFY(run.enabled(ctl::cmdSav));
             QCOMPARE(run.lines().size(), 3);
-            QCOMPARE(window.logic().currentModel()->menu->count(), 3);
+            QCOMPARE(run.w.logic().currentModel()->menu->count(), 3);
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
         });
@@ -375,11 +360,7 @@ private slots:
         for (const QString& entry : {QStringLiteral("7370A"), QStringLiteral("7370B")}) {
             Harness h;
             const int address = entry == QLatin1String("7370A") ? 20 : 21;
-            std::size_t start = 0;
-            h.configure(entry, [&](ConfigWindow& window) {
-                Run run{window};
-                start = h.bench->trace().size();
-                run.setAddress(QString::number(address));
+            const std::size_t start = h.runAt(entry, QString::number(address), [&](Run& run) {
                 const int n = entry == QLatin1String("7370A") ? 6 : 7;
                 for (int f = 2; f <= n; ++f)
                     run.enter();

@@ -44,11 +44,7 @@ private slots:
         QFETCH(QString, word);
         Harness h;
         const auto unit = h.bench->unitId(entry.toStdString());
-        std::size_t start = 0;
-        h.configure(entry, [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(address);
+        const std::size_t start = h.runAt(entry, address, [&](Run& run) {
             QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, address)}));
             QVERIFY(run.enabled(ctl::cmdEnter));
             QVERIFY(run.visible(ctl::labelChoice));
@@ -76,9 +72,8 @@ private slots:
             run.click(ctl::cmdSav);
             QVERIFY(!run.enabled(ctl::cmdSav));
             run.click(ctl::cmdDone); // closes at once after a successful save
-            QVERIFY(!window.isVisible());
+            QVERIFY(!run.w.isVisible());
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(h.notifier.beeps, 0);
 
         const QString a = word + QLatin1Char(' ');
@@ -120,51 +115,9 @@ private slots:
     {
         Harness h;
         const auto unit = h.bench->unitId("7352A");
-        std::size_t start = 0;
-        h.configure(QStringLiteral("7352A"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(QStringLiteral("15"));
-            run.enter(); // Ext switch
-            run.enter(); // V Out Offset
-            run.enter(QStringLiteral("2.5"));
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Offset +/-dd.dddd"),
-                                                  QStringLiteral("+02.5000")));
-            run.enter(); // Slope
-            run.enter(); // Limit
-            run.enter(QStringLiteral("11"));
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Limit dd.dddd"),
-                                                  QStringLiteral("Error - retry")));
-            for (int f = 6; f <= 15; ++f)
-                run.enter();
-            QCOMPARE(run.lines().size(), 14); // one line scrolled away at function 15
-            QCOMPARE(run.lines().first().left(24), QStringLiteral("Bus Address Ext Sw - 1/0"));
-            QCOMPARE(run.lines().at(9),
-                     listLine(QStringLiteral("V In Pol - 1=Uni, 2=Bipolar "), QStringLiteral("2")));
-            run.enter();
-            run.click(ctl::cmdSRQ);
-            run.click(ctl::cmdSRQ);
-            run.click(ctl::cmdNoSRQ);
-            run.click(ctl::cmdLock);
-            QVERIFY2(run.enabled(ctl::cmdSav), "Lock Settings changes no button");
-            QVERIFY(!run.visible(ctl::txtGPIBErr));
-            run.click(ctl::cmdDone);
-            QVERIFY2(!window.isVisible(), "the lock's confirmed save arms Done");
-        });
-        const QStringList msgs = h.messages(start);
-        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:SLOPe?")));
-        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit?")));
-        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT?")));
-        QCOMPARE(msgs.indexOf(QStringLiteral("0x000F VOLT?")),
-                 msgs.indexOf(QStringLiteral("0x000F VOLT:POL?")) + 1);
-        QCOMPARE(msgs.mid(msgs.size() - 7),
-                 QStringList({"0x000F *PSC 0", "0x000F *PSC 0", "0x000F *PSC 1", "0x000F *CLS",
-                              "0x000F CAL:LOCK ON", "0x000F *SAV 0", "0x000F *ESR?"}));
-        QCOMPARE(h.notifier.beeps, 0);
-        const auto view = h.bench->unit(unit);
-        QVERIFY(view.locked);
-        QVERIFY(view.powerOnClear); // the last choice was Don't Save SRE
-        QCOMPARE(h.bench->savedSetting(unit, "VOLT:OFFS").value_or(""), std::string("+02.5000"));
+        const std::size_t start = h.walkAnalogUnit();
+        checkAnalogWalk(h.messages(start), QStringLiteral("0x000F"), h.bench->unit(unit),
+                        h.bench->savedSetting(unit, "VOLT:OFFS"));
     }
 
     void addressFunctionMovesTheUnitAndTheProgramFollows()
@@ -172,9 +125,7 @@ private slots:
         Harness h;
         const auto unit = h.bench->unitId("7321");
         std::size_t afterSeven = 0;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             run.enter(QStringLiteral("31")); // back to the switches: the unit stays at 5
             QCOMPARE(run.lines().last(), listLine(kAddressPrompt, QStringLiteral("5/31")));
             QCOMPARE(h.bench->unit(unit).primary, 5);
@@ -200,9 +151,7 @@ private slots:
     void longMenuScrollsAfterFourteenLines()
     {
         Harness h;
-        h.configure(QStringLiteral("7311"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("1"));
+        h.runAt("7311", "1", [&](Run& run) {
             for (int f = 2; f <= 14; ++f)
                 run.enter();
             QCOMPARE(run.lines().size(), 14);
@@ -210,10 +159,10 @@ private slots:
             run.enter(); // function 15
             QCOMPARE(run.lines().size(), 14);
             QVERIFY(run.lines().first().startsWith(QStringLiteral("Bus Address Ext - 1=On/0=Off")));
-            QCOMPARE(window.logic().scrollCount(), 1);
+            QCOMPARE(run.w.logic().scrollCount(), 1);
             for (int f = 16; f <= 21; ++f)
                 run.enter();
-            QCOMPARE(window.logic().scrollCount(), 7);
+            QCOMPARE(run.w.logic().scrollCount(), 7);
             QVERIFY(run.lines().first().startsWith(
                 QStringLiteral("Talk Format - Ascii/HEXL/HEX/Table")));
             QVERIFY(run.lines().last().startsWith(kSrePrompt));
@@ -229,10 +178,8 @@ private slots:
     {
         Harness h;
         const auto unit = h.bench->unitId("7357");
-        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
-            Run run{window};
-            h.bench->setSilent(unit, true);
-            run.setAddress(QStringLiteral("17"));
+        const auto silent = [&](Run&) { h.bench->setSilent(unit, true); };
+        h.runAt("7357", "17", silent, [&](Run& run) {
             QVERIFY(run.visible(ctl::txtGPIBErr));
             QVERIFY2(run.gpibError().startsWith(QStringLiteral("Receive Error ibsta = &HC1")),
                      qPrintable(run.gpibError()));
@@ -262,12 +209,10 @@ private slots:
     void wrongAddressTimesOutAtTheFirstQuery()
     {
         Harness h;
-        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
-            Run run{window};
-            const std::size_t before = h.bench->trace().size();
-            const double start = h.bench->clock().now();
-            run.setAddress(QStringLiteral("28"));
-            const std::vector<BusCall> calls = h.calls(before);
+        double start = 0;
+        const auto clockStarts = [&](Run&) { start = h.bench->clock().now(); };
+        h.runAt("7357", "28", clockStarts, [&](Run& run) {
+            const std::vector<BusCall> calls = h.calls(run.start);
             BusCall cleared = BusCall::devClear(0, 0x001C);
             cleared.complete(0x0130, 0, 0);
             QVERIFY(std::find(calls.begin(), calls.end(), cleared) != calls.end());
@@ -298,11 +243,11 @@ private slots:
     void deviceClearOnAnEmptyBusKeepsTheAddressStage()
     {
         Harness h;
-        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
-            Run run{window};
+        const auto allOff = [&](Run&) {
             for (std::size_t id = 0; id < h.bench->unitCount(); ++id)
                 h.bench->setPower(id, false);
-            run.setAddress(QStringLiteral("17"));
+        };
+        h.runAt("7357", "17", allOff, [&](Run& run) {
             QVERIFY(run.visible(ctl::txtGPIBErr));
             QVERIFY2(run.gpibError().startsWith(QStringLiteral("DevClear Error ibsta = &H8130 ")),
                      qPrintable(run.gpibError()));
@@ -320,14 +265,12 @@ private slots:
     void redoAndSetAddressAgain()
     {
         Harness h;
-        h.configure(QStringLiteral("7362"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("19"));
+        h.runAt("7362", "19", [&](Run& run) {
             run.enter();
             run.setAddress(QStringLiteral("19")); // again while the menu runs
             QCOMPARE(run.lines().size(), 3);      // the earlier lines stay
             QCOMPARE(run.lines().first(), listLine(kAddressPrompt, QStringLiteral("19")));
-            QCOMPARE(window.logic().scrollCount(), 0);
+            QCOMPARE(run.w.logic().scrollCount(), 0);
             run.enter();
             run.enter();
             run.enter();
@@ -336,7 +279,7 @@ private slots:
             QCOMPARE(h.bench->trace().size(), before); // Redo sends nothing
             QVERIFY(run.lines().isEmpty());
             QVERIFY(run.c<QLineEdit>(ctl::txtAddr)->text().isEmpty());
-            QCOMPARE(window.focusWidget(), run.c(ctl::txtAddr));
+            QCOMPARE(run.w.focusWidget(), run.c(ctl::txtAddr));
             for (const QString& name :
                  {ctl::cmdEnter, ctl::cmdLock, ctl::cmdSRQ, ctl::cmdNoSRQ, ctl::cmdSav})
                 QVERIFY2(!run.enabled(name), qPrintable(name));
@@ -346,19 +289,17 @@ private slots:
             run.setAddress(QStringLiteral("19"));
             QCOMPARE(run.lines().size(), 1);
             run.click(ctl::cmdDone);
-            QVERIFY(window.isVisible());
+            QVERIFY(run.w.isVisible());
             QCOMPARE(h.notifier.beeps, 1);
             run.click(ctl::cmdDone);
-            QVERIFY(!window.isVisible());
+            QVERIFY(!run.w.isVisible());
         });
     }
 
     void doubleClickOnTheListOnlyWhileTheMenuRuns()
     {
         Harness h;
-        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("17"));
+        h.runAt("7357", "17", [&](Run& run) {
             auto* list = run.c<QListWidget>(ctl::lstFunction);
             QSignalSpy doubleClicks(list, &QListWidget::itemDoubleClicked);
             doubleClickRow(list, 0);
@@ -393,11 +334,7 @@ private slots:
     {
         Harness h;
         h.channelAnswers = {"5", "0", "abc", "2"};
-        std::size_t start = 0;
-        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(QStringLiteral("25"));
+        const std::size_t start = h.runAt("7379", "25", [&](Run& run) {
             QCOMPARE(h.state.unit.channel, 2.0);
             QCOMPARE(run.lines().size(), 1);
         });
@@ -410,9 +347,7 @@ private slots:
     {
         Harness h;
         h.channelAnswers = {"1", "<close>"};
-        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("25"));
+        h.runAt("7379", "25", [&](Run& run) {
             run.enter();
             run.enter();
             const QStringList lines = run.lines();
@@ -431,9 +366,7 @@ private slots:
     {
         Harness h;
         const auto unit = h.bench->unitId("7357");
-        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("17"));
+        h.runAt("7357", "17", [&](Run& run) {
             for (int f = 0; f < 3; ++f)
                 run.enter();
             sim::UnitFaults faults;
@@ -450,7 +383,7 @@ private slots:
             QVERIFY(!run.enabled(ctl::cmdSav));
             QVERIFY(h.bench->unit(unit).everSaved);
             run.click(ctl::cmdDone);
-            QVERIFY(!window.isVisible());
+            QVERIFY(!run.w.isVisible());
         });
         QCOMPARE(h.notifier.beeps, 0);
     }

@@ -3,6 +3,7 @@
 // controls called by what a sighted operator reads, names that follow the text, reports read out
 // the moment they appear, and message boxes that take no text but the program's.
 #include "logic/Controls.h"
+#include "models/Models.h"
 #include "ui/WindowDefinitions.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
@@ -81,7 +82,7 @@ class AccessibilityTest : public QObject {
             ctx->state.modelCode = 7374;
             window = std::make_unique<ConfigWindow>(ctx->app);
         } else if (which == QLatin1String("channel")) {
-            window = std::make_unique<ChannelDialog>(ctx->app);
+            window = std::make_unique<ChannelDialog>(ctx->app, *modelForEntry(QStringLiteral("7379")));
         } else {
             window = std::make_unique<NoticeDialog>(
                 QStringLiteral("    Interface only.\r\n    Set the printer on the printer."));
@@ -147,7 +148,7 @@ private slots:
         const std::pair<const char*, WindowDef> windows[] = {
             {"main", mainWindowDef(mainScreen)},
             {"config", configWindowDef(configScreen)},
-            {"channel", channelDialogDef(channelScreen)},
+            {"channel", channelDialogDef(channelScreen, *modelForEntry(QStringLiteral("7379")))},
             {"notice", noticeDialogDef(noticeScreen)}};
         for (const auto& [which, def] : windows) {
             open(QString::fromLatin1(which));

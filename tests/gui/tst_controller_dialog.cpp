@@ -26,15 +26,6 @@ using namespace gpibconfig;
 
 namespace {
 
-// A driver whose every call fails the way a missing library does, with its plain words.
-struct MissingLibrary final : test::FakeDriver {
-    MissingLibrary() { statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR); }
-    QString explainFailure(int, int, long) const override
-    {
-        return QStringLiteral("No GPIB driver library was found (tried libgpib.so.0).");
-    }
-};
-
 QAccessibleInterface* accessible(QWidget* w) { return QAccessible::queryAccessibleInterface(w); }
 QString nameOf(QWidget* w) { return accessible(w)->text(QAccessible::Name); }
 QString descriptionOf(QWidget* w) { return accessible(w)->text(QAccessible::Description); }
@@ -61,13 +52,16 @@ class ControllerDialogTest : public QObject {
     {
         return [this](const DriverSpec& spec) -> std::unique_ptr<Driver> {
             made << spec.toString();
-            auto driver = spec.kind == DriverSpec::Kind::System
-                              ? std::unique_ptr<test::FakeDriver>(std::make_unique<MissingLibrary>())
-                              : std::make_unique<test::FakeDriver>();
-            auto status = driver->statusFor;
-            driver->statusFor = [this, status, name = spec.toString()](const BusCall& call) {
+            auto driver = std::make_unique<test::FakeDriver>();
+            // The system driver's every call fails the way a missing library does.
+            const bool missing = spec.kind == DriverSpec::Kind::System;
+            if (missing)
+                driver->explanation =
+                    QStringLiteral("No GPIB driver library was found (tried libgpib.so.0).");
+            driver->statusFor = [this, missing, name = spec.toString()](const BusCall&) {
                 callsWent << name;
-                return status ? status(call) : test::FakeDriver::Status{};
+                return missing ? test::FakeDriver::Status{sta::ERR, err::EDVR, 0}
+                               : test::FakeDriver::Status{};
             };
             return driver;
         };

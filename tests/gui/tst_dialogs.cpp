@@ -60,7 +60,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, accepted);
         QFETCH(double, channel);
-        ChannelDialog dialog(ctx->app);
+        ChannelDialog dialog(ctx->app, *modelForEntry(QStringLiteral("7379")));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Channels"));

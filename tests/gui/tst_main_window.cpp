@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logic/Controls.h"
+#include "models/Models.h"
 #include "support/BusRecords.h"
 #include "support/TestContext.h"
 #include "ui/ConfigWindow.h"
@@ -92,7 +93,7 @@ private slots:
         const std::pair<WindowDef, const Screen*> windows[] = {
             {mainWindowDef(mainScreen), &mainScreen},
             {configWindowDef(configScreen), &configScreen},
-            {channelDialogDef(channelScreen), &channelScreen},
+            {channelDialogDef(channelScreen, *modelForEntry(QStringLiteral("7379"))), &channelScreen},
             {noticeDialogDef(noticeScreen), &noticeScreen},
             {controllerDialogDef(controllerScreen), &controllerScreen}};
         for (const auto& [def, screen] : windows) {
@@ -253,12 +254,8 @@ private slots:
         // Markup in a driver's words (a device's answer may be quoted) is shown as it is.
         const QString hint = QStringLiteral("No GPIB driver library was found (tried "
                                             "libgpib.so.0). Install the <b>GPIB</b> driver.");
-        struct Missing final : test::FakeDriver {
-            QString hint;
-            QString explainFailure(int, int, long) const override { return hint; }
-        };
-        Missing missing;
-        missing.hint = hint;
+        test::FakeDriver missing;
+        missing.explanation = hint;
         missing.statusFor = test::failing(test::everyCall, err::EDVR, sta::ERR);
         test::TestContext local(missing);
         MainWindow w(local.app);

@@ -217,18 +217,14 @@ private slots:
         QFETCH(QString, entry);
         Harness h;
         h.channelAnswers = {QStringLiteral("1"), QStringLiteral("1")};
-        h.configure(entry, [&](ConfigWindow& window) {
-            Run run{window};
-            const std::size_t before = h.bench->trace().size();
-            run.setAddress(QStringLiteral("-1"));
-            QVERIFY(h.calls(before).empty());
+        h.runAt(entry, "-1", [&](Run& run) {
+            QVERIFY(h.calls(run.start).empty());
             QCOMPARE(run.errorMessage(), kOutOfRange);
             QVERIFY(run.visible(ctl::txtErrMsg));
             QVERIFY(!run.enabled(ctl::cmdEnter));
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
         });
-        QVERIFY(h.configWindowOpened);
     }
 
     // A value is sent exactly as typed behind its header and one blank, one byte per character
@@ -280,9 +276,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(QString, traced);
         Harness h;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             run.enter();
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), text);
             const std::size_t before = h.bench->trace().size();
@@ -305,7 +299,6 @@ private slots:
             QCOMPARE(run.lines().last(), listLine(kSrePrompt, QStringLiteral("0")));
             finishAfresh(h, run, QStringLiteral("5"));
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), 0, {text}), QStringList());
     }
 
@@ -313,9 +306,7 @@ private slots:
     void emptyChoiceAdvances()
     {
         Harness h;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), QStringLiteral("16"));
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), QString());
             const std::size_t before = h.bench->trace().size();
@@ -323,7 +314,6 @@ private slots:
             QCOMPARE(h.messages(before), QStringList({"0x0005 *ESE?"}));
             QCOMPARE(run.lines().last(), listLine(kEsePrompt, QStringLiteral("0")));
         });
-        QVERIFY(h.configWindowOpened);
     }
 
     // A pasted line break goes into the single-line field (Qt keeps it), and a line feed inside a
@@ -332,9 +322,7 @@ private slots:
     void multiLinePasteIntoTheValueStaysOneMessage()
     {
         Harness h;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             run.enter();
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), QStringLiteral("16\r\n17"));
             QCOMPARE(run.c<QLineEdit>(ctl::txtChoice)->text(), QStringLiteral("16\r\n17"));
@@ -347,7 +335,6 @@ private slots:
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             finishAfresh(h, run, QStringLiteral("5"));
         });
-        QVERIFY(h.configWindowOpened);
     }
 
     // The address function: the program follows the unit to a whole number 0..30 typed in plain
@@ -390,9 +377,7 @@ private slots:
         QFETCH(QString, shown);
         Harness h;
         const auto unit = h.bench->unitId("7321");
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             pasteInto(run.c<QLineEdit>(ctl::txtChoice), text);
             const std::size_t before = h.bench->trace().size();
             run.click(ctl::cmdEnter);
@@ -405,7 +390,6 @@ private slots:
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             finishAfresh(h, run, QString::number(unitAt));
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), 0, {text}), QStringList());
     }
 
@@ -452,9 +436,10 @@ private slots:
         bool refused = false;
         bool emptiedWithFocus = false;
         QString message;
-        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
-            Run run{window};
-            window.setChannelDialogHook([&](ChannelDialog& dialog) {
+        int beeps = 0;
+        const auto pasteTheChannel = [&](Run& run) {
+            beeps = h.notifier.beeps;
+            run.w.setChannelDialogHook([&](ChannelDialog& dialog) {
                 QTimer::singleShot(0, &dialog, [&] {
                     auto* edit = dialog.findChild<QLineEdit*>(ctl::txtChNum);
                     pasteInto(edit, text);
@@ -468,10 +453,9 @@ private slots:
                     }
                 });
             });
-            const int beeps = h.notifier.beeps;
-            const std::size_t before = h.bench->trace().size();
-            run.setAddress(QStringLiteral("25"));
-            const auto calls = h.calls(before);
+        };
+        h.runAt("7379", "25", pasteTheChannel, [&](Run& run) {
+            const auto calls = h.calls(run.start);
             if (clearWord == 0) {
                 QVERIFY(refused);
                 QCOMPARE(message, QStringLiteral("Number out of range, Re-enter"));
@@ -484,7 +468,7 @@ private slots:
                 QCOMPARE(int{calls.at(1).address}, clearWord);
                 if (menuRuns) {
                     QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-                    QCOMPARE(h.messages(before).first(),
+                    QCOMPARE(h.messages(run.start).first(),
                              hexWord(clearWord) + QStringLiteral(" SYST:COMM:GPIB:ADDR?"));
                 } else {
                     QVERIFY(!calls.at(1).failed());
@@ -494,7 +478,7 @@ private slots:
                 }
             }
             // The operator answers the dialog properly now.
-            h.hookDialogs(window);
+            h.hookDialogs(run.w);
             h.channelAnswers = {QStringLiteral("1")};
             run.setAddress(QStringLiteral("25"));
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
@@ -502,9 +486,8 @@ private slots:
             QCOMPARE(run.lines().last(), listLine(kAddressPrompt, QStringLiteral("25")));
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
-            QVERIFY(!window.isVisible());
+            QVERIFY(!run.w.isVisible());
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7379"), 0, {}), QStringList());
     }
 
@@ -515,9 +498,7 @@ private slots:
     {
         Harness h;
         h.channelAnswers = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("2")};
-        h.configure(QStringLiteral("7379"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("25"));
+        h.runAt("7379", "25", [&](Run& run) {
             for (int f = 2; f <= 15; ++f)
                 run.enter();
             QVERIFY(run.enabled(ctl::cmdNextCh));
@@ -541,7 +522,6 @@ private slots:
             run.click(ctl::cmdDone);
             run.click(ctl::cmdDone);
         });
-        QVERIFY(h.configWindowOpened);
     }
 
     // The operator who leaves by Escape or the close control gets the same question as with Done
@@ -559,9 +539,7 @@ private slots:
         QFETCH(bool, saveFails);
         QFETCH(bool, newMenuAfterSave);
         Harness h;
-        h.configure(QStringLiteral("7357"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("17"));
+        h.runAt("7357", "17", [&](Run& run) {
             run.enter();
             run.enter();
             run.enter();
@@ -575,15 +553,14 @@ private slots:
                 run.setAddress(QStringLiteral("17"));
             }
             const int beeps = h.notifier.beeps;
-            QTest::keyClick(&window, Qt::Key_Escape);
-            QVERIFY2(window.isVisible(), "Escape asks before leaving unsaved settings");
+            QTest::keyClick(&run.w, Qt::Key_Escape);
+            QVERIFY2(run.w.isVisible(), "Escape asks before leaving unsaved settings");
             QVERIFY(run.gpibError().contains(
                 QStringLiteral("Exit without saving? Press Done again to exit")));
             QCOMPARE(h.notifier.beeps, beeps + 1);
-            window.close();
-            QVERIFY(!window.isVisible());
+            run.w.close();
+            QVERIFY(!run.w.isVisible());
         });
-        QVERIFY(h.configWindowOpened);
     }
 };
 

@@ -85,13 +85,11 @@ private slots:
         QFETCH(QString, eseValue);
         Harness h;
         const auto unit = h.bench->unitId("7321");
-        std::size_t start = 0;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
+        const auto garbage = [&](Run&) {
             h.bench->setGarbage(
                 unit, std::string(reply.constData(), static_cast<std::size_t>(reply.size())));
-            run.setAddress(QStringLiteral("5"));
+        };
+        const std::size_t start = h.runAt("7321", "5", garbage, [&](Run& run) {
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, addressValue)}));
             run.enter();
@@ -101,7 +99,6 @@ private slots:
             h.bench->clearFaults();
             finishAfresh(h, run, QStringLiteral("5"));
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), start, {}), QStringList());
     }
 
@@ -129,13 +126,11 @@ private slots:
         QFETCH(QString, afterSetting);
         Harness h;
         const auto unit = h.bench->unitId("7321");
-        std::size_t start = 0;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
+        const auto slow = [&](Run&) {
             h.bench->setSilent(unit, silent);
             h.bench->setReplyDelay(unit, delay);
-            run.setAddress(QStringLiteral("5"));
+        };
+        const std::size_t start = h.runAt("7321", "5", slow, [&](Run& run) {
             for (const QString& prompt : {kAddressPrompt, kEsePrompt}) {
                 if (prompt == kEsePrompt)
                     run.enter();
@@ -160,7 +155,6 @@ private slots:
             h.bench->clearFaults();
             finishAfresh(h, run, QStringLiteral("5"));
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), start, {QStringLiteral("16")}), QStringList());
     }
 
@@ -208,11 +202,7 @@ private slots:
         QFETCH(QString, shown);
         Harness h;
         const auto unit = h.bench->unitId("7321");
-        std::size_t start = 0;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(QStringLiteral("5"));
+        const std::size_t start = h.runAt("7321", "5", [&](Run& run) {
             run.enter();
             h.bench->setEsrReply(unit, esr.toStdString());
             run.enter(QStringLiteral("16"));
@@ -223,7 +213,6 @@ private slots:
             h.bench->clearFaults();
             finishAfresh(h, run, QStringLiteral("5"));
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), start, {QStringLiteral("16")}), QStringList());
     }
 
@@ -234,12 +223,8 @@ private slots:
     void unitMovedBehindTheProgramsBack()
     {
         Harness h;
-        std::size_t start = 0;
         std::size_t moved = 0;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(QStringLiteral("5"));
+        const std::size_t start = h.runAt("7321", "5", [&](Run& run) {
             QCOMPARE(run.lines(), QStringList({listLine(kAddressPrompt, QStringLiteral("5"))}));
 
             static constexpr char kMove[] = "SYST:COMM:GPIB:ADDR 28";
@@ -269,7 +254,6 @@ private slots:
             QCOMPARE(h.messages(beforeRedo).mid(h.messages(beforeRedo).size() - 3),
                      QStringList({"0x001C *CLS", "0x001C *SAV 0", "0x001C *ESR?"}));
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan("7321"), start, {QStringLiteral("16")}, {moved}),
                  QStringList());
     }
@@ -314,11 +298,7 @@ private slots:
         QFETCH(QString, afterSetting);
         Harness h;
         const auto unit = h.bench->unitId(entry.toStdString());
-        std::size_t start = 0;
-        h.configure(entry, [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
-            run.setAddress(address);
+        const std::size_t start = h.runAt(entry, address, [&](Run& run) {
             QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
             h.bench->powerCycle(unit);
             run.enter();
@@ -335,7 +315,6 @@ private slots:
 
             finishAfresh(h, run, address);
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, plan(qPrintable(entry)), start, {value}), QStringList());
         QVERIFY(h.bench->unit(unit).triggered || !h.bench->unit(unit).needsTrigger);
     }
@@ -369,11 +348,8 @@ private slots:
         const QString address = QString::number(p.address);
         Harness h;
         const auto unit = h.bench->unitId(p.unitModel);
-        std::size_t start = 0;
         std::set<std::size_t> ours;
-        h.configure(entry, [&](ConfigWindow& window) {
-            Run run{window};
-            start = h.bench->trace().size();
+        const auto refusing = [&](Run&) {
             if (lockedBefore) { // someone locked it on an earlier day
                 static constexpr char kLock[] = "CAL:LOCK ON";
                 ours.insert(h.bench->trace().size());
@@ -384,7 +360,8 @@ private slots:
             }
             h.bench->resetCallCount();
             h.bench->failCallAt(failAt, err::ENOL);
-            run.setAddress(address);
+        };
+        const std::size_t start = h.runAt(entry, address, refusing, [&](Run& run) {
             for (int f = 1; f <= p.setRow; ++f) {
                 if (f > 1)
                     run.enter();
@@ -399,7 +376,6 @@ private slots:
 
             finishAfresh(h, run, address);
         });
-        QVERIFY(h.configWindowOpened);
         QCOMPARE(malformedSends(h, p, start, {p.valueFor(0)}, ours), QStringList());
         QVERIFY(!h.bench->unit(unit).locked);
     }
@@ -432,9 +408,7 @@ private slots:
         QFETCH(QString, reported);
         QFETCH(QStringList, sent);
         Harness h;
-        h.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        h.runAt("7321", "5", [&](Run& run) {
             run.enter();
             run.enter();
             run.enter();
@@ -464,10 +438,10 @@ private slots:
 
             run.click(ctl::cmdDone);
             if (failAt == 0) {
-                QVERIFY2(!window.isVisible(), "a confirmed lock arms Done");
+                QVERIFY2(!run.w.isVisible(), "a confirmed lock arms Done");
                 return;
             }
-            QVERIFY2(window.isVisible(), "an unconfirmed lock does not arm Done");
+            QVERIFY2(run.w.isVisible(), "an unconfirmed lock does not arm Done");
             QVERIFY(run.gpibError().contains(
                 QStringLiteral("Exit without saving? Press Done again to exit")));
 
@@ -478,9 +452,8 @@ private slots:
             QCOMPARE(h.messages(again), QStringList({"0x0005 *CLS", "0x0005 CAL:LOCK ON",
                                                      "0x0005 *SAV 0", "0x0005 *ESR?"}));
             run.click(ctl::cmdDone);
-            QVERIFY(!window.isVisible());
+            QVERIFY(!run.w.isVisible());
         });
-        QVERIFY(h.configWindowOpened);
         QVERIFY(h.bench->unit(h.bench->unitId("7321")).locked);
     }
 };

@@ -6,7 +6,7 @@
 #include "prologix/PrologixDriver.h"
 #include "sim/Bench.h"
 #include "sim/prologix/SimulatedPrologix.h"
-#include "support/KeptStatus.h"
+#include "support/BusRecords.h"
 
 #include <QDeadlineTimer>
 #include <QString>
@@ -19,6 +19,9 @@ namespace gpibconfig::test {
 enum class Link { Pty, Tcp };
 
 inline const char* linkName(Link link) { return link == Link::Pty ? "pty" : "tcp"; }
+
+// The status word as NI documents its bits (the program keeps it as a signed 16-bit value).
+inline int word(const GpibStatus& status) { return status.ibsta & 0xFFFF; }
 
 // Short waits, so that a test that fails does so within seconds and a time-out costs a fraction
 // of one. Nothing asserts on how long anything took.
@@ -45,9 +48,6 @@ struct PrologixRig {
     sim::SimulatedPrologix controller;
     prologix::PrologixDriver* prologix = nullptr;
     std::unique_ptr<ThreadedDriver> driver;
-    // The status of the last call made through `gpib`.
-    GpibStatus status;
-    std::unique_ptr<KeptStatus> keeper;
     std::unique_ptr<GPIB32> gpib;
 
     using Firmware = sim::SimulatedPrologix::Firmware;
@@ -62,8 +62,7 @@ struct PrologixRig {
                                                          controller.serveTcp(), timing);
         prologix = inner.get();
         driver = std::make_unique<ThreadedDriver>(std::move(inner));
-        keeper = std::make_unique<KeptStatus>(*driver, status);
-        gpib = std::make_unique<GPIB32>(*keeper);
+        gpib = std::make_unique<GPIB32>(*driver);
     }
 
     // What the program does at Configure: interface clear, remote enable, a time-out. False
@@ -72,8 +71,9 @@ struct PrologixRig {
     {
         (void)gpib->SendIFC(0);
         (void)gpib->ibsre(0, 1);
-        (void)gpib->ibtmo(0, static_cast<std::int16_t>(timeoutCode));
-        return status.ibsta == (sta::CMPL | sta::CIC) && settle();
+        return word(gpib->ibtmo(0, static_cast<std::int16_t>(timeoutCode))) ==
+                   (sta::CMPL | sta::CIC) &&
+               settle();
     }
 
     // Waits until the controller has handled every byte the driver wrote: a Send returns once
@@ -89,19 +89,19 @@ struct PrologixRig {
         return true;
     }
 
-    // A query as the menu engine makes it: the message, then an 18-byte receive.
-    QString query(std::int16_t address, const QString& text)
+    // A query as the menu engine makes it: the message, then an 18-byte receive, whose status
+    // goes to `received` where given.
+    QString query(std::int16_t address, const QString& text, GpibStatus* received = nullptr)
     {
         (void)gpib->Send(0, address, text, 1);
         QString reply(18, QLatin1Char(' '));
-        (void)gpib->Receive(0, address, reply, 0);
+        const GpibStatus status = gpib->Receive(0, address, reply, 0);
+        if (received)
+            *received = status;
         return reply;
     }
 
-    // The status word as NI documents its bits (the program keeps it as a signed 16-bit value).
-    int ibsta() const { return status.ibsta & 0xFFFF; }
-
-    QString explain() const
+    QString explain(const GpibStatus& status) const
     {
         return driver->explainFailure(status.ibsta, status.iberr, status.ibcntl);
     }
@@ -114,12 +114,20 @@ struct PrologixRig {
             out << QString::fromStdString(lines[i]);
         return out;
     }
-    // Trace lines from `from` on without their status part ("SendCmds(0, 3F 22 08)").
-    QStringList calls(std::size_t from = 0) const
+    // The driver calls the bench's board got from `from` on, as they were made; only those
+    // addressed to `address` (its device clears, messages and reads).
+    std::vector<BusCall> calls(std::size_t from = 0) const
     {
-        QStringList out;
-        for (const QString& line : trace(from))
-            out << line.section(QStringLiteral(" -> "), 0, 0);
+        return requests(driverCalls(bench->trace().records(from)));
+    }
+    std::vector<BusCall> callsTo(Addr4882 address, std::size_t from) const
+    {
+        std::vector<BusCall> out;
+        for (const BusCall& call : calls(from))
+            if (call.address == address &&
+                (call.kind == BusCall::Kind::DevClear || call.kind == BusCall::Kind::Send ||
+                 call.kind == BusCall::Kind::Receive))
+                out.push_back(call);
         return out;
     }
 };

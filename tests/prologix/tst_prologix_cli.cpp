@@ -142,7 +142,7 @@ private slots:
                                                        "\"Invalid parameter\") and kept address "
                                                        "15, so nothing was sent there.")),
                  qPrintable(r.cli.err));
-        QCOMPARE(r.calls(from).filter(QStringLiteral("0x000F")), QStringList());
+        QCOMPARE(r.callsTo(15, from), std::vector<BusCall>());
         QCOMPARE(QString::fromStdString(r.bench->setting(unit, "VOLT:SLOPE").value_or("")),
                  QStringLiteral("-01.5000"));
     }

@@ -25,27 +25,14 @@ const QStringList kEntries = {"7311",  "7314A", "7314B", "7317", "7321",  "7322"
 struct WindowRig : PrologixRig, WindowOnDriver {
     explicit WindowRig(Link link, Firmware firmware = Firmware::Prologix)
         : PrologixRig(link, fastTiming(), firmware)
-        , WindowOnDriver(*driver, bench->clock(), [this](const QString& entry) {
-            bench->powerCycle(bench->unitId(entry.toStdString()));
-        })
+        , WindowOnDriver(*driver, *bench)
     {
     }
 
-    // Messages the bench's units got, as "0x0005 *ESR?" (the program's line feed left off).
+    // Messages the bench's units got, as "0x0005 *ESR?".
     QStringList messages(std::size_t from = 0) const
     {
-        QStringList out;
-        for (const QString& line : trace(from)) {
-            if (!line.startsWith(QStringLiteral("Send(")))
-                continue;
-            const qsizetype open = line.indexOf(QLatin1Char('"'));
-            const qsizetype close = line.indexOf(QStringLiteral("\", "), open + 1);
-            QString text = line.mid(open + 1, close - open - 1);
-            if (text.endsWith(QStringLiteral("\\n")))
-                text.chop(2);
-            out << line.section(QStringLiteral(", "), 1, 1) + QLatin1Char(' ') + text;
-        }
-        return out;
+        return test::messages(bench->trace().records(from));
     }
 };
 
@@ -73,17 +60,14 @@ private slots:
         QFETCH(Link, link);
         WindowRig rig(link);
         const auto unit = rig.bench->unitId(entry.toStdString());
-        std::size_t start = 0;
-        const auto shown =
-            rig.firstQuery(entry, address, [&] { start = rig.bench->trace().size(); });
-        QVERIFY(rig.configWindowOpened);
+        const auto shown = rig.firstQuery(entry, address);
         QVERIFY2(shown.gpibError.isEmpty(), qPrintable(shown.gpibError));
 
         QStringList texts;
-        for (const QString& message : rig.messages(start))
+        for (const QString& message : rig.messages(shown.start))
             texts << message.section(QLatin1Char(' '), 1);
         const QString header = firstQueriedHeader(texts);
-        QVERIFY2(!header.isEmpty(), qPrintable(rig.trace(start).join(QLatin1Char('\n'))));
+        QVERIFY2(!header.isEmpty(), qPrintable(rig.trace(shown.start).join(QLatin1Char('\n'))));
         const QString value = shownValue(rig.bench->unit(unit), header,
                                          rig.bench->setting(unit, header.toStdString()));
         QVERIFY2(shown.firstLine.endsWith(QLatin1Char(' ') + value),
@@ -97,46 +81,10 @@ private slots:
     {
         WindowRig rig(Link::Pty);
         const auto unit = rig.bench->unitId("7352A");
-        std::size_t start = 0;
-        bool closed = false;
-        rig.configure(QStringLiteral("7352A"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = rig.bench->trace().size();
-            run.setAddress(QStringLiteral("15"));
-            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-            run.enter(); // Ext switch
-            run.enter(); // V Out Offset
-            run.enter(QStringLiteral("2.5"));
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Offset +/-dd.dddd"),
-                                                  QStringLiteral("+02.5000")));
-            run.enter(); // Slope
-            run.enter(); // Limit
-            run.enter(QStringLiteral("11"));
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Limit dd.dddd"),
-                                                  QStringLiteral("Error - retry")));
-            for (int f = 6; f <= 15; ++f)
-                run.enter();
-            QCOMPARE(run.lines().size(), 14);
-            run.enter();
-            run.click(ctl::cmdSRQ);
-            run.click(ctl::cmdNoSRQ);
-            run.click(ctl::cmdLock);
-            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-            run.click(ctl::cmdDone);
-            closed = !window.isVisible();
-        });
-        QVERIFY2(closed, "the lock's confirmed save arms Done");
+        const std::size_t start = rig.walkAnalogUnit();
         QVERIFY(rig.settle());
-        const QStringList msgs = rig.messages(start);
-        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit 11")));
-        QCOMPARE(msgs.mid(msgs.size() - 6),
-                 QStringList({"0x000F *PSC 0", "0x000F *PSC 1", "0x000F *CLS", "0x000F CAL:LOCK ON",
-                              "0x000F *SAV 0", "0x000F *ESR?"}));
-        QCOMPARE(rig.notifier.beeps, 0);
-        const auto view = rig.bench->unit(unit);
-        QVERIFY(view.locked);
-        QVERIFY(view.everSaved);
-        QCOMPARE(rig.bench->savedSetting(unit, "VOLT:OFFS").value_or(""), std::string("+02.5000"));
+        checkAnalogWalk(rig.messages(start), QStringLiteral("0x000F"), rig.bench->unit(unit),
+                        rig.bench->savedSetting(unit, "VOLT:OFFS"));
     }
 
     // The connection goes mid-menu: the failed call is reported with what happened, and the
@@ -149,15 +97,13 @@ private slots:
         QString boxText;
         QStringList afterRecovery;
         bool errorAfterRecovery = true;
-        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        rig.runAt("7321", "5", [&](Run& run) {
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             rig.controller.dropOn("++read");
             run.enter(); // asks for the event status enable register
             report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
             explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
-            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+            if (auto* box = run.w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
                 boxText = box->text();
             run.setAddress(QStringLiteral("5"));
             errorAfterRecovery = run.visible(ctl::txtGPIBErr);
@@ -174,11 +120,12 @@ private slots:
         QVERIFY(!errorAfterRecovery);
         // The address query of the new Set Address went over the new connection and its answer
         // is on the list.
-        const QString answered = rig.trace()
-                                     .filter(QStringLiteral("Receive(0, 0x0005"))
-                                     .value(1)
-                                     .section(QStringLiteral(" data="), 1);
-        QCOMPARE(answered, QStringLiteral("\"5\\n\""));
+        std::vector<std::string> answers;
+        for (const BusCall& call : rig.bench->trace().records())
+            if (call.kind == BusCall::Kind::Receive && call.address == 5)
+                answers.push_back(call.bytes);
+        QVERIFY(answers.size() >= 2);
+        QCOMPARE(QString::fromStdString(answers.at(1)), QStringLiteral("5\n"));
         QVERIFY(afterRecovery.contains(
             listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5"))));
         QCOMPARE(rig.controller.connections(), 2);
@@ -192,14 +139,12 @@ private slots:
         QString report;
         QString boxText;
         std::size_t from = 0;
-        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        rig.runAt("7321", "5", [&](Run& run) {
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             from = rig.bench->trace().size();
             run.setAddress(QStringLiteral("0"));
             report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
-            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+            if (auto* box = run.w.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
                 boxText = box->text();
         });
         QVERIFY2(report.startsWith(QStringLiteral("DevClear Error")) &&
@@ -211,7 +156,7 @@ private slots:
                                 "sent there. An AR488 board keeps address 0 for itself; set the "
                                 "unit to an address from 1 to 30.")
                      .arg(rig.prologix->where()));
-        QCOMPARE(rig.calls(from).filter(QStringLiteral("0x0005")), QStringList());
+        QCOMPARE(rig.callsTo(5, from), std::vector<BusCall>());
     }
 
     void controllerThatNeverAnswersIsNamedOnTheMainWindow()

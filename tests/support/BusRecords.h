@@ -18,6 +18,13 @@ namespace gpibconfig {
 // Failure messages show a call as its trace line.
 inline void PrintTo(const BusCall& call, std::ostream* out) { *out << call.traceLine(); }
 inline char* toString(const BusCall& call) { return qstrdup(call.traceLine().c_str()); }
+inline char* toString(const std::vector<BusCall>& calls)
+{
+    std::string lines;
+    for (const BusCall& call : calls)
+        lines += "\n  " + call.traceLine();
+    return qstrdup(lines.c_str());
+}
 
 namespace test {
 
@@ -55,13 +62,19 @@ inline QString hexBytes(std::string_view bytes)
 inline QByteArray bytesOf(const BusCall& call) { return QByteArray::fromStdString(call.bytes); }
 inline QString lineOf(const BusCall& call) { return QString::fromStdString(call.traceLine()); }
 
-// Only the messages sent, as "address text", e.g. "0x0005 *ESR?".
+// Only the messages sent, as "address text", e.g. "0x0005 *ESR?". A line feed that ends the
+// bytes (a controller in front of the bench sends the program's line feed as a data byte) is left
+// off, so a message reads the same whoever put it on the bus.
 inline QStringList messages(const std::vector<BusCall>& records)
 {
     QStringList out;
     for (const BusCall& call : records) {
-        if (call.kind == BusCall::Kind::Send)
-            out << hexWord(call.address) + QLatin1Char(' ') + QString::fromLatin1(bytesOf(call));
+        if (call.kind != BusCall::Kind::Send)
+            continue;
+        QByteArray bytes = bytesOf(call);
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
+        out << hexWord(call.address) + QLatin1Char(' ') + QString::fromLatin1(bytes);
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include "gpib/Driver.h"
 #include "gpib/TracingDriver.h"
 #include "sim/Bench.h"
+#include "support/FakeDriver.h"
 #include "time/Clock.h"
 
 #include <QDateTime>
@@ -19,35 +20,6 @@
 #include <mutex>
 
 namespace gpibconfig::test {
-
-// Passes every call on, but says it cannot find listeners: a driver like the Prologix one.
-class WithoutFindListeners : public Driver {
-public:
-    explicit WithoutFindListeners(Driver& inner)
-        : m_inner(inner)
-    {
-    }
-    DriverStatus SendIFC(int b) override { return m_inner.SendIFC(b); }
-    DriverStatus DevClear(int b, Addr4882 a) override { return m_inner.DevClear(b, a); }
-    DriverStatus Send(int b, Addr4882 a, const std::uint8_t* d, long n, int e) override
-    {
-        return m_inner.Send(b, a, d, n, e);
-    }
-    DriverStatus Receive(int b, Addr4882 a, std::uint8_t* d, long n, int t) override
-    {
-        return m_inner.Receive(b, a, d, n, t);
-    }
-    DriverStatus SendCmds(int b, const std::uint8_t* c, long n) override
-    {
-        return m_inner.SendCmds(b, c, n);
-    }
-    DriverStatus ibonl(int u, int v) override { return m_inner.ibonl(u, v); }
-    DriverStatus ibsre(int u, int v) override { return m_inner.ibsre(u, v); }
-    DriverStatus ibtmo(int u, int v) override { return m_inner.ibtmo(u, v); }
-
-protected:
-    Driver& m_inner;
-};
 
 class CliRig {
 public:
@@ -98,6 +70,7 @@ private:
             : m_rig(rig)
             , m_hidden(rig.m_driver)
         {
+            m_hidden.findsListeners = false; // like the Prologix driver
             Driver& inner = rig.hideFindListeners ? static_cast<Driver&>(m_hidden) : rig.m_driver;
             if (trace)
                 m_tracer = std::make_unique<TracingDriver>(inner, std::move(trace));
@@ -108,7 +81,7 @@ private:
 
     private:
         CliRig& m_rig;
-        WithoutFindListeners m_hidden;
+        PassThrough m_hidden;
         std::unique_ptr<TracingDriver> m_tracer;
         Driver* m_driver = nullptr;
     };

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
+#include <optional>
 
 using namespace gpibconfig;
 
@@ -29,7 +31,7 @@ struct Host final : ConfigHost {
     std::optional<double> channel = 1;
 
     void closeConfigWindow() override { ++closed; }
-    bool askChannel() override
+    bool askChannel(const Model&) override
     {
         if (!channel)
             return false;
@@ -46,14 +48,8 @@ struct Host final : ConfigHost {
     void showHint(const QString& hint, const QString&) override { hints << hint; }
 };
 
-// A driver whose failures come with the plain words the test gives it.
-struct ExplainingDriver final : test::FakeDriver {
-    QString explanation;
-    QString explainFailure(int, int, long) const override { return explanation; }
-};
-
 struct ConfigLogicTest : ::testing::Test {
-    ExplainingDriver driver;
+    test::FakeDriver driver;
     test::TestContext ctx{driver};
     ConfigScreen screen;
     Host host;
@@ -67,7 +63,8 @@ struct ConfigLogicTest : ::testing::Test {
     void open(const QString& model)
     {
         ctx.state.modelEntry = model;
-        ctx.state.modelCode = modelCodeOf(model).value_or(0);
+        const Model* row = modelForEntry(model);
+        ctx.state.modelCode = row ? row->code : std::int16_t{0};
         logic.reset();
     }
     void setAddress(const QString& text)
@@ -321,7 +318,6 @@ TEST(ModelTable, EveryEntryIsWhatItsUnitIs)
         EXPECT_STREQ(m.entry, f.entry) << "list order";
         EXPECT_EQ(modelForEntry(QLatin1String(f.entry)), &m);
         EXPECT_EQ(m.code, f.code);
-        EXPECT_EQ(modelCodeOf(QLatin1String(f.entry)), f.code) << "the code is the entry's number";
         EXPECT_EQ(m.menu->count(), f.functions);
         EXPECT_EQ(m.menu->addressFunction, f.addressFunction);
         EXPECT_EQ(m.lockable, f.lockable);
@@ -329,9 +325,70 @@ TEST(ModelTable, EveryEntryIsWhatItsUnitIs)
         EXPECT_EQ(m.powerCycle, f.powerCycle);
         EXPECT_EQ(QLatin1String(m.noticeModel ? m.noticeModel : ""), QLatin1String(f.notice));
         EXPECT_EQ(m.channelCount, f.channels);
+        EXPECT_EQ(modelOfIdentification(QStringLiteral("ZEB,%1,24000,1.00").arg(f.entry)), &m)
+            << "its unit's *IDN? answer";
     }
     EXPECT_EQ(modelForEntry(QStringLiteral("7301")), nullptr);
     EXPECT_EQ(modelForEntry(QStringLiteral("7370")), nullptr) << "only whole entries";
+}
+
+// *IDN? answers as units and other makers' devices send them, and the entry each names.
+struct IdentificationCase {
+    const char* answer;
+    const char* entry; // null: none
+};
+
+constexpr IdentificationCase kIdentifications[] = {
+    {"ZEB,7352A,24015,2.05", "7352A"},
+    {" zeb , 7352a ,24015,2.05\r", "7352A"}, // blanks and case as a unit may send them
+    {"ZEB,7325A,24008,1.72", "7325A"},       // not the 7325, whose entry begins it
+    {"ZEB,7379", "7379"},                     // maker and model are enough
+    {"ACME,7352A,1,1", nullptr},              // another maker's device
+    {"ZEB,7399,1,1", nullptr},                // a model the table does not have
+    {"ZEB,7370,1,1", nullptr},                // the model field is a whole entry
+    {"ZEB 7352A", nullptr},
+    {"7352A,ZEB", nullptr},
+    {"ZEB", nullptr},
+    {"", nullptr},
+};
+
+TEST(ModelTable, AnIdentificationNamesTheRowOfItsMakerAndModel)
+{
+    for (const IdentificationCase& c : kIdentifications) {
+        const Model* named = modelOfIdentification(QLatin1String(c.answer));
+        EXPECT_EQ(named, c.entry ? modelForEntry(QLatin1String(c.entry)) : nullptr) << c.answer;
+    }
+}
+
+// The secondary address of a channel, as the channel dialog hands channels over: a fraction is
+// rounded half to even, as every number the program sends.
+struct SecondaryCase {
+    const char* entry;
+    double channel;
+    std::optional<int> secondary;
+};
+
+constexpr SecondaryCase kSecondaries[] = {
+    {"7379", 1, 11},
+    {"7379", 4, 14},
+    {"7379", 2.5, 12},
+    {"7379", 3.5, 14},
+    {"7379", 0.5, 10},
+    {"7379", 0, std::nullopt},
+    {"7379", -1, std::nullopt},
+    {"7379", 4.0001, std::nullopt},
+    {"7379", 5, std::nullopt},
+    {"7379", std::numeric_limits<double>::quiet_NaN(), std::nullopt},
+    {"7352A", 1, std::nullopt}, // no channels
+};
+
+TEST(ModelTable, EachChannelHasItsSecondaryAddress)
+{
+    for (const SecondaryCase& c : kSecondaries) {
+        const auto secondary = modelForEntry(QLatin1String(c.entry))->secondaryOf(c.channel);
+        EXPECT_EQ(secondary ? std::optional<int>(*secondary) : std::nullopt, c.secondary)
+            << c.entry << " channel " << c.channel;
+    }
 }
 
 TEST(ModelTable, MenusFitTheListColumnAndMoveTheBusAddress)

@@ -31,14 +31,8 @@ struct Host final : MainHost {
     }
 };
 
-// A driver whose failures come with the plain words the test gives it.
-struct ExplainingDriver final : test::FakeDriver {
-    QString explanation;
-    QString explainFailure(int, int, long) const override { return explanation; }
-};
-
 struct MainLogicTest : ::testing::Test {
-    ExplainingDriver driver;
+    test::FakeDriver driver;
     test::TestContext ctx{driver};
     MainScreen screen;
     Host host;
@@ -155,13 +149,11 @@ TEST_F(MainLogicTest, SendIfcFailureIsReportedAndTheWindowStaysShut)
 
 // A driver whose plain words describe its state, which taking the board offline changes.
 struct ForgettingDriver final : test::FakeDriver {
-    QString explanation;
     DriverStatus ibonl(int ud, int v) override
     {
         explanation.clear();
         return FakeDriver::ibonl(ud, v);
     }
-    QString explainFailure(int, int, long) const override { return explanation; }
 };
 
 // The report is made of the failed call alone: the driver explains that call before the run's

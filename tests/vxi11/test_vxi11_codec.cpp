@@ -266,7 +266,8 @@ INSTANTIATE_TEST_SUITE_P(Vxi11, DecodeResults, testing::ValuesIn(kResultCases),
 
 TEST(Xdr, BooleanOtherThanZeroOrOneFailsTheReader)
 {
-    XdrReader in(hex("00000002 00000001"));
+    const QByteArray bytes = hex("00000002 00000001");
+    XdrReader in(bytes);
     in.boolean();
     EXPECT_FALSE(in.ok());
     EXPECT_EQ(in.u32(), 0u); // stays failed

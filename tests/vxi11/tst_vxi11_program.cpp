@@ -3,6 +3,7 @@
 // the bench: the real widgets and gpibconfig-cli, the driver on its bus thread as in the program.
 #include "gpib/ThreadedDriver.h"
 #include "models/Models.h"
+#include "support/BusRecords.h"
 #include "support/CliRig.h"
 #include "support/GatewayOnThread.h"
 #include "support/TestContext.h"
@@ -37,43 +38,29 @@ struct GatewayRig {
     {
         gateway.withGateway(task);
     }
-    // The bench's trace lines from `from` on.
-    QStringList trace(std::size_t from = 0)
+    std::vector<BusCall> records(std::size_t from = 0)
     {
-        QStringList out;
-        gateway.withBench([&](sim::Bench& bench) {
-            const auto lines = bench.trace().lines();
-            for (std::size_t i = from; i < lines.size(); ++i)
-                out << QString::fromStdString(lines[i]);
-        });
+        std::vector<BusCall> out;
+        gateway.withBench([&](sim::Bench& bench) { out = bench.trace().records(from); });
         return out;
     }
-    std::size_t traceSize()
-    {
-        std::size_t n = 0;
-        gateway.withBench([&](sim::Bench& bench) { n = bench.trace().size(); });
-        return n;
-    }
-    // The messages the units got, as "0x000F *ESR?" (the line feed left off).
-    QStringList messages(std::size_t from = 0)
-    {
-        QStringList out;
-        for (const QString& line : trace(from).filter(QRegularExpression(QStringLiteral("^Send\\(")))) {
-            QString text = line.section(QLatin1Char('"'), 1, 1);
-            if (text.endsWith(QStringLiteral("\\n")))
-                text.chop(2);
-            out << line.section(QStringLiteral(", "), 1, 1) + QLatin1Char(' ') + text;
-        }
-        return out;
-    }
+    // The messages the units got, as "0x000F *ESR?".
+    QStringList messages(std::size_t from = 0) { return test::messages(records(from)); }
 };
 
 struct WindowRig : GatewayRig, WindowOnDriver {
     WindowRig()
-        : WindowOnDriver(driver, clock, [this](const QString& entry) {
-            gateway.withBench(
-                [&](sim::Bench& b) { b.powerCycle(b.unitId(entry.toStdString())); });
-        })
+        : WindowOnDriver(
+              driver, clock,
+              [this](const QString& entry) {
+                  gateway.withBench(
+                      [&](sim::Bench& b) { b.powerCycle(b.unitId(entry.toStdString())); });
+              },
+              [this] {
+                  std::size_t n = 0;
+                  gateway.withBench([&](sim::Bench& b) { n = b.trace().size(); });
+                  return n;
+              })
     {
     }
 };
@@ -107,16 +94,13 @@ private slots:
     {
         QFETCH(QString, entry);
         WindowRig rig;
-        std::size_t start = 0;
-        const auto shown = rig.firstQuery(entry, static_cast<int>(modelEntries().indexOf(entry)) + 1,
-                                          [&] { start = rig.traceSize(); });
-        QVERIFY(rig.configWindowOpened);
+        const auto shown = rig.firstQuery(entry, int(modelEntries().indexOf(entry)) + 1);
         QVERIFY2(shown.gpibError.isEmpty(), qPrintable(shown.gpibError));
         QStringList texts;
-        for (const QString& message : rig.messages(start))
+        for (const QString& message : rig.messages(shown.start))
             texts << message.section(QLatin1Char(' '), 1);
         const QString header = firstQueriedHeader(texts);
-        QVERIFY2(!header.isEmpty(), qPrintable(rig.trace(start).join(QLatin1Char('\n'))));
+        QVERIFY2(!header.isEmpty(), qPrintable(texts.join(QLatin1Char('\n'))));
         rig.gateway.withBench([&](sim::Bench& b) {
             const auto unit = b.unitId(entry.toStdString());
             const QString value =
@@ -127,46 +111,15 @@ private slots:
         });
     }
 
-    // The analog unit from address to locked, saved configuration.
+    // The analog unit from address to locked, saved configuration, as on the other buses.
     void analogUnitRunToLockedSave()
     {
         WindowRig rig;
-        std::size_t start = 0;
-        bool closed = false;
-        rig.configure(QStringLiteral("7352A"), [&](ConfigWindow& window) {
-            Run run{window};
-            start = rig.traceSize();
-            run.setAddress(QStringLiteral("15"));
-            run.enter(); // Ext switch
-            run.enter(); // V Out Offset
-            run.enter(QStringLiteral("2.5"));
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Offset +/-dd.dddd"),
-                                                  QStringLiteral("+02.5000")));
-            run.enter(); // Slope
-            run.enter(); // Limit
-            run.enter(QStringLiteral("11"));
-            QCOMPARE(run.lines().last(), listLine(QStringLiteral("V Out Limit dd.dddd"),
-                                                  QStringLiteral("Error - retry")));
-            for (int f = 6; f <= 16; ++f)
-                run.enter();
-            run.click(ctl::cmdSRQ);
-            run.click(ctl::cmdNoSRQ);
-            run.click(ctl::cmdLock);
-            QVERIFY2(!run.visible(ctl::txtGPIBErr), qPrintable(run.gpibError()));
-            run.click(ctl::cmdDone);
-            closed = !window.isVisible();
-        });
-        QVERIFY2(closed, "the lock's confirmed save arms Done");
-        const QStringList msgs = rig.messages(start);
-        QVERIFY(msgs.contains(QStringLiteral("0x000F VOLT:LIMit 11")));
-        QCOMPARE(msgs.mid(msgs.size() - 6),
-                 QStringList({"0x000F *PSC 0", "0x000F *PSC 1", "0x000F *CLS", "0x000F CAL:LOCK ON",
-                              "0x000F *SAV 0", "0x000F *ESR?"}));
-        QCOMPARE(rig.notifier.beeps, 0);
-        rig.gateway.withBench([](sim::Bench& b) {
+        const QStringList messages = rig.messages(rig.walkAnalogUnit());
+        rig.gateway.withBench([&](sim::Bench& b) {
             const auto unit = b.unitId("7352A");
-            QVERIFY(b.unit(unit).locked);
-            QCOMPARE(b.savedSetting(unit, "VOLT:OFFS").value_or(""), std::string("+02.5000"));
+            checkAnalogWalk(messages, QStringLiteral("0x000F"), b.unit(unit),
+                            b.savedSetting(unit, "VOLT:OFFS"));
         });
     }
 
@@ -205,21 +158,20 @@ private slots:
         QString shown;
         QString explained;
         QString boxText;
-        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QString::number(address));
-            shown = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
-            explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
-            if (auto* box = window.findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
-                boxText = box->text();
-        });
-        QCOMPARE(rig.configWindowOpened, address >= 0);
-        if (address < 0) {
-            auto* status = qobject_cast<QPlainTextEdit*>(rig.mainControl(ctl::txtGPIBErr));
-            shown = status->toPlainText();
+        const auto look = [&](QWidget* over) {
+            auto* status = over->findChild<QPlainTextEdit*>(ctl::txtGPIBErr);
+            shown = status->isVisible() ? status->toPlainText() : QString();
             explained = status->accessibleDescription();
-            if (auto* box = rig.main->findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
+            if (auto* box = over->findChild<QMessageBox*>(QString::fromLatin1(kHintBoxName)))
                 boxText = box->text();
+        };
+        if (address < 0) {
+            rig.configure(QStringLiteral("7321"), [](ConfigWindow&) {});
+            QVERIFY(!rig.configWindowOpened);
+            look(rig.main.get());
+        } else {
+            rig.runAt(QStringLiteral("7321"), QString::number(address),
+                      [&](Run& run) { look(&run.w); });
         }
         QVERIFY2(shown.startsWith(report), qPrintable(shown));
         QVERIFY2(boxText.contains(words) && boxText.isEmpty() == words.isEmpty(),
@@ -233,18 +185,15 @@ private slots:
     {
         WindowRig rig;
         QString report;
+        QString explained;
         bool errorAfterRecovery = true;
         QStringList afterRecovery;
-        rig.configure(QStringLiteral("7321"), [&](ConfigWindow& window) {
-            Run run{window};
-            run.setAddress(QStringLiteral("5"));
+        rig.runAt(QStringLiteral("7321"), QStringLiteral("5"), [&](Run& run) {
             QVERIFY(!run.visible(ctl::txtGPIBErr));
             rig.withGateway([](auto& g) { g.dropOnProcedure(vxi11::proc::DeviceRead); });
             run.enter();
             report = run.visible(ctl::txtGPIBErr) ? run.gpibError() : QString();
-            QVERIFY2(run.c(ctl::txtGPIBErr)->accessibleDescription().contains(
-                         QStringLiteral("was lost")),
-                     qPrintable(run.c(ctl::txtGPIBErr)->accessibleDescription()));
+            explained = run.c(ctl::txtGPIBErr)->accessibleDescription();
             run.setAddress(QStringLiteral("5"));
             errorAfterRecovery = run.visible(ctl::txtGPIBErr);
             afterRecovery = run.lines();
@@ -252,6 +201,7 @@ private slots:
         QVERIFY2(report.startsWith(QStringLiteral("Receive Error")) &&
                      report.contains(QStringLiteral("EDVR")),
                  qPrintable(report));
+        QVERIFY2(explained.contains(QStringLiteral("was lost")), qPrintable(explained));
         QVERIFY(!errorAfterRecovery);
         QVERIFY(afterRecovery.contains(
             listLine(QStringLiteral("Bus Address - 0 to 30 or 31"), QStringLiteral("5"))));
