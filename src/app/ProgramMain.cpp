@@ -26,15 +26,15 @@ int gpibconfigMain(int argc, char** argv, const std::function<void(MainWindow&)>
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Configures GPIB interface units through the system's GPIB driver or a "
-                       "Prologix-protocol controller."));
+        QStringLiteral("Configures GPIB interface units through the system's GPIB driver, a "
+                       "Prologix-protocol controller or a VXI-11 LAN/GPIB gateway."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption driverOption(
         QStringLiteral("driver"),
-        QStringLiteral("The driver: system, prologix:PORT, prologix-tcp:HOST[:PORT], or list to "
-                       "show the drivers and serial ports. Without it: %1, then the settings "
-                       "file, then system.")
+        QStringLiteral("The driver: system, prologix:PORT, prologix-tcp:HOST[:PORT], "
+                       "vxi11:HOST[:PORT][,INTERFACE], or list to show the drivers and serial "
+                       "ports. Without it: %1, then the settings file, then system.")
             .arg(QString::fromLatin1(kDriverEnvironmentVariable)),
         QStringLiteral("spec"));
     parser.addOption(driverOption);

@@ -26,9 +26,11 @@ constexpr OptionDef driver{
     .reach = Reach::Program,
     .field = &Options::driver,
     .help = "system (the NI-488.2 compatible library, the default),\n"
-            "prologix:PORT, prologix-tcp:HOST[:PORT], sim (the simulated\n"
-            "bench of gpibconfig-sim in virtual time), or list. Without it:\n"
-            "GPIBCONFIG_DRIVER, then the settings file, then system."};
+            "prologix:PORT, prologix-tcp:HOST[:PORT],\n"
+            "vxi11:HOST[:PORT][,INTERFACE] (a LAN/GPIB gateway), sim (the\n"
+            "simulated bench of gpibconfig-sim in virtual time), or list.\n"
+            "Without it: GPIBCONFIG_DRIVER, then the settings file, then\n"
+            "system."};
 constexpr OptionDef board{.name = "board",
                           .valueName = "N",
                           .reach = Reach::Program,

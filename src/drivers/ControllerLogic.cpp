@@ -91,6 +91,13 @@ const std::vector<ControllerKind>& controllerKinds()
          QStringLiteral("Host name or address of the GPIB-ETHERNET controller (add :PORT if it is "
                         "not 1234):"),
          1234},
+        {QStringLiteral("vxi11"), Takes::Host,
+         QStringLiteral("LAN/GPIB gateway (VXI-11) on the network (host below)"),
+         QStringLiteral("a LAN/GPIB gateway speaking VXI-11 (E5810, ICS 8065 and others) on the "
+                        "network"),
+         QStringLiteral("Host name or address of the LAN/GPIB gateway (add :PORT to pass its "
+                        "portmapper by, ,NAME if its interface is not gpib0):"),
+         0},
     };
     return kinds;
 }

@@ -19,7 +19,7 @@ namespace gpibconfig {
 struct ControllerKind {
     enum class Takes { Nothing, SerialPort, Host };
 
-    QString prefix; // the kind of the --driver value: "system", "prologix", "prologix-tcp"
+    QString prefix; // the kind of the --driver value: "system", "prologix", "prologix-tcp", "vxi11"
     Takes takes = Takes::Nothing;
     // The list's line; for a serial kind, %1 is the port and what the system knows of it.
     QString line;

@@ -2,6 +2,7 @@
 #include "DriverSpec.h"
 
 #include "PrologixModule.h"
+#include "Vxi11Module.h"
 #include "gpib/SystemDriver.h"
 #include "prologix/ModuleInterface.h"
 #include "prologix/Transport.h"
@@ -14,14 +15,22 @@ namespace gpibconfig {
 
 namespace {
 
-const QString kAccepted =
-    QStringLiteral("use system, prologix:PORT, prologix-tcp:HOST[:PORT], sim or list");
+const QString kAccepted = QStringLiteral(
+    "use system, prologix:PORT, prologix-tcp:HOST[:PORT], vxi11:HOST[:PORT][,INTERFACE], sim or "
+    "list");
+// The longest interface name taken; gateways use short ones (gpib0, hpib).
+constexpr qsizetype kMaxInterfaceName = 32;
 
-std::variant<DriverSpec, QString> parseTcp(const QString& rest)
+struct HostPort {
+    QString host;
+    std::optional<quint16> port;
+};
+
+// HOST[:PORT], HOST an IPv4 address, a name, or an IPv6 address in brackets. `who` names what
+// the host is of, for the message when it is missing ("the controller's").
+std::variant<HostPort, QString> parseHostPort(const QString& rest, const QString& kind,
+                                              const QString& who)
 {
-    DriverSpec spec;
-    spec.kind = DriverSpec::Kind::PrologixTcp;
-    spec.tcpPort = prologix::kDefaultTcpPort;
     // A URL or a path is not a host; neither is anything with blanks.
     if (std::any_of(rest.begin(), rest.end(),
                     [](QChar c) { return c.isSpace() || c == QLatin1Char('/'); }))
@@ -51,9 +60,10 @@ std::variant<DriverSpec, QString> parseTcp(const QString& rest)
             .arg(rest);
     }
     if (host.isEmpty())
-        return QStringLiteral("prologix-tcp needs the controller's host name or address");
+        return QStringLiteral("%1 needs %2 host name or address").arg(kind, who);
     if (host.contains(QLatin1Char('[')) || host.contains(QLatin1Char(']')))
         return QStringLiteral("\"%1\" is not a host name or address").arg(host);
+    HostPort out{host, std::nullopt};
     if (!port.isEmpty()) {
         bool ok = false;
         const uint number = port.toUInt(&ok, 10);
@@ -63,9 +73,56 @@ std::variant<DriverSpec, QString> parseTcp(const QString& rest)
         });
         if (!ok || !digits || number == 0 || number > 65535)
             return QStringLiteral("\"%1\" is not a TCP port (1 to 65535)").arg(port);
-        spec.tcpPort = static_cast<quint16>(number);
+        out.port = static_cast<quint16>(number);
     }
-    spec.host = host;
+    return out;
+}
+
+std::variant<DriverSpec, QString> parseTcp(const QString& rest)
+{
+    auto parsed = parseHostPort(rest, QStringLiteral("prologix-tcp"),
+                                QStringLiteral("the controller's"));
+    if (auto* error = std::get_if<QString>(&parsed))
+        return *error;
+    const HostPort& where = std::get<HostPort>(parsed);
+    DriverSpec spec;
+    spec.kind = DriverSpec::Kind::PrologixTcp;
+    spec.host = where.host;
+    spec.tcpPort = where.port.value_or(prologix::kDefaultTcpPort);
+    return spec;
+}
+
+// HOST[:PORT][,INTERFACE]: the host as for prologix-tcp, no port meaning "ask the portmapper".
+std::variant<DriverSpec, QString> parseVxi11(const QString& rest)
+{
+    const qsizetype comma = rest.indexOf(QLatin1Char(','));
+    const QString hostPart = comma < 0 ? rest : rest.left(comma).trimmed();
+    auto parsed =
+        parseHostPort(hostPart, QStringLiteral("vxi11"), QStringLiteral("the gateway's"));
+    if (auto* error = std::get_if<QString>(&parsed))
+        return *error;
+    DriverSpec spec;
+    spec.kind = DriverSpec::Kind::Vxi11;
+    spec.host = std::get<HostPort>(parsed).host;
+    spec.tcpPort = std::get<HostPort>(parsed).port.value_or(0);
+    spec.interfaceName = QString::fromLatin1(kDefaultVxi11Interface);
+    if (comma >= 0) {
+        const QString name = rest.mid(comma + 1).trimmed();
+        if (name.isEmpty())
+            return QStringLiteral("\"%1\": the interface's name after ',' is missing").arg(rest);
+        // The name goes into the gateway's device names ("gpib0,15"): a comma, a blank or
+        // anything but letters and digits would make another name of it.
+        const bool word = name.size() <= kMaxInterfaceName && name.front().isLetter() &&
+                          std::all_of(name.begin(), name.end(), [](QChar c) {
+                              return (c.isLetterOrNumber() && c.unicode() < 0x80) ||
+                                     c == QLatin1Char('_');
+                          });
+        if (!word)
+            return QStringLiteral("\"%1\" is not the name of a gateway's GPIB interface "
+                                  "(letters and digits, e.g. gpib0)")
+                .arg(name);
+        spec.interfaceName = name;
+    }
     return spec;
 }
 
@@ -93,14 +150,15 @@ std::variant<DriverSpec, QString> DriverSpec::parse(const QString& text)
             spec.kind = Kind::Sim;
         else if (kind == QLatin1String("list"))
             spec.kind = Kind::List;
-        else if (kind == QLatin1String("prologix") || kind == QLatin1String("prologix-tcp"))
-            return QStringLiteral("%1 needs %2 after a colon, e.g. %3")
-                .arg(kind,
-                     kind == QLatin1String("prologix") ? QStringLiteral("the serial port")
-                                                       : QStringLiteral("the host"),
-                     kind == QLatin1String("prologix")
-                         ? QStringLiteral("prologix:/dev/ttyUSB0")
-                         : QStringLiteral("prologix-tcp:192.168.1.50"));
+        else if (kind == QLatin1String("prologix"))
+            return QStringLiteral("prologix needs the serial port after a colon, e.g. "
+                                  "prologix:/dev/ttyUSB0");
+        else if (kind == QLatin1String("prologix-tcp"))
+            return QStringLiteral("prologix-tcp needs the host after a colon, e.g. "
+                                  "prologix-tcp:192.168.1.50");
+        else if (kind == QLatin1String("vxi11"))
+            return QStringLiteral("vxi11 needs the gateway's host after a colon, e.g. "
+                                  "vxi11:192.168.1.60");
         else
             return QStringLiteral("unknown driver \"%1\": %2").arg(trimmed, kAccepted);
         return spec;
@@ -115,6 +173,8 @@ std::variant<DriverSpec, QString> DriverSpec::parse(const QString& text)
     }
     if (kind == QLatin1String("prologix-tcp"))
         return parseTcp(rest.trimmed());
+    if (kind == QLatin1String("vxi11"))
+        return parseVxi11(rest.trimmed());
     return QStringLiteral("unknown driver \"%1\": %2").arg(trimmed, kAccepted);
 }
 
@@ -130,6 +190,16 @@ QString DriverSpec::toString() const
             host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
         // One substitution: a second arg() would take a "%1" in the host for its own.
         return QStringLiteral("prologix-tcp:%1:%2").arg(h, QString::number(tcpPort));
+    }
+    case Kind::Vxi11: {
+        QString text = QStringLiteral("vxi11:") +
+                       (host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']')
+                                                        : host);
+        if (tcpPort != 0)
+            text += QLatin1Char(':') + QString::number(tcpPort);
+        if (interfaceName != QLatin1String(kDefaultVxi11Interface))
+            text += QLatin1Char(',') + interfaceName;
+        return text;
     }
     case Kind::Sim:
         return QStringLiteral("sim");
@@ -188,6 +258,9 @@ std::optional<QString> driverFromSettings()
     const QVariant value = settings.value(QString::fromLatin1(kDriverSettingsKey));
     if (!value.isValid())
         return std::nullopt;
+    // A value typed into the file without quotes is split at its commas ("vxi11:lab,gpib1").
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
     return value.toString();
 }
 
@@ -218,6 +291,8 @@ std::unique_ptr<Driver> makeDriver(const DriverSpec& spec)
         return openPrologixSerial(spec.port);
     case DriverSpec::Kind::PrologixTcp:
         return openPrologixTcp(spec.host, spec.tcpPort);
+    case DriverSpec::Kind::Vxi11:
+        return openVxi11(spec.host, spec.tcpPort, spec.interfaceName);
     case DriverSpec::Kind::Sim:
     case DriverSpec::Kind::List:
         break;
@@ -235,6 +310,8 @@ QString driverTitleSuffix(const DriverSpec& spec)
                (spec.tcpPort == prologix::kDefaultTcpPort
                     ? spec.host
                     : spec.toString().mid(QStringLiteral("prologix-tcp:").size()));
+    case DriverSpec::Kind::Vxi11:
+        return QStringLiteral("VXI-11 ") + spec.toString().mid(QStringLiteral("vxi11:").size());
     case DriverSpec::Kind::Sim:
         return QStringLiteral("simulated bench");
     case DriverSpec::Kind::System:
@@ -254,6 +331,12 @@ QString driverListText(QString* problem)
             "serial port\n"
             "  prologix-tcp:HOST[:PORT]  a Prologix GPIB-ETHERNET controller (port %4 unless "
             "given)\n"
+            "  vxi11:HOST[:PORT][,INTERFACE]\n"
+            "                            a LAN/GPIB gateway speaking VXI-11 (E5810, ICS 8065 and "
+            "others;\n"
+            "                            the gateway's portmapper names the port unless given; "
+            "interface\n"
+            "                            gpib0 unless given)\n"
             "  sim                       the simulated bench (command-line tool only)\n"
             "Serial ports:\n")
             .arg(QString::fromLatin1(kDriverEnvironmentVariable),

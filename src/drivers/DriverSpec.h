@@ -17,17 +17,22 @@ class Driver;
 //                            (/dev/ttyUSB0, /dev/ttyACM0, COM3)
 //   prologix-tcp:HOST[:PORT] a Prologix GPIB-ETHERNET controller (port 1234 unless given;
 //                            an IPv6 address in brackets: [fe80::1]:1234)
+//   vxi11:HOST[:PORT][,INTERFACE]
+//                            a LAN/GPIB gateway speaking VXI-11 (E5810-class, ICS 8065-class);
+//                            without PORT the gateway's portmapper names the core channel's
+//                            port; INTERFACE is its GPIB interface's name, gpib0 unless given
 //   sim                      the simulated bench (for the command-line tool)
 //   list                     print the drivers and the serial ports found, and stop
 //
 // The kind is case-insensitive; blanks around the whole are ignored.
 struct DriverSpec {
-    enum class Kind { System, PrologixSerial, PrologixTcp, Sim, List };
+    enum class Kind { System, PrologixSerial, PrologixTcp, Vxi11, Sim, List };
 
     Kind kind = Kind::System;
-    QString port;        // PrologixSerial: the serial port
-    QString host;        // PrologixTcp
-    quint16 tcpPort = 0; // PrologixTcp
+    QString port;          // PrologixSerial: the serial port
+    QString host;          // PrologixTcp, Vxi11
+    quint16 tcpPort = 0;   // PrologixTcp; Vxi11: the core channel's port, 0 to ask the portmapper
+    QString interfaceName; // Vxi11: the gateway's GPIB interface ("gpib0")
 
     // Parses one --driver value; on failure the error says what is wrong and what is accepted.
     static std::variant<DriverSpec, QString> parse(const QString& text);
@@ -44,6 +49,9 @@ struct DriverChoice {
     DriverSpec spec;
     DriverSource source = DriverSource::Default;
 };
+
+// The GPIB interface of a VXI-11 gateway when the --driver value names none.
+inline constexpr char kDefaultVxi11Interface[] = "gpib0";
 
 // The name of the environment variable and of the settings key.
 inline constexpr char kDriverEnvironmentVariable[] = "GPIBCONFIG_DRIVER";
@@ -63,12 +71,12 @@ std::optional<QString> driverFromSettings();
 // Writes the choice to that key of the settings file; empty when it is written, else why not.
 QString saveDriverSetting(const DriverSpec& spec);
 
-// The driver for a choice of kind System, PrologixSerial or PrologixTcp; null for Sim and List,
-// which the caller handles.
+// The driver for a choice of kind System, PrologixSerial, PrologixTcp or Vxi11; null for Sim and
+// List, which the caller handles.
 std::unique_ptr<Driver> makeDriver(const DriverSpec& spec);
 
 // What the main window's title adds for the driver ("Prologix 192.168.1.50",
-// "Prologix /dev/ttyUSB0"); empty for the system library.
+// "Prologix /dev/ttyUSB0", "VXI-11 192.168.1.60"); empty for the system library.
 QString driverTitleSuffix(const DriverSpec& spec);
 
 // The text of --driver list: the drivers and the serial ports found. When the serial ports cannot

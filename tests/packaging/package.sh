@@ -36,6 +36,7 @@ shown=$("$root/usr/bin/gpibconfig-cli" --driver sim show 7352A 15 2>&1) ||
 # A row: the module's file | the command-line arguments that make the program open it.
 modules=(
     "libgpibconfig-prologix.so|--driver list"
+    "libgpibconfig-vxi11.so|--driver vxi11:127.0.0.1:1 show 7352A 15"
 )
 for row in "${modules[@]}"; do
     module=$root/usr/lib/gpibconfig/${row%%|*}

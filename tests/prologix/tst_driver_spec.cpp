@@ -45,6 +45,14 @@ private slots:
                                       << "gpib.lab" << 65535 << "Prologix gpib.lab:65535";
         QTest::newRow("percent sign in the host") << "prologix-tcp:lab%1x" << Kind::PrologixTcp
                                                   << "lab%1x" << 1234 << "Prologix lab%1x";
+        QTest::newRow("gateway") << "vxi11:192.168.1.60" << Kind::Vxi11 << "192.168.1.60" << 0
+                                 << "VXI-11 192.168.1.60";
+        QTest::newRow("gateway port and interface") << "VXI11:gw.lab:1024, gpib1" << Kind::Vxi11
+                                                    << "gw.lab" << 1024 << "VXI-11 gw.lab:1024,gpib1";
+        QTest::newRow("gateway ipv6 and interface") << "vxi11:[fe80::1],hpib" << Kind::Vxi11
+                                                    << "fe80::1" << 0 << "VXI-11 [fe80::1],hpib";
+        QTest::newRow("gateway's usual interface named")
+            << "vxi11:gw,gpib0" << Kind::Vxi11 << "gw" << 0 << "VXI-11 gw";
         QTest::newRow("sim") << "sim" << Kind::Sim << "" << 0 << "simulated bench";
         QTest::newRow("list") << "list" << Kind::List << "" << 0 << "";
     }
@@ -100,6 +108,19 @@ private slots:
                                       << "closing bracket";
         QTest::newRow("junk after bracket") << "prologix-tcp:[::1]x"
                                             << "only :PORT";
+        QTest::newRow("gateway without host") << "vxi11"
+                                              << "vxi11 needs the gateway's host after a colon";
+        QTest::newRow("gateway host empty") << "vxi11:,gpib0"
+                                            << "vxi11 needs the gateway's host name";
+        QTest::newRow("gateway interface missing") << "vxi11:gw,"
+                                                   << "the interface's name after ',' is missing";
+        QTest::newRow("gateway device for an interface")
+            << "vxi11:gw,gpib0,5"
+            << "\"gpib0,5\" is not the name of a gateway's GPIB interface";
+        QTest::newRow("gateway interface with a blank") << "vxi11:gw,gpib 0"
+                                                        << "is not the name of a gateway's";
+        QTest::newRow("gateway port zero") << "vxi11:gw:0,gpib0"
+                                           << "not a TCP port";
         QTest::newRow("system with argument") << "system:x"
                                               << "unknown driver";
         QTest::newRow("blank in the host") << "prologix-tcp:my lab"
@@ -188,6 +209,9 @@ private slots:
         QTest::newRow("list") << window << QStringList{"--driver", "list"} << "" << 0
                               << "prologix-tcp:HOST[:PORT]"
                               << "";
+        QTest::newRow("list names the gateways")
+            << window << QStringList{"--driver", "list"} << "" << 0
+            << "vxi11:HOST[:PORT][,INTERFACE]" << "";
         QTest::newRow("bad option") << window << QStringList{"--driver", "gpib"} << "" << 64 << ""
                                     << "gpibconfig: --driver: unknown driver \"gpib\"";
         QTest::newRow("bad environment") << window << QStringList{} << "prologix:" << 64 << ""
@@ -207,6 +231,10 @@ private slots:
         QTest::newRow("cli with an ipv6 host and an empty port")
             << cli << QStringList{"--driver", "prologix-tcp:[::1]:", "scan"} << "" << 64 << ""
             << "gpibconfig-cli: --driver: \"[::1]:\": the port after ':' is missing\n";
+        QTest::newRow("cli opens the gateway module, and no gateway answers")
+            << cli << QStringList{"show", "7352A", "15"} << "vxi11:127.0.0.1:1" << 2 << ""
+            << "SendIFC Error ibsta = &H8000 <   ERR >iberr =  0 EDVR <DOS Error>ibcnt =  0\n"
+               "No VXI-11 gateway answers at 127.0.0.1:1 (";
         QTest::newRow("cli driver from the environment")
             << cli << QStringList{"show", "7321", "31"} << "sim" << 64 << ""
             << "gpibconfig-cli: address out of range";

@@ -50,6 +50,11 @@ public:
     {
         run([&] { task(*m_gateway); });
     }
+    // Runs `task` with the bench behind the gateway, on its thread.
+    void withBench(const std::function<void(sim::Bench&)>& task)
+    {
+        run([&] { task(*m_bench); });
+    }
 
     quint16 corePort() const { return m_corePort; }
     quint16 abortPort() const { return m_abortPort; }

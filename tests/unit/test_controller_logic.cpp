@@ -91,6 +91,7 @@ struct Dialog {
 
 const QString kSystemLine = QStringLiteral("System GPIB library (NI-488.2 or linux-gpib)");
 const QString kNetworkLine = QStringLiteral("Prologix GPIB-ETHERNET on the network (host below)");
+const QString kGatewayLine = QStringLiteral("LAN/GPIB gateway (VXI-11) on the network (host below)");
 
 } // namespace
 
@@ -103,12 +104,14 @@ TEST(ControllerLogic, OffersTheSystemLibraryTheUsbPortsFirstAndTheNetwork)
                                           "Prologix, PX9A1B2C, USB 0403:6001"),
                            QStringLiteral("Serial port /dev/ttyACM0: Arduino Uno, Arduino "
                                           "(www.arduino.cc), USB 2341:0043"),
-                           QStringLiteral("Serial port /dev/ttyS0"), kNetworkLine}));
+                           QStringLiteral("Serial port /dev/ttyS0"), kNetworkLine, kGatewayLine}));
     // The description assistive tools read names every kind.
     EXPECT_EQ(d.screen.listController.toolTip(),
               QStringLiteral("Where the bus goes: the system's GPIB library; the serial ports "
                              "found, for a Prologix GPIB-USB controller or an AR488 board; a "
-                             "Prologix GPIB-ETHERNET controller on the network."));
+                             "Prologix GPIB-ETHERNET controller on the network; a LAN/GPIB "
+                             "gateway speaking VXI-11 (E5810, ICS 8065 and others) on the "
+                             "network."));
     EXPECT_EQ(d.screen.focus(), ctl::listController);
 }
 
@@ -152,40 +155,42 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Offered,
     ::testing::Values(
         Offer{"system library by default", "system", DriverSource::Default, Ports::Found,
-              kSystemLine, 5, "-", {}, {}},
+              kSystemLine, 6, "-", {}, {}},
         Offer{"the port in use", "prologix:/dev/ttyUSB0", DriverSource::Settings, Ports::Found,
-              kUsb0, 5, "-", {}, {}},
+              kUsb0, 6, "-", {}, {}},
         Offer{"an unplugged port in use is still offered", "prologix:/dev/ttyUSB1",
               DriverSource::Settings, Ports::Found,
-              QStringLiteral("Serial port /dev/ttyUSB1 (not found now)"), 6, "-", {}, {}},
+              QStringLiteral("Serial port /dev/ttyUSB1 (not found now)"), 7, "-", {}, {}},
         Offer{"network controller without its usual port", "prologix-tcp:lab.example:1234",
-              DriverSource::Settings, Ports::Found, kNetworkLine, 5, "lab.example", {}, {}},
+              DriverSource::Settings, Ports::Found, kNetworkLine, 6, "lab.example", {}, {}},
         Offer{"network controller on another port", "prologix-tcp:[fe80::1]:1235",
-              DriverSource::Settings, Ports::Found, kNetworkLine, 5, "[fe80::1]:1235", {}, {}},
-        Offer{"no serial ports", "system", DriverSource::Default, Ports::None, kSystemLine, 2,
+              DriverSource::Settings, Ports::Found, kNetworkLine, 6, "[fe80::1]:1235", {}, {}},
+        Offer{"gateway in use", "vxi11:gw.lab:1024,gpib1", DriverSource::Settings, Ports::Found,
+              kGatewayLine, 6, "gw.lab:1024,gpib1", {}, {}},
+        Offer{"no serial ports", "system", DriverSource::Default, Ports::None, kSystemLine, 3,
               "-",
               QStringLiteral("No serial ports were found. A USB controller plugged in now is "
                              "listed when this window opens again."),
               {}},
         Offer{"no Prologix module", "system", DriverSource::Default, Ports::Unlistable,
-              kSystemLine, 2, "-",
+              kSystemLine, 3, "-",
               QStringLiteral("No serial ports are listed: the Prologix driver module "
                              "gpibconfig-prologix could not be opened (it is not in "
                              "/usr/lib/gpibconfig)."),
               {}},
         Offer{"no Prologix module, its port in use", "prologix:COM3", DriverSource::Settings,
-              Ports::Unlistable, QStringLiteral("Serial port COM3 (not found now)"), 3, "-",
+              Ports::Unlistable, QStringLiteral("Serial port COM3 (not found now)"), 4, "-",
               QStringLiteral("No serial ports are listed: the Prologix driver module "
                              "gpibconfig-prologix could not be opened (it is not in "
                              "/usr/lib/gpibconfig)."),
               {}},
         Offer{"--driver comes first", "prologix:/dev/ttyUSB0", DriverSource::Option, Ports::Found,
-              kUsb0, 5, "-", {},
+              kUsb0, 6, "-", {},
               QStringLiteral("Started with --driver prologix:/dev/ttyUSB0. The controller chosen "
                              "here is used from the next Configure and saved, but the saved choice "
                              "counts only when gpibconfig starts without --driver.")},
         Offer{"GPIBCONFIG_DRIVER comes first", "system", DriverSource::Environment, Ports::Found,
-              kSystemLine, 5, "-", {},
+              kSystemLine, 6, "-", {},
               QStringLiteral("GPIBCONFIG_DRIVER is set to system. The controller chosen here is "
                              "used from the next Configure and saved, but while GPIBCONFIG_DRIVER "
                              "is set gpibconfig starts with system instead of the saved choice.")}),
@@ -237,6 +242,12 @@ INSTANTIATE_TEST_SUITE_P(
                QStringLiteral("prologix-tcp:lab.example:5000")},
         Choice{"ipv6 and port", "ETHERNET", "[fe80::1]:1235",
                QStringLiteral("prologix-tcp:[fe80::1]:1235")},
+        Choice{"gateway through its portmapper", "VXI-11", "192.168.1.60",
+               QStringLiteral("vxi11:192.168.1.60")},
+        Choice{"gateway port and interface", "VXI-11", "[fe80::1]:1024,gpib1",
+               QStringLiteral("vxi11:[fe80::1]:1024,gpib1")},
+        Choice{"gateway interface missing", "VXI-11", "gw,",
+               QStringLiteral("\"gw,\": the interface's name after ',' is missing."), "txtHost"},
         Choice{"nothing selected", nullptr, "", QStringLiteral("Choose a controller in the list."),
                "listController"},
         Choice{"empty host", "ETHERNET", "  ",

@@ -55,8 +55,6 @@ constexpr char kGTL = 0x01, kGET = 0x08, kTCT = 0x09, kUNL = 0x3F, kLAD = 0x20, 
                kSCG = 0x60;
 
 constexpr qint32 kForeignHolder = -1;
-// The most one device_read hands back; the client reads again for more.
-constexpr quint32 kReadLimit = 1024 * 1024;
 constexpr quint32 kMaxDeviceName = 256;
 constexpr double kTimeoutResolution = 0.010;
 
@@ -635,7 +633,7 @@ void SimulatedGateway::deviceRead(const IncomingCall& call)
     };
     if (requestSize == 0)
         return answer(kNoError, kReasonCount, {});
-    const quint32 wanted = std::min(requestSize, kReadLimit);
+    const quint32 wanted = std::min(requestSize, m_readLimit);
     const int termination = (flags & kTermCharSet) ? (termChar & 0xFF) : 0x0100;
     Driver& board = m_bench.driver();
     BenchClock& clock = m_bench.clock();
@@ -744,7 +742,7 @@ void SimulatedGateway::deviceDocmd(const IncomingCall& call)
     const Device device = it->second.device;
     if (!mayProceed(call, link, device, flags, lockTimeout))
         return;
-    if (!device.isInterface)
+    if (!device.isInterface || m_refusedCommands.contains(cmd))
         return replyError(call, kUnsupported);
 
     const auto answer = [&](qint32 error, const QByteArray& out) {

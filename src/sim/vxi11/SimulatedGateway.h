@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -74,6 +75,9 @@ public:
 
     // What create_link reports; device_write refuses more.
     void setMaxRecvSize(quint32 bytes) { m_maxRecvSize = bytes; }
+    // The most one device_read hands back (at least 1); a longer reply comes in parts without a
+    // reason bit, and the client reads again for the rest, as from a gateway with a small buffer.
+    void setReadLimit(quint32 bytes) { m_readLimit = std::max<quint32>(bytes, 1); }
 
     // --- Faults -------------------------------------------------------------------------------
     // Down: every connection is closed and nothing listens (a gateway switched off or
@@ -87,6 +91,8 @@ public:
     // The connection a call of `procedure` arrives on is closed before the call is acted on,
     // once (a gateway rebooting or a cable pulled in the middle of a conversation).
     void dropOnProcedure(quint32 procedure) { m_dropOn = procedure; }
+    // device_docmd with `command` fails with 8, as on a gateway that does not have it.
+    void refuseCommand(qint32 command) { m_refusedCommands.push_back(command); }
 
     // Links open now.
     int linkCount() const { return static_cast<int>(m_links.size()); }
@@ -157,8 +163,10 @@ private:
     bool m_down = false;
 
     quint32 m_maxRecvSize = 16384;
+    quint32 m_readLimit = 1024 * 1024;
     qint32 m_refuseLinks = 0;
     std::optional<quint32> m_dropOn;
+    QList<qint32> m_refusedCommands;
 
     std::map<qint32, Link> m_links;
     qint32 m_nextLink = 1;
