@@ -84,6 +84,7 @@ DriverModule::DriverModule(const DriverModuleSpec& spec)
         }
         if (reason.isEmpty()) {
             m_entries = std::move(entries);
+            m_library = library;
             return;
         }
         reasons << reason;

@@ -7,6 +7,8 @@
 #include <map>
 #include <memory>
 
+class QLibrary;
+
 namespace gpibconfig {
 
 class Driver;
@@ -35,6 +37,9 @@ public:
 private:
     std::map<QString, QFunctionPointer> m_entries;
     QString m_error;
+    // The library the entries come from; kept, never deleted (see the constructor), and held
+    // here so that it stays reachable rather than looking leaked.
+    QLibrary* m_library = nullptr;
 };
 
 // Where a module is looked for: next to the program, where `cmake --install` puts it relative to
