@@ -44,7 +44,8 @@ class ControllerDialogTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir settingsDir;
-    // The specs the program made drivers for, and the spec of the driver each bus call went to.
+    // The --driver forms the program made drivers for, and the form of the driver each bus call
+    // went to.
     QStringList made;
     QStringList callsWent;
 

@@ -200,7 +200,7 @@ struct Choice {
     const char* name;
     const char* pick; // part of the line to select; nullptr: none
     const char* host; // typed in the host box
-    QString result;   // the spec saved and used, or the complaint
+    QString result;   // the --driver form saved and used, or the complaint
     const char* focus = nullptr; // where the focus goes after a complaint
 };
 

@@ -21,8 +21,8 @@ class Bench;
 namespace vxi11 {
 
 // A LAN/GPIB gateway (E5810-class, ICS 8065-class) in front of the bench, written from the
-// VXIbus Consortium's documents "TCP/IP Instrument Protocol Specification VXI-11" and "VXI-11.2
-// TCP/IP-IEEE 488.1 Interface Specification", for the tests of the program's VXI-11 layer and for
+// VXIbus Consortium's documents VXI-11 (the TCP/IP instrument protocol) and VXI-11.2 (its
+// TCP/IP-IEEE 488.1 interface), for the tests of the program's VXI-11 layer and for
 // trying a VISA library against the simulated units. It acts on the bench through its board, as
 // SimulatedPrologix does, so the bench's trace shows what reached the bus.
 //
